@@ -1,0 +1,70 @@
+#include "CommandLine.h"
+
+CommandLine CommandLine::parse(const QStringList& arguments)
+{
+    CommandLine c;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments.at(i);
+        auto value = [&](QString& into) {
+            if (i + 1 >= arguments.size()) {
+                c.error = QStringLiteral("L'option %1 attend une valeur.").arg(a);
+                return;
+            }
+            into = arguments.at(++i);
+        };
+        if (a == QLatin1String("--app-dir"))
+            value(c.appDir);
+        else if (a.startsWith(QLatin1String("--app-dir=")))
+            c.appDir = a.mid(10);
+        else if (a == QLatin1String("--config"))
+            value(c.configFile);
+        else if (a.startsWith(QLatin1String("--config=")))
+            c.configFile = a.mid(9);
+        else if (a == QLatin1String("--unattended"))
+            c.unattended = true;
+        else if (a == QLatin1String("--manager"))
+            c.mode = Mode::Manager;
+        else if (a == QLatin1String("--no-start"))
+            c.startApplication = false;
+        else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
+            c.help = true;
+        else if (a == QLatin1String("--version"))
+            c.version = true;
+        else
+            c.error = QStringLiteral("Option inconnue : %1").arg(a);
+        if (!c.error.isEmpty())
+            break;
+    }
+    return c;
+}
+
+QString CommandLine::helpText()
+{
+    return QStringLiteral(
+        "Usage: VORN_UPDATE_VERSION [options]\n"
+        "\n"
+        "Without a mode option: the update run. Stops VORN.exe, fetches the version folder\n"
+        "<version_root>/DOWN/VERSIONVORN from the distribution server into the application\n"
+        "folder, then starts VORN.exe again and ends.\n"
+        "\n"
+        "Modes:\n"
+        "  --manager          The FTP file manager: every pane shown; a login lists the\n"
+        "                     version folder but does not update.\n"
+        "\n"
+        "Options:\n"
+        "  --app-dir DIR      Application folder (default: the executable's folder). Downloads,\n"
+        "                     VORN.exe and Profil.ini live there.\n"
+        "  --config FILE      Configuration file (default: DIR/VORN_UPDATE_VERSION.ini).\n"
+        "  --unattended       Nobody watches: every message is written as one line on standard\n"
+        "                     output and answered with its default button; a failed login ends\n"
+        "                     with exit status 1. Implied when there is no display.\n"
+        "  --no-start         Update the files but do not start VORN.exe afterwards.\n"
+        "  --version          Print the version and exit.\n"
+        "  --help             This text.\n"
+        "\n"
+        "Configuration ([server]): host (may end with :port), user, password, version_root,\n"
+        "webspace, timeout (seconds, default 30).\n"
+        "\n"
+        "Exit status: 0 when the run completed, 1 when the login failed, 2 when VORN.exe could\n"
+        "not be started, 64 for a command-line error.\n");
+}

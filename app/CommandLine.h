@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the program was asked to do on its command line.
+struct CommandLine {
+    enum class Mode { Update, Manager };
+
+    Mode mode = Mode::Update;
+    QString appDir;     // empty: the executable's folder
+    QString configFile; // empty: VORN_UPDATE_VERSION.ini in the application folder
+    bool unattended = false;
+    bool startApplication = true;
+    bool help = false;
+    bool version = false;
+    QString error;      // set when the arguments could not be understood
+
+    static CommandLine parse(const QStringList& arguments);
+    static QString helpText();
+};

@@ -1,0 +1,85 @@
+#include "CommandLine.h"
+
+#include "VornVersion.h"
+#include "database/OperatorContext.h"
+#include "launcher/AppConfig.h"
+#include "launcher/Form1.h"
+#include "platform/PlatformFactory.h"
+#include "platform/ProcessControl.h"
+#include "platform/QtDialogs.h"
+#include "platform/QtFtpClient.h"
+#include "platform/UnattendedDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+bool hasDisplay()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QStringList rawArguments;
+    for (int i = 0; i < argc; ++i)
+        rawArguments << QString::fromLocal8Bit(argv[i]);
+    CommandLine cmd = CommandLine::parse(rawArguments);
+    if (!cmd.error.isEmpty()) {
+        std::fprintf(stderr, "%s\n\n%s", qPrintable(cmd.error), qPrintable(CommandLine::helpText()));
+        return 64;
+    }
+    if (cmd.help) {
+        std::fputs(qPrintable(CommandLine::helpText()), stdout);
+        return 0;
+    }
+    if (cmd.version) {
+        std::printf("VORN_UPDATE_VERSION %s\n", VORN_VERSION_TEXT);
+        return 0;
+    }
+    // With no screen to show a window on, run off-screen and answer every message by itself.
+    if (!hasDisplay()) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        cmd.unattended = true;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("VORN_UPDATE_VERSION"));
+    QApplication::setApplicationVersion(QStringLiteral(VORN_VERSION_TEXT));
+
+    const QString appDir =
+        QDir(cmd.appDir.isEmpty() ? QApplication::applicationDirPath() : cmd.appDir).absolutePath();
+    const QString configFile =
+        cmd.configFile.isEmpty() ? QDir(appDir).filePath(AppConfig::defaultFileName()) : cmd.configFile;
+    const AppConfig config = AppConfig::load(configFile);
+
+    std::unique_ptr<Dialogs> dialogs;
+    if (cmd.unattended)
+        dialogs = std::make_unique<UnattendedDialogs>();
+    else
+        dialogs = std::make_unique<QtDialogs>();
+    std::unique_ptr<ProcessControl> processes = createProcessControl();
+    QtFtpClient ftp(config.timeoutSeconds * 1000);
+    OperatorContext operatorContext;
+
+    Form1Context context(ftp, *processes, *dialogs, operatorContext);
+    context.config = config;
+    context.appDir = appDir;
+    context.versionMajor = VORN_VERSION_MAJOR;
+    context.versionMinor = VORN_VERSION_MINOR;
+    context.versionRevision = VORN_VERSION_PATCH;
+    context.managerMode = cmd.mode == CommandLine::Mode::Manager;
+    context.unattended = cmd.unattended;
+    context.startApplication = cmd.startApplication;
+
+    Form1 form(std::move(context));
+    form.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,64 @@
+#include "DirListBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStyle>
+
+namespace {
+constexpr int PathRole = Qt::UserRole + 1;
+}
+
+DirListBox::DirListBox(QWidget* parent)
+    : QListWidget(parent)
+{
+    connect(this, &QListWidget::itemActivated, this, &DirListBox::openItem);
+}
+
+bool DirListBox::setPath(const QString& path)
+{
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isDir() || !info.isReadable() || !QDir(path).isReadable())
+        return false;
+    const QString clean = QDir::cleanPath(info.absoluteFilePath());
+    const bool changed = clean != m_path;
+    m_path = clean;
+    refresh();
+    if (changed)
+        emit pathChanged(m_path);
+    return true;
+}
+
+void DirListBox::refresh()
+{
+    clear();
+    if (m_path.isEmpty())
+        return;
+    const QIcon openIcon = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedIcon = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    QStringList chain;
+    QDir d(m_path);
+    chain.prepend(d.absolutePath());
+    while (d.cdUp())
+        chain.prepend(d.absolutePath());
+    int depth = 0;
+    for (const QString& p : std::as_const(chain)) {
+        const QString label = p == QLatin1String("/") ? p : QFileInfo(p).fileName();
+        auto* item = new QListWidgetItem(openIcon, QString(depth * 2, QLatin1Char(' ')) + label, this);
+        item->setData(PathRole, p);
+        ++depth;
+    }
+    const QStringList subs =
+        QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
+    for (const QString& s : subs) {
+        auto* item = new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + s, this);
+        item->setData(PathRole, QDir(m_path).filePath(s));
+    }
+    setCurrentRow(static_cast<int>(chain.size()) - 1);
+}
+
+void DirListBox::openItem(QListWidgetItem* item)
+{
+    if (item)
+        setPath(item->data(PathRole).toString());
+}

@@ -1,0 +1,48 @@
+#include "AnimationFrames.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+
+QPixmap AnimationFrames::frame(int index, int size)
+{
+    QPixmap pm(size, size);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c(size / 2.0, size / 2.0);
+    const double r = size * 0.38;
+    // Four dots around a circle; the lit one moves a quarter turn per frame.
+    for (int i = 0; i < 4; ++i) {
+        const double angle = (i * 90.0 - 90.0) * 3.14159265358979 / 180.0;
+        const QPointF dot(c.x() + r * std::cos(angle), c.y() + r * std::sin(angle));
+        p.setPen(Qt::NoPen);
+        p.setBrush(i == index % 4 ? QColor(0, 120, 215) : QColor(190, 200, 210));
+        p.drawEllipse(dot, size * 0.12, size * 0.12);
+    }
+    return pm;
+}
+
+QPixmap AnimationFrames::banner(int width, int height)
+{
+    QPixmap pm(width, height);
+    QPainter p(&pm);
+    QLinearGradient g(0, 0, width, height);
+    g.setColorAt(0, QColor(18, 52, 86));
+    g.setColorAt(1, QColor(40, 110, 160));
+    p.fillRect(pm.rect(), g);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(255, 255, 255, 170), 3));
+    // A down arrow into a tray: an update being fetched.
+    const double cx = width / 2.0;
+    p.drawLine(QPointF(cx, height * 0.18), QPointF(cx, height * 0.62));
+    QPainterPath head;
+    head.moveTo(cx - width * 0.16, height * 0.45);
+    head.lineTo(cx, height * 0.64);
+    head.lineTo(cx + width * 0.16, height * 0.45);
+    p.drawPath(head);
+    p.drawLine(QPointF(width * 0.2, height * 0.82), QPointF(width * 0.8, height * 0.82));
+    return pm;
+}

@@ -1,0 +1,501 @@
+#include "Form1.h"
+
+#include "AnimationFrames.h"
+#include "VersionDownload.h"
+#include "database/OperatorContext.h"
+#include "ftpmanager/DirListBox.h"
+#include "ftpmanager/DriveListBox.h"
+#include "ftpmanager/FileListBox.h"
+#include "platform/Dialogs.h"
+#include "platform/ProcessControl.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTextCursor>
+#include <QTimer>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include <cstdio>
+
+namespace {
+
+// Twips to pixels at the design's 15 twips per pixel.
+constexpr int px(int twips)
+{
+    return twips / 15;
+}
+
+template <typename T>
+T* named(T* widget, const char* name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+QFrame* line(QWidget* parent, const char* name)
+{
+    auto* l = named(new QFrame(parent), name);
+    l->setFrameShape(QFrame::HLine);
+    l->setFrameShadow(QFrame::Sunken);
+    return l;
+}
+
+QToolButton* iconButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const QString& tip)
+{
+    auto* b = named(new QToolButton(parent), name);
+    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIconSize(QSize(24, 24));
+    b->setToolTip(tip);
+    b->setAutoRaise(false);
+    b->setMinimumSize(34, 34);
+    return b;
+}
+
+const QString MultiSelectTip = QStringLiteral("Vous pouvez selectionner plusieurs fichiers avec CTRL");
+
+} // namespace
+
+Form1::Form1(Form1Context context, QWidget* parent)
+    : QMainWindow(parent)
+    , m_context(std::move(context))
+    , m_ftp(m_context.ftp)
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("VORN - UPDATE DES VERSIONS"));
+    buildControls();
+    if (m_context.managerMode)
+        arrangeManagerLayout();
+    else
+        arrangeDesignLayout();
+    m_ftp.onLogChanged = [this](const QString& text) { syncLog(text); };
+    Form_Load();
+}
+
+Form1::~Form1() = default;
+
+QString Form1::captionFor(int major, int minor, int revision)
+{
+    return QStringLiteral("VORN - Mise à jour Versions - V.%1.%2.%3").arg(major).arg(minor).arg(revision);
+}
+
+void Form1::buildControls()
+{
+    auto* central = named(new QWidget(this), "centralWidget");
+    setCentralWidget(central);
+
+    // Wait frame
+    FRTRAIT = named(new QFrame(central), "FRTRAIT");
+    FRTRAIT->setFrameShape(QFrame::StyledPanel);
+    FRTRAIT->setAutoFillBackground(true);
+    Image2 = named(new QLabel(FRTRAIT), "Image2");
+    Image2->setPixmap(AnimationFrames::banner(120, 120));
+    Label1 = named(new QLabel(QStringLiteral("VORN LOG - UPDATE SOFTWARE"), FRTRAIT), "Label1");
+    Label1->setFont(QFont(QStringLiteral("Century Gothic"), 15, QFont::Bold));
+    Line3 = line(FRTRAIT, "Line3");
+    LDI = named(new QLabel(QStringLiteral("Waiting connect FTP..."), FRTRAIT), "LDI");
+    LDI->setFont(QFont(QStringLiteral("Arial"), 10));
+    LINFOWAIT1 = named(new QLabel(QStringLiteral("Please wait..."), FRTRAIT), "LINFOWAIT1");
+    LINFOWAIT1->setFont(QFont(QStringLiteral("Arial"), 9));
+    RB1 = named(new QProgressBar(FRTRAIT), "RB1");
+    RB1->setRange(0, 0);
+    RB1->setValue(0);
+    RB1->setMaximum(100);
+    RB1->setTextVisible(false);
+
+    {
+        auto* grid = new QGridLayout(FRTRAIT);
+        grid->setContentsMargins(8, 8, 8, 8);
+        grid->addWidget(Image2, 0, 0, 5, 1, Qt::AlignTop);
+        grid->addWidget(Label1, 0, 1);
+        grid->addWidget(Line3, 1, 1);
+        grid->addWidget(LDI, 2, 1);
+        grid->addWidget(LINFOWAIT1, 3, 1);
+        grid->addWidget(RB1, 4, 1);
+        grid->setColumnStretch(1, 1);
+    }
+
+    StatusBar1 = named(new QStatusBar(this), "StatusBar1");
+    setStatusBar(StatusBar1);
+
+    // Response log
+    Text1 = named(new QPlainTextEdit(central), "Text1");
+    Text1->setReadOnly(true);
+    Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont terminal(QStringLiteral("Terminal"));
+    terminal.setStyleHint(QFont::TypeWriter);
+    terminal.setFamilies({QStringLiteral("Terminal"), QStringLiteral("DejaVu Sans Mono"), QStringLiteral("Monospace")});
+    Text1->setFont(terminal);
+
+    // Connection frame
+    Frame3 = named(new QGroupBox(QStringLiteral("Etat de connexion"), central), "Frame3");
+    Command1 = named(new QPushButton(QStringLiteral("Connexion"), Frame3), "Command1");
+    Command3 = named(new QPushButton(QStringLiteral("Déconnexion"), Frame3), "Command3");
+    Command3->setVisible(false);
+    Frame7 = named(new QGroupBox(QStringLiteral("Transfert Type"), Frame3), "Frame7");
+    const QStringList types{QStringLiteral("Non Défini (Bin)"), QStringLiteral("ASCII"), QStringLiteral("BINARY")};
+    auto* typeLayout = new QVBoxLayout(Frame7);
+    for (int i = 0; i < 3; ++i) {
+        Option1[static_cast<size_t>(i)] = named(new QRadioButton(types[i], Frame7), "Option1");
+        Option1[static_cast<size_t>(i)]->setProperty("index", i);
+        typeLayout->addWidget(Option1[static_cast<size_t>(i)]);
+        connect(Option1[static_cast<size_t>(i)], &QRadioButton::clicked, this, &Form1::transferTypeChanged);
+    }
+    Option1[0]->setChecked(true);
+    Frame6 = named(new QGroupBox(QStringLiteral("Adresse serveur FTP"), Frame3), "Frame6");
+    Text4 = named(new QLineEdit(m_context.config.host, Frame6), "Text4");
+    Frame4 = named(new QGroupBox(QStringLiteral("Utilisateur"), Frame3), "Frame4");
+    Text2 = named(new QLineEdit(m_context.config.user, Frame4), "Text2");
+    Frame5 = named(new QGroupBox(QStringLiteral("Mot de passe"), Frame3), "Frame5");
+    Text3 = named(new QLineEdit(m_context.config.password, Frame5), "Text3");
+    Text3->setEchoMode(QLineEdit::Password);
+    for (auto [frame, box] : {std::pair<QGroupBox*, QLineEdit*>{Frame6, Text4}, {Frame4, Text2}, {Frame5, Text3}}) {
+        auto* l = new QVBoxLayout(frame);
+        l->setContentsMargins(6, 2, 6, 4);
+        l->addWidget(box);
+    }
+    Timer1 = named(new QTimer(Frame3), "Timer1");
+    Timer1->setInterval(400);
+    connect(Timer1, &QTimer::timeout, this, &Form1::animationTick);
+    for (int i = 0; i < 4; ++i) {
+        Picture1[static_cast<size_t>(i)] = named(new QLabel(Frame3), "Picture1");
+        Picture1[static_cast<size_t>(i)]->setProperty("index", i);
+        Picture1[static_cast<size_t>(i)]->setPixmap(AnimationFrames::frame(i));
+        Picture1[static_cast<size_t>(i)]->setVisible(i == 0);
+    }
+    Image1 = named(new QLabel(Frame3), "Image1");
+    Image1->setPixmap(AnimationFrames::banner(32, 32));
+    {
+        auto* grid = new QGridLayout(Frame3);
+        grid->addWidget(Command1, 0, 0);
+        grid->addWidget(Command3, 0, 0);
+        for (QLabel* p : Picture1)
+            grid->addWidget(p, 0, 1, Qt::AlignCenter);
+        grid->addWidget(Image1, 0, 2, Qt::AlignRight);
+        grid->addWidget(Frame6, 1, 0, 1, 3);
+        grid->addWidget(Frame4, 2, 0, 1, 3);
+        grid->addWidget(Frame5, 3, 0, 1, 3);
+        grid->addWidget(Frame7, 4, 0, 1, 3);
+        grid->setRowStretch(5, 1);
+    }
+    connect(Command1, &QPushButton::clicked, this, &Form1::Xconnect);
+    connect(Command3, &QPushButton::clicked, this, &Form1::disconnectServer);
+
+    // Remote pane
+    Frame2 = named(new QGroupBox(QStringLiteral("Distant"), central), "Frame2");
+    List1 = named(new QListWidget(Frame2), "List1");
+    List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    List1->setToolTip(MultiSelectTip);
+    Command4 = iconButton(Frame2, "Command4", QStyle::SP_ArrowDown, QStringLiteral("DownLoad"));
+    Command2 = iconButton(Frame2, "Command2", QStyle::SP_TrashIcon, QStringLiteral("Suppression d'un fichier ou d'un repertoire"));
+    Command6 = iconButton(Frame2, "Command6", QStyle::SP_FileDialogNewFolder, QStringLiteral("Création d'un Répertoire"));
+    Command7 = named(new QPushButton(QStringLiteral("Command7"), Frame2), "Command7");
+    {
+        auto* l = new QGridLayout(Frame2);
+        l->addWidget(List1, 0, 0, 1, 5);
+        l->addWidget(Command4, 1, 0);
+        l->addWidget(Command2, 1, 1);
+        l->addWidget(Command6, 1, 2);
+        l->addWidget(Command7, 1, 4);
+        l->setColumnStretch(3, 1);
+    }
+
+    // Local pane
+    Frame1 = named(new QGroupBox(QStringLiteral("Local"), central), "Frame1");
+    Command5 = iconButton(Frame1, "Command5", QStyle::SP_ArrowUp, QStringLiteral("UpLoad"));
+    Drive1 = named(new DriveListBox(Frame1), "Drive1");
+    Dir1 = named(new DirListBox(Frame1), "Dir1");
+    File1 = named(new FileListBox(Frame1), "File1");
+    File1->setToolTip(MultiSelectTip);
+    {
+        auto* l = new QGridLayout(Frame1);
+        l->addWidget(Drive1, 0, 0, 1, 2);
+        l->addWidget(Dir1, 1, 0);
+        l->addWidget(File1, 1, 1);
+        l->addWidget(Command5, 2, 0, Qt::AlignLeft);
+    }
+    connect(Dir1, &DirListBox::pathChanged, File1, &FileListBox::setPath);
+
+    // Lists of the request intake
+    Frame8 = named(new QGroupBox(central), "Frame8");
+    FileOKDI = named(new FileListBox(Frame8), "FileOKDI");
+    FileOKDI->setPattern(QStringLiteral("OKDI*.*"));
+    ListDI = named(new QListWidget(Frame8), "ListDI");
+    FileDI = named(new FileListBox(Frame8), "FileDI");
+    FileDI->setPattern(QStringLiteral("DI*.*"));
+    {
+        auto* l = new QHBoxLayout(Frame8);
+        l->addWidget(FileOKDI);
+        l->addWidget(ListDI);
+        l->addWidget(FileDI);
+    }
+
+    TXTUFT8 = named(new QLineEdit(QStringLiteral("Text5"), central), "TXTUFT8");
+    TXTUFT8->setVisible(false);
+    Line1 = line(central, "Line1");
+    Line2 = line(central, "Line2");
+
+    setConnectedState(false);
+}
+
+void Form1::arrangeDesignLayout()
+{
+    // At its design size the window shows the wait frame and the status bar; everything else lies
+    // beyond the visible client area.
+    FRTRAIT->setGeometry(0, 0, px(8055), px(2475));
+    const int below = px(2490) + 40;
+    Frame3->setGeometry(0, below, 280, 420);
+    Frame2->setGeometry(290, below, 300, 420);
+    Frame1->setGeometry(600, below, 420, 420);
+    Text1->setGeometry(0, below + 430, 1020, 160);
+    Frame8->setGeometry(0, below + 600, 600, 120);
+    Line1->setGeometry(0, below - 10, 1020, 2);
+    Line2->setGeometry(0, below + 425, 1020, 2);
+    TXTUFT8->setGeometry(620, below + 600, 100, 24);
+    centralWidget()->setMinimumSize(1, 1);
+    resize(px(8085), px(2490) + StatusBar1->sizeHint().height());
+}
+
+void Form1::arrangeManagerLayout()
+{
+    auto* layout = new QVBoxLayout(centralWidget());
+    layout->setContentsMargins(6, 6, 6, 6);
+    FRTRAIT->setMinimumHeight(120);
+    FRTRAIT->setMaximumHeight(px(2475));
+    Image2->setPixmap(AnimationFrames::banner(96, 96));
+    layout->addWidget(FRTRAIT);
+    layout->addWidget(Line1);
+    auto* panes = new QHBoxLayout;
+    Frame3->setMinimumWidth(240);
+    Frame3->setMaximumWidth(300);
+    panes->addWidget(Frame3);
+    panes->addWidget(Frame2, 2);
+    panes->addWidget(Frame1, 3);
+    layout->addLayout(panes, 3);
+    layout->addWidget(Line2);
+    Text1->setMinimumHeight(120);
+    layout->addWidget(Text1, 1);
+    layout->addWidget(Frame8);
+    Frame8->setVisible(false);
+    Line1->setVisible(false);
+    Line2->setVisible(false);
+    resize(1040, 760);
+}
+
+void Form1::Form_Load()
+{
+    setWindowTitle(captionFor(m_context.versionMajor, m_context.versionMinor, m_context.versionRevision));
+    TransferType = 0;
+    if (!Dir1->setPath(m_context.appDir)) {
+        // The application folder is unreachable: fall back to the shown drive.
+        Dir1->setPath(Drive1->driveRoot());
+    }
+    File1->setPath(Dir1->path());
+    Drive1->selectDriveOf(Dir1->path());
+    m_context.processes.terminateByImageName(VersionDownload::applicationName());
+}
+
+void Form1::setConnectedState(bool connected)
+{
+    Command2->setEnabled(connected);
+    Command6->setEnabled(connected);
+    Command4->setEnabled(connected);
+    Command5->setEnabled(connected);
+    Command1->setVisible(!connected);
+    Command3->setVisible(connected);
+}
+
+void Form1::showOnlyPicture(int index)
+{
+    for (int i = 0; i < 4; ++i)
+        Picture1[static_cast<size_t>(i)]->setVisible(i == index);
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    if (m_context.managerMode || m_ended)
+        return;
+    // Pending events run first (the window paints), then the connection starts. Resizes that
+    // arrive while a connection or an update runs are not queued again.
+    if (m_connectQueued || m_busy)
+        return;
+    m_connectQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        m_connectQueued = false;
+        if (!m_ended)
+            Xconnect();
+    });
+}
+
+void Form1::Xconnect()
+{
+    if (m_busy || m_ended)
+        return;
+    m_busy = true;
+    AnimationStep = 0;
+    Timer1->start();
+
+    const bool loggedIn = m_ftp.login(Text4->text(), Text2->text(), Text3->text());
+    if (loggedIn) {
+        ShowError(true);
+        m_ftp.HomeDirectory = m_ftp.CurrentDirectory;
+        EnumFiles();
+        setConnectedState(true);
+        m_ftp.changeDirectory(m_context.config.versionFolder());
+        ShowError(true);
+        List1->clear();
+        EnumFiles();
+        m_busy = false;
+        if (!m_context.managerMode)
+            Xdown();
+        return;
+    }
+
+    const QString why = m_ftp.LastResponse;
+    m_ftp.setLog(QString());
+    m_ftp.closeHandles();
+    setConnectedState(false);
+    Timer1->stop();
+    showOnlyPicture(0);
+    List1->clear();
+    m_busy = false;
+    if (m_context.unattended) {
+        std::fprintf(stderr, "%s\n",
+                     qPrintable(QStringLiteral("Échec de la connexion au serveur %1 : %2")
+                                    .arg(Text4->text(), why.isEmpty() ? QStringLiteral("pas de réponse") : why)
+                                    .replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        endProgram(1);
+    }
+}
+
+void Form1::disconnectServer()
+{
+    m_ftp.disconnect();
+    setConnectedState(false);
+    Timer1->stop();
+    Picture1[0]->setVisible(true);
+    List1->clear();
+}
+
+void Form1::EnumFiles()
+{
+    List1->addItems(m_ftp.EnumFiles());
+}
+
+void Form1::Xdown()
+{
+    if (m_busy || m_ended)
+        return;
+    m_busy = true;
+    NameList.clear();
+    QStringList names;
+    for (int i = 0; i < List1->count(); ++i)
+        names << List1->item(i)->text();
+    VersionDownload download(m_ftp, m_context.processes, m_context.dialogs, *this);
+    const VersionDownload::Outcome outcome =
+        download.Xdown(names, File1->path(), m_context.appDir, TransferType,
+                       OperatorContext::text(m_context.operatorContext.userName), m_context.startApplication);
+    m_busy = false;
+    endProgram(outcome.exitCode);
+}
+
+void Form1::endProgram(int exitCode)
+{
+    m_ended = true;
+    Timer1->stop();
+    if (m_context.endProgram)
+        m_context.endProgram(exitCode);
+    else
+        QCoreApplication::exit(exitCode);
+}
+
+void Form1::animationTick()
+{
+    if (AnimationStep == 4) {
+        Picture1[3]->setVisible(false);
+        Picture1[0]->setVisible(true);
+        AnimationStep = 1;
+        return;
+    }
+    Picture1[static_cast<size_t>(AnimationStep == 0 ? 3 : AnimationStep - 1)]->setVisible(false);
+    Picture1[static_cast<size_t>(AnimationStep)]->setVisible(true);
+    ++AnimationStep;
+}
+
+void Form1::transferTypeChanged()
+{
+    for (int i = 0; i < 3; ++i)
+        if (Option1[static_cast<size_t>(i)]->isChecked())
+            TransferType = i;
+}
+
+void Form1::syncLog(const QString& text)
+{
+    const QString shown = Text1->toPlainText();
+    if (!shown.isEmpty() && text.startsWith(shown) && text.size() > shown.size()) {
+        QTextCursor cursor(Text1->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(text.mid(shown.size()));
+    } else if (text != shown) {
+        Text1->setPlainText(text);
+    }
+    // Caret at the end: the log scrolls to its last line.
+    Text1->moveCursor(QTextCursor::End);
+    Text1->verticalScrollBar()->setValue(Text1->verticalScrollBar()->maximum());
+}
+
+void Form1::setProgressMaximum(int maximum)
+{
+    RB1->setMaximum(maximum);
+}
+
+void Form1::setProgressValue(int value)
+{
+    RB1->setValue(value);
+}
+
+void Form1::setProgressVisible(bool visible)
+{
+    RB1->setVisible(visible);
+}
+
+void Form1::setInfo(const QString& text)
+{
+    LDI->setText(text);
+}
+
+void Form1::setAnimationInterval(int milliseconds)
+{
+    Timer1->setInterval(milliseconds);
+}
+
+void Form1::refreshLocalFiles()
+{
+    File1->refresh();
+}
+
+void Form1::setBusy(bool busy)
+{
+    if (busy)
+        setCursor(Qt::WaitCursor);
+    else
+        unsetCursor();
+}
+
+void Form1::processEvents()
+{
+    QCoreApplication::processEvents();
+}

@@ -1,0 +1,158 @@
+#pragma once
+
+#include "AppConfig.h"
+#include "DownloadView.h"
+#include "FtpConnection.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+#include <memory>
+
+class Dialogs;
+class DirListBox;
+class DriveListBox;
+class FileListBox;
+class ProcessControl;
+struct OperatorContext;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QTimer;
+class QToolButton;
+
+// What the main window is given by whoever opens it.
+struct Form1Context {
+    Form1Context(FtpClient& f, ProcessControl& p, Dialogs& d, OperatorContext& o)
+        : ftp(f)
+        , processes(p)
+        , dialogs(d)
+        , operatorContext(o)
+    {
+    }
+    FtpClient& ftp;
+    ProcessControl& processes;
+    Dialogs& dialogs;
+    OperatorContext& operatorContext;
+    AppConfig config;
+    QString appDir;
+    int versionMajor = 1;
+    int versionMinor = 0;
+    int versionRevision = 0;
+    bool managerMode = false;      // all panes visible; a login lists but does not update
+    bool unattended = false;       // a failed login ends the program instead of waiting
+    bool startApplication = true;  // start VORN.exe at the end of the update
+    std::function<void(int)> endProgram; // ends the program with an exit status
+};
+
+// The main window: the wait frame of the update run, and behind it the FTP file manager, the
+// connection frame and the response log.
+class Form1 final : public QMainWindow, private DownloadView {
+    Q_OBJECT
+public:
+    explicit Form1(Form1Context context, QWidget* parent = nullptr);
+    ~Form1() override;
+
+    static QString captionFor(int major, int minor, int revision);
+
+    // Connection (login, listing of the version folder, update)
+    void Xconnect();
+    void Xdown();
+    void disconnectServer(); // Command3
+    void ShowError(bool voir) { m_ftp.ShowError(voir); }
+    void EnumFiles();        // appends the working directory's names to List1
+
+    // Animation and transfer type
+    void animationTick();    // Timer1
+    void transferTypeChanged(); // Option1
+
+    int TransferType = 0;
+    int AnimationStep = 0;
+    QString NameList;
+    int LastAnswer = 0;
+
+    FtpConnection& ftp() { return m_ftp; }
+    const Form1Context& context() const { return m_context; }
+    bool isBusy() const { return m_busy; }
+    bool hasEnded() const { return m_ended; }
+
+    // Controls, named as the window's design names them.
+    QFrame* FRTRAIT = nullptr;
+    QProgressBar* RB1 = nullptr;
+    QLabel* LDI = nullptr;
+    QLabel* Image2 = nullptr;
+    QLabel* LINFOWAIT1 = nullptr;
+    QFrame* Line3 = nullptr;
+    QLabel* Label1 = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    QPlainTextEdit* Text1 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QGroupBox* Frame7 = nullptr;
+    std::array<QRadioButton*, 3> Option1{};
+    QGroupBox* Frame6 = nullptr;
+    QLineEdit* Text4 = nullptr;
+    QGroupBox* Frame4 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QGroupBox* Frame5 = nullptr;
+    QLineEdit* Text3 = nullptr;
+    QTimer* Timer1 = nullptr;
+    std::array<QLabel*, 4> Picture1{};
+    QLabel* Image1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QListWidget* List1 = nullptr;
+    QToolButton* Command4 = nullptr;
+    QToolButton* Command2 = nullptr;
+    QToolButton* Command6 = nullptr;
+    QPushButton* Command7 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QToolButton* Command5 = nullptr;
+    DriveListBox* Drive1 = nullptr;
+    DirListBox* Dir1 = nullptr;
+    FileListBox* File1 = nullptr;
+    QGroupBox* Frame8 = nullptr;
+    FileListBox* FileOKDI = nullptr;
+    QListWidget* ListDI = nullptr;
+    FileListBox* FileDI = nullptr;
+    QLineEdit* TXTUFT8 = nullptr;
+    QFrame* Line1 = nullptr;
+    QFrame* Line2 = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void buildControls();
+    void arrangeDesignLayout();
+    void arrangeManagerLayout();
+    void Form_Load();
+    void setConnectedState(bool connected);
+    void showOnlyPicture(int index);
+    void syncLog(const QString& text);
+    void endProgram(int exitCode);
+
+    // DownloadView
+    void setProgressMaximum(int maximum) override;
+    void setProgressValue(int value) override;
+    void setProgressVisible(bool visible) override;
+    void setInfo(const QString& text) override;
+    void setAnimationInterval(int milliseconds) override;
+    void refreshLocalFiles() override;
+    void setBusy(bool busy) override;
+    void processEvents() override;
+
+    Form1Context m_context;
+    FtpConnection m_ftp;
+    bool m_busy = false;
+    bool m_connectQueued = false;
+    bool m_ended = false;
+};

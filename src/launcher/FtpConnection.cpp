@@ -1,0 +1,85 @@
+#include "FtpConnection.h"
+
+FtpConnection::FtpConnection(FtpClient& client)
+    : m_client(client)
+{
+}
+
+void FtpConnection::closeHandles()
+{
+    if (ConnectionHandle)
+        m_client.closeHandle(ConnectionHandle);
+    if (InternetHandle)
+        m_client.closeHandle(InternetHandle);
+    ConnectionHandle = 0;
+    InternetHandle = 0;
+}
+
+bool FtpConnection::login(const QString& server, const QString& user, const QString& password)
+{
+    // A reconnection must not leak the handles it replaces.
+    if (ConnectionHandle || InternetHandle) {
+        const QString keep = LastResponse;
+        closeHandles();
+        LastResponse = keep;
+    }
+    InternetHandle = m_client.open(QStringLiteral("Transfert"));
+    ShowError(true);
+    ConnectionHandle = m_client.connect(InternetHandle, server, 21, user, password, true);
+    ShowError(true);
+    CurrentDirectory.clear();
+    if (ConnectionHandle)
+        m_client.currentDirectory(ConnectionHandle, CurrentDirectory);
+    ShowError(false);
+    return lastReplyIs("257");
+}
+
+void FtpConnection::disconnect()
+{
+    m_client.closeHandle(ConnectionHandle);
+    ShowError(true);
+    m_client.closeHandle(InternetHandle);
+    ShowError(true);
+    ConnectionHandle = 0;
+    InternetHandle = 0;
+}
+
+void FtpConnection::changeDirectory(const QString& directory)
+{
+    TargetDirectory = directory;
+    m_client.setCurrentDirectory(ConnectionHandle, TargetDirectory);
+}
+
+void FtpConnection::ShowError(bool voir)
+{
+    LastResponse = m_client.lastResponse();
+    LastError = m_client.lastError();
+    if (voir)
+        appendLog(LastResponse);
+}
+
+QStringList FtpConnection::EnumFiles()
+{
+    QStringList names{QStringLiteral("../")};
+    FtpFindData data;
+    const FtpHandle find = m_client.findFirstFile(ConnectionHandle, QStringLiteral("*.*"), data);
+    if (!find)
+        return names;
+    names << data.fileName;
+    while (m_client.findNextFile(find, data))
+        names << data.fileName;
+    m_client.closeHandle(find);
+    return names;
+}
+
+void FtpConnection::setLog(const QString& text)
+{
+    m_log = text;
+    if (onLogChanged)
+        onLogChanged(m_log);
+}
+
+void FtpConnection::appendLog(const QString& line)
+{
+    setLog(m_log + QLatin1Char('\n') + line);
+}

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// Turns a remote entry name into a path inside a local folder. Names that would leave the folder
+// (holding "/" or "\", or equal to "." or "..") are refused.
+class LocalTarget {
+public:
+    // The listing's own first line, which names the parent folder.
+    static bool isParentLine(const QString& name) { return name == QLatin1String("../"); }
+
+    // True and `path` set when `name` is a plain file name; otherwise false and `why` says why.
+    static bool resolve(const QString& folder, const QString& name, QString& path, QString& why);
+
+    // folder + separator + name, without doubling a separator that already ends the folder.
+    static QString join(const QString& folder, const QString& name);
+};

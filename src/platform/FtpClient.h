@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+// Transfer types as they travel in the flags of every get and put.
+enum FtpTransferType : int {
+    FtpTransferUnknown = 0, // undefined: transferred as binary
+    FtpTransferAscii = 1,
+    FtpTransferBinary = 2,
+};
+
+// Error codes reported by lastError(), numbered as the platform's Internet client numbers them.
+enum FtpError : quint32 {
+    FtpErrorNone = 0,
+    FtpErrorFileExists = 80,
+    FtpErrorInvalidHandle = 6,
+    FtpErrorTimeout = 12002,
+    FtpErrorExtended = 12003, // the server refused: see lastResponse()
+    FtpErrorCannotConnect = 12029,
+    FtpErrorConnectionAborted = 12030,
+    FtpErrorLocalFile = 12031, // a local file could not be read or written
+};
+
+// A handle given out by the client: a session, a connection or a listing. 0 means "none".
+using FtpHandle = quint32;
+
+// One entry of a remote listing. Only the name is relied upon; the rest is informative.
+struct FtpFindData {
+    QString fileName;
+    bool isDirectory = false;
+    qint64 size = -1;
+};
+
+// The FTP client the program talks through: a session/connection/listing handle model with a
+// "last response" that holds the server's whole reply to the latest call. Every call is blocking
+// and bounded by the client's timeout; no call ever hangs on a dead server.
+class FtpClient {
+public:
+    virtual ~FtpClient() = default;
+
+    // Opens a client session; returns its handle (never fails in practice).
+    virtual FtpHandle open(const QString& agent) = 0;
+
+    // Connects and logs in. `server` is a host name or address, optionally followed by ":port",
+    // which wins over `port`. Returns a connection handle, or 0 when the connection or the login
+    // failed (the last response then says why).
+    virtual FtpHandle connect(FtpHandle session, const QString& server, quint16 port, const QString& user,
+                              const QString& password, bool passive) = 0;
+
+    // PWD: fills `directory` with the working directory as the server reports it.
+    virtual bool currentDirectory(FtpHandle connection, QString& directory) = 0;
+
+    // CWD to `directory` (absolute or relative to the working directory).
+    virtual bool setCurrentDirectory(FtpHandle connection, const QString& directory) = 0;
+
+    // Lists the working directory. Returns a listing handle and the first entry, or 0 when the
+    // directory is empty or cannot be listed. Only one listing is open per connection at a time.
+    virtual FtpHandle findFirstFile(FtpHandle connection, const QString& pattern, FtpFindData& data) = 0;
+
+    // Next entry of a listing; false at its end.
+    virtual bool findNextFile(FtpHandle find, FtpFindData& data) = 0;
+
+    // Downloads `remote` to `localPath`. The file is written under a temporary name beside the
+    // target and replaces it only once the transfer completed, so a failed transfer leaves any old
+    // file untouched and no partial file behind.
+    virtual bool getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
+                         int transferType) = 0;
+
+    // Uploads `localPath` as `remote` in the working directory.
+    virtual bool putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType) = 0;
+
+    virtual bool deleteFile(FtpHandle connection, const QString& name) = 0;
+    virtual bool removeDirectory(FtpHandle connection, const QString& name) = 0;
+    virtual bool createDirectory(FtpHandle connection, const QString& name) = 0;
+
+    // Closes any handle. Closing a connection ends its control session (QUIT).
+    virtual bool closeHandle(FtpHandle handle) = 0;
+
+    // The whole text of the last reply (lines joined by a lone line feed) or of the client's own
+    // message when no reply came (timeout, refused or lost connection). The first three
+    // characters of a server reply are its reply code.
+    virtual QString lastResponse() const = 0;
+
+    // Error code of the last failed call, 0 after a success.
+    virtual quint32 lastError() const = 0;
+};

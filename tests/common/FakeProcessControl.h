@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/ProcessControl.h"
+
+#include <QStringList>
+
+// Records what it was asked; terminates nothing; can be told to fail.
+class FakeProcessControl final : public ProcessControl {
+public:
+    TerminateResult terminateByImageName(const QString& imageName) override;
+    bool startDetached(const QString& program, QString* error) override;
+
+    QStringList terminated; // every name asked for, in order
+    QStringList started;
+    bool failTerminate = false;
+    bool failStart = false;  // otherwise a start fails only when the file is missing
+    QStringList selfNames;   // names that match the calling process
+};

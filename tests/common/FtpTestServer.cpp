@@ -1,0 +1,78 @@
+#include "FtpTestServer.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+FtpTestServer::FtpTestServer(const QStringList& extraArguments)
+    : m_arguments(extraArguments)
+{
+}
+
+FtpTestServer::~FtpTestServer()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+}
+
+bool FtpTestServer::start()
+{
+    if (!m_root.isValid()) {
+        m_error = QStringLiteral("no temporary folder");
+        return false;
+    }
+    QStringList args{QStringLiteral(VORN_FIXTURES_DIR "/ftpserver.py"), QStringLiteral("--root"), m_root.path(),
+                     QStringLiteral("--user"),     user(),
+                     QStringLiteral("--password"), password()};
+    args << m_arguments;
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start(QStringLiteral(VORN_SYSTEM_PYTHON), args);
+    if (!m_process.waitForStarted(5000)) {
+        m_error = m_process.errorString();
+        return false;
+    }
+    const QDeadlineTimer deadline(10000);
+    QByteArray out;
+    while (!deadline.hasExpired()) {
+        if (!m_process.canReadLine() && !m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            if (m_process.state() == QProcess::NotRunning)
+                break;
+            continue;
+        }
+        out = m_process.readLine().trimmed();
+        if (out.startsWith("PORT ")) {
+            m_port = static_cast<quint16>(out.mid(5).toUInt());
+            return m_port != 0;
+        }
+    }
+    m_error = QStringLiteral("the FTP fixture did not start: %1")
+                  .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
+    return false;
+}
+
+bool FtpTestServer::put(const QString& relativePath, const QByteArray& content) const
+{
+    const QString path = QDir(m_root.path()).filePath(relativePath);
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
+}
+
+bool FtpTestServer::makeDir(const QString& relativePath) const
+{
+    return QDir().mkpath(QDir(m_root.path()).filePath(relativePath));
+}
+
+QByteArray FtpTestServer::read(const QString& relativePath) const
+{
+    QFile f(QDir(m_root.path()).filePath(relativePath));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool FtpTestServer::exists(const QString& relativePath) const
+{
+    return QFileInfo::exists(QDir(m_root.path()).filePath(relativePath));
+}
