@@ -1,0 +1,274 @@
+#include "common/FtpTestServer.h"
+#include "platform/QtFtpClient.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(content);
+}
+
+QStringList leftovers(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden);
+}
+
+QStringList listNames(QtFtpClient& ftp, FtpHandle c)
+{
+    QStringList names;
+    FtpFindData d;
+    const FtpHandle h = ftp.findFirstFile(c, QStringLiteral("*.*"), d);
+    if (!h)
+        return names;
+    names << d.fileName;
+    while (ftp.findNextFile(h, d))
+        names << d.fileName;
+    ftp.closeHandle(h);
+    return names;
+}
+
+} // namespace
+
+class TestQtFtpClient : public QObject {
+    Q_OBJECT
+
+private:
+    FtpHandle login(QtFtpClient& ftp, const FtpTestServer& server)
+    {
+        const FtpHandle session = ftp.open(QStringLiteral("Transfert"));
+        return ftp.connect(session, server.host(), 21, FtpTestServer::user(), FtpTestServer::password(), true);
+    }
+
+private slots:
+    void loginAndWorkingDirectory()
+    {
+        FtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QtFtpClient ftp(5000);
+
+        const FtpHandle session = ftp.open(QStringLiteral("Transfert"));
+        QVERIFY(ftp.connect(session, server.host(), 21, FtpTestServer::user(), QStringLiteral("wrong"), true) == 0);
+        QVERIFY2(ftp.lastResponse().startsWith(QLatin1String("530")), qPrintable(ftp.lastResponse()));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorExtended));
+
+        const FtpHandle c = login(ftp, server);
+        QVERIFY(c != 0);
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("230")));
+        QString dir;
+        QVERIFY(ftp.currentDirectory(c, dir));
+        QCOMPARE(dir, QStringLiteral("/"));
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("257")));
+
+        QVERIFY(!ftp.setCurrentDirectory(c, QStringLiteral("missing")));
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("550")));
+
+        // Calls on a closed handle fail without inventing a reply.
+        QVERIFY(ftp.closeHandle(c));
+        const QString before = ftp.lastResponse();
+        QVERIFY(!ftp.currentDirectory(c, dir));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorInvalidHandle));
+        QCOMPARE(ftp.lastResponse(), before);
+    }
+
+    void unreachableServerFailsFast()
+    {
+        // A port nobody listens on: refused at once, with a French explanation.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        QtFtpClient ftp(5000);
+        QElapsedTimer t;
+        t.start();
+        const FtpHandle session = ftp.open(QStringLiteral("Transfert"));
+        QCOMPARE(ftp.connect(session, QStringLiteral("127.0.0.1:%1").arg(port), 21, QStringLiteral("u"),
+                             QStringLiteral("p"), true),
+                 FtpHandle(0));
+        QVERIFY(t.elapsed() < 3000);
+        QVERIFY2(ftp.lastResponse().contains(QLatin1String("Connexion impossible")), qPrintable(ftp.lastResponse()));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorCannotConnect));
+    }
+
+    void listingKeepsNamesAsGiven()
+    {
+        FtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        const QStringList names{QStringLiteral("with space.txt"), QStringLiteral("l'apostrophe.ini"),
+                                QStringLiteral("Éléphant ü.dat"), QStringLiteral("TOOL.EXE")};
+        for (const QString& n : names)
+            QVERIFY(server.put(QStringLiteral("dir/") + n, "x"));
+        QVERIFY(server.makeDir(QStringLiteral("dir/sub folder")));
+        QVERIFY(server.makeDir(QStringLiteral("empty")));
+
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+        QVERIFY(ftp.setCurrentDirectory(c, QStringLiteral("dir")));
+        QStringList listed = listNames(ftp, c);
+        listed.sort();
+        QStringList expected = names;
+        expected << QStringLiteral("sub folder");
+        expected.sort();
+        QCOMPARE(listed, expected);
+
+        QVERIFY(ftp.setCurrentDirectory(c, QStringLiteral("/empty")));
+        FtpFindData d;
+        QCOMPARE(ftp.findFirstFile(c, QStringLiteral("*.*"), d), FtpHandle(0));
+    }
+
+    void downloadsBinaryAndAscii()
+    {
+        FtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QByteArray binary(300000, '\0');
+        for (int i = 0; i < binary.size(); ++i)
+            binary[i] = static_cast<char>((i * 7919) % 251);
+        QVERIFY(server.put(QStringLiteral("blob.bin"), binary));
+        QVERIFY(server.put(QStringLiteral("text.txt"), "line one\nline two\n"));
+        QTemporaryDir local;
+
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+        const QString blob = local.filePath(QStringLiteral("blob.bin"));
+        QVERIFY2(ftp.getFile(c, QStringLiteral("blob.bin"), blob, false, FtpTransferUnknown),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(blob), binary);
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("226")));
+
+        const QString text = local.filePath(QStringLiteral("text.txt"));
+        QVERIFY(ftp.getFile(c, QStringLiteral("text.txt"), text, false, FtpTransferBinary));
+        QCOMPARE(readFile(text), QByteArray("line one\nline two\n"));
+        // ASCII keeps the network's CR LF line ends.
+        QVERIFY(ftp.getFile(c, QStringLiteral("text.txt"), text, false, FtpTransferAscii));
+        QCOMPARE(readFile(text), QByteArray("line one\r\nline two\r\n"));
+
+        // Fail-if-exists refuses before asking the server.
+        QVERIFY(!ftp.getFile(c, QStringLiteral("text.txt"), text, true, FtpTransferBinary));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorFileExists));
+
+        // A refused fetch creates nothing locally.
+        QVERIFY(!ftp.getFile(c, QStringLiteral("missing.txt"), local.filePath(QStringLiteral("missing.txt")), false,
+                             FtpTransferBinary));
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("550")));
+        QVERIFY(!QFile::exists(local.filePath(QStringLiteral("missing.txt"))));
+        QVERIFY(leftovers(local.path()).isEmpty());
+    }
+
+    void cutTransferKeepsOldFile()
+    {
+        FtpTestServer server({QStringLiteral("--cut"), QStringLiteral("big.bin:1000")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("big.bin"), QByteArray(50000, 'n')));
+        QVERIFY(server.put(QStringLiteral("next.txt"), "next"));
+        QTemporaryDir local;
+        const QString target = local.filePath(QStringLiteral("big.bin"));
+        writeFile(target, "old content");
+
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+        QVERIFY(!ftp.getFile(c, QStringLiteral("big.bin"), target, false, FtpTransferBinary));
+        QVERIFY2(ftp.lastResponse().contains(QStringLiteral("1000 octets reçus sur 50000")),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(target), QByteArray("old content"));
+        QVERIFY(leftovers(local.path()).isEmpty());
+        // The connection is still usable for the next file.
+        QVERIFY(ftp.getFile(c, QStringLiteral("next.txt"), local.filePath(QStringLiteral("next.txt")), false,
+                            FtpTransferBinary));
+    }
+
+    void stalledServerEndsWithinTimeout()
+    {
+        FtpTestServer server({QStringLiteral("--stall"), QStringLiteral("RETR")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("a.txt"), "a"));
+        QTemporaryDir local;
+        QtFtpClient ftp(1000);
+        const FtpHandle c = login(ftp, server);
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!ftp.getFile(c, QStringLiteral("a.txt"), local.filePath(QStringLiteral("a.txt")), false, 0));
+        QVERIFY(t.elapsed() < 4000);
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorTimeout));
+        QVERIFY2(ftp.lastResponse().contains(QStringLiteral("ne répond plus")), qPrintable(ftp.lastResponse()));
+        // Later calls on the dead connection fail at once.
+        t.restart();
+        QString dir;
+        QVERIFY(!ftp.currentDirectory(c, dir));
+        QVERIFY(t.elapsed() < 500);
+    }
+
+    void closingReplyEndsTheConnection()
+    {
+        FtpTestServer server({QStringLiteral("--reply421"), QStringLiteral("PWD")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+        QString dir;
+        QVERIFY(!ftp.currentDirectory(c, dir));
+        QVERIFY2(ftp.lastResponse().startsWith(QLatin1String("421")), qPrintable(ftp.lastResponse()));
+        QVERIFY(!ftp.setCurrentDirectory(c, QStringLiteral("x")));
+    }
+
+    void passiveFallbackIgnoresAnnouncedAddress()
+    {
+        // No EPSV, and PASV replies that point at another host: the data must still come from the
+        // server we are talking to.
+        FtpTestServer server({QStringLiteral("--no-epsv"), QStringLiteral("--pasv-address"), QStringLiteral("127.0.0.2")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("f.txt"), "pasv"));
+        QTemporaryDir local;
+        QtFtpClient ftp(3000);
+        const FtpHandle c = login(ftp, server);
+        QCOMPARE(listNames(ftp, c), QStringList{QStringLiteral("f.txt")});
+        QVERIFY2(ftp.getFile(c, QStringLiteral("f.txt"), local.filePath(QStringLiteral("f.txt")), false, 2),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(local.filePath(QStringLiteral("f.txt"))), QByteArray("pasv"));
+    }
+
+    void uploadAndRemoteFolders()
+    {
+        FtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QTemporaryDir local;
+        const QString src = local.filePath(QStringLiteral("up.txt"));
+        writeFile(src, "a\nb\r\nc");
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+
+        QVERIFY2(ftp.putFile(c, src, QStringLiteral("up.txt"), FtpTransferBinary), qPrintable(ftp.lastResponse()));
+        QCOMPARE(server.read(QStringLiteral("up.txt")), QByteArray("a\nb\r\nc"));
+        QVERIFY(ftp.putFile(c, src, QStringLiteral("up-ascii.txt"), FtpTransferAscii));
+        QCOMPARE(server.read(QStringLiteral("up-ascii.txt")), QByteArray("a\nb\nc")); // stored with the server's line ends
+
+        QVERIFY(!ftp.putFile(c, local.filePath(QStringLiteral("absent.txt")), QStringLiteral("x"), 0));
+        QVERIFY(ftp.lastResponse().contains(QLatin1String("Impossible de lire le fichier local")));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorLocalFile));
+
+        QVERIFY(ftp.createDirectory(c, QStringLiteral("new dir")));
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("257")));
+        QVERIFY(!ftp.createDirectory(c, QStringLiteral("new dir")));
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("550")));
+        QVERIFY(ftp.deleteFile(c, QStringLiteral("up.txt")));
+        QVERIFY(!server.exists(QStringLiteral("up.txt")));
+        QVERIFY(!ftp.deleteFile(c, QStringLiteral("new dir")));
+        QVERIFY(ftp.removeDirectory(c, QStringLiteral("new dir")));
+        QVERIFY(!server.exists(QStringLiteral("new dir")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQtFtpClient)
+#include "tst_qtftpclient.moc"
