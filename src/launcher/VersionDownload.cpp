@@ -22,18 +22,23 @@ void VersionDownload::Xkill(const QString& appli)
     // The old copy is not deleted here: the fetch replaces it only once the new one is complete.
 }
 
-void VersionDownload::fetch(const QString& name, const QString& localFolder, int transferType)
+bool VersionDownload::localPathFor(const QString& name, const QString& localFolder, QString& path)
 {
-    QString path;
-    QString why;
     if (LocalTarget::isParentLine(name)) {
         // The listing's own parent line is asked for like any other; the server refuses it.
         path = LocalTarget::join(localFolder, name);
-    } else if (!LocalTarget::resolve(localFolder, name, path, why)) {
-        m_ftp.appendLog(why);
-        return;
+        return true;
     }
-    m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, transferType);
+    QString why;
+    if (LocalTarget::resolve(localFolder, name, path, why))
+        return true;
+    m_ftp.appendLog(why);
+    return false;
+}
+
+void VersionDownload::fetch(const QString& name, const QString& localPath, int transferType)
+{
+    m_ftp.client().getFile(m_ftp.ConnectionHandle, name, localPath, false, transferType);
     m_ftp.ShowError(true);
 }
 
@@ -52,9 +57,12 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         const QString& name = remoteList.at(i);
         m_view.setInfo(name);
         m_view.processEvents();
+        QString path;
+        if (!localPathFor(name, localFolder, path))
+            continue; // refused and logged: nothing stopped, nothing written
         if (name.endsWith(QLatin1String("exe")))
             Xkill(name);
-        fetch(name, localFolder, transferType);
+        fetch(name, path, transferType);
     }
     // One flush for the whole folder rather than one per file.
     flushVolumeOf(localFolder);

@@ -30,8 +30,10 @@ public:
     // itself here.
     void Xkill(const QString& appli);
 
-    // Fetches one listed name into `localFolder`, refusing names that would leave it.
-    void fetch(const QString& name, const QString& localFolder, int transferType);
+    // The local path of a listed name; false (and a log line) for a name that would leave the
+    // folder.
+    bool localPathFor(const QString& name, const QString& localFolder, QString& path);
+    void fetch(const QString& name, const QString& localPath, int transferType);
 
     static QString applicationName() { return QStringLiteral("VORN.exe"); }
     static QString launcherImageName() { return QStringLiteral("VORN_UPDATE_VERSION.exe"); }

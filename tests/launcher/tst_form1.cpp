@@ -1,0 +1,431 @@
+#include "common/FakeProcessControl.h"
+#include "common/FtpTestServer.h"
+#include "common/ScriptedDialogs.h"
+#include "database/OperatorContext.h"
+#include "ftpmanager/FileListBox.h"
+#include "launcher/Form1.h"
+#include "platform/QtFtpClient.h"
+
+#include <QElapsedTimer>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+const QString VersionFolder = QStringLiteral("www/DOWN/VERSIONVORN/");
+
+// Counts what the window opens and closes, and passes everything on to a real client.
+class CountingFtpClient final : public FtpClient {
+public:
+    explicit CountingFtpClient(int timeoutMs)
+        : m_real(timeoutMs)
+    {
+    }
+    int openConnections = 0;
+
+    FtpHandle open(const QString& a) override { return m_real.open(a); }
+    FtpHandle connect(FtpHandle s, const QString& h, quint16 p, const QString& u, const QString& pw, bool pa) override
+    {
+        const FtpHandle c = m_real.connect(s, h, p, u, pw, pa);
+        if (c)
+            m_connections << c;
+        openConnections = static_cast<int>(m_connections.size());
+        return c;
+    }
+    bool currentDirectory(FtpHandle c, QString& d) override { return m_real.currentDirectory(c, d); }
+    bool setCurrentDirectory(FtpHandle c, const QString& d) override { return m_real.setCurrentDirectory(c, d); }
+    FtpHandle findFirstFile(FtpHandle c, const QString& p, FtpFindData& d) override
+    {
+        return m_real.findFirstFile(c, p, d);
+    }
+    bool findNextFile(FtpHandle f, FtpFindData& d) override { return m_real.findNextFile(f, d); }
+    bool getFile(FtpHandle c, const QString& r, const QString& l, bool f, int t) override
+    {
+        return m_real.getFile(c, r, l, f, t);
+    }
+    bool putFile(FtpHandle c, const QString& l, const QString& r, int t) override { return m_real.putFile(c, l, r, t); }
+    bool deleteFile(FtpHandle c, const QString& n) override { return m_real.deleteFile(c, n); }
+    bool removeDirectory(FtpHandle c, const QString& n) override { return m_real.removeDirectory(c, n); }
+    bool createDirectory(FtpHandle c, const QString& n) override { return m_real.createDirectory(c, n); }
+    bool closeHandle(FtpHandle h) override
+    {
+        m_connections.removeAll(h);
+        openConnections = static_cast<int>(m_connections.size());
+        return m_real.closeHandle(h);
+    }
+    QString lastResponse() const override { return m_real.lastResponse(); }
+    quint32 lastError() const override { return m_real.lastError(); }
+
+private:
+    QtFtpClient m_real;
+    QList<FtpHandle> m_connections;
+};
+
+// One launcher run: a served version folder, an application folder, the window and its fakes.
+struct Run {
+    explicit Run(const QStringList& faults = {}, int timeoutMs = 3000)
+        : server(faults)
+        , ftp(timeoutMs)
+    {
+    }
+
+    bool start() { return server.start(); }
+
+    Form1& form(bool managerMode = false, bool unattended = false, const QString& password = {})
+    {
+        Form1Context c(ftp, processes, dialogs, operatorContext);
+        c.config.host = server.host();
+        c.config.user = FtpTestServer::user();
+        c.config.password = password.isEmpty() ? FtpTestServer::password() : password;
+        c.config.versionRoot = QStringLiteral("www");
+        c.appDir = app.path();
+        c.versionMajor = 2;
+        c.versionMinor = 10;
+        c.versionRevision = 0;
+        c.managerMode = managerMode;
+        c.unattended = unattended;
+        c.endProgram = [this](int code) { exitCode = code; };
+        window = std::make_unique<Form1>(std::move(c));
+        return *window;
+    }
+
+    QStringList remoteList() const
+    {
+        QStringList out;
+        for (int i = 0; i < window->List1->count(); ++i)
+            out << window->List1->item(i)->text();
+        return out;
+    }
+
+    QByteArray local(const QString& name) const
+    {
+        QFile f(app.filePath(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+    void putLocal(const QString& name, const QByteArray& content) const
+    {
+        QFile f(app.filePath(name));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(content);
+    }
+
+    FtpTestServer server;
+    CountingFtpClient ftp;
+    FakeProcessControl processes;
+    ScriptedDialogs dialogs;
+    OperatorContext operatorContext;
+    QTemporaryDir app;
+    std::unique_ptr<Form1> window;
+    std::optional<int> exitCode;
+};
+
+int visiblePicture(const Form1& f, int* visibleCount)
+{
+    int index = -1;
+    *visibleCount = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (!f.Picture1[static_cast<size_t>(i)]->isHidden()) {
+            index = i;
+            ++*visibleCount;
+        }
+    }
+    return index;
+}
+
+bool managerButtonsEnabled(const Form1& f)
+{
+    return f.Command2->isEnabled() && f.Command4->isEnabled() && f.Command5->isEnabled() && f.Command6->isEnabled();
+}
+
+bool managerButtonsDisabled(const Form1& f)
+{
+    return !f.Command2->isEnabled() && !f.Command4->isEnabled() && !f.Command5->isEnabled() &&
+           !f.Command6->isEnabled();
+}
+
+} // namespace
+
+class TestForm1 : public QObject {
+    Q_OBJECT
+
+private slots:
+    void loadSequence()
+    {
+        QCOMPARE(Form1::captionFor(2, 10, 0), QStringLiteral("VORN - Mise à jour Versions - V.2.10.0"));
+        QCOMPARE(Form1::captionFor(1, 0, 23), QStringLiteral("VORN - Mise à jour Versions - V.1.0.23"));
+
+        Run run;
+        Form1& f = run.form();
+        QCOMPARE(f.windowTitle(), QStringLiteral("VORN - Mise à jour Versions - V.2.10.0"));
+        QCOMPARE(run.processes.terminated, QStringList{QStringLiteral("VORN.exe")});
+        QCOMPARE(f.TransferType, 0);
+        QCOMPARE(f.File1->path(), QDir(run.app.path()).absolutePath());
+        QCOMPARE(f.LDI->text(), QStringLiteral("Waiting connect FTP..."));
+        QVERIFY(managerButtonsDisabled(f));
+        QVERIFY(!f.Command1->isHidden());
+        QVERIFY(f.Command3->isHidden());
+        QVERIFY(!f.Timer1->isActive());
+        QCOMPARE(f.Timer1->interval(), 400);
+        QCOMPARE(f.Text3->echoMode(), QLineEdit::Password);
+        QCOMPARE(f.List1->toolTip(), QStringLiteral("Vous pouvez selectionner plusieurs fichiers avec CTRL"));
+        QCOMPARE(f.Command7->text(), QStringLiteral("Command7"));
+        for (const char* name : {"FRTRAIT", "RB1", "LDI", "Image2", "LINFOWAIT1", "Line3", "Label1", "StatusBar1",
+                                 "Text1", "Frame3", "Command1", "Command3", "Frame7", "Frame6", "Text4", "Frame4",
+                                 "Text2", "Frame5", "Text3", "Timer1", "Image1", "Frame2", "List1", "Command4",
+                                 "Command2", "Command6", "Command7", "Frame1", "Command5", "Drive1", "Dir1", "File1",
+                                 "Frame8", "FileOKDI", "ListDI", "FileDI", "TXTUFT8", "Line1", "Line2"})
+            QVERIFY2(f.findChild<QObject*>(QLatin1String(name)) != nullptr, name);
+        QCOMPARE(f.findChildren<QRadioButton*>(QStringLiteral("Option1")).size(), 3);
+        QCOMPARE(f.findChildren<QLabel*>(QStringLiteral("Picture1")).size(), 4);
+
+        // At its design size the window shows the wait frame and nothing of the manager.
+        const QRect visible = f.centralWidget()->rect();
+        QVERIFY(visible.contains(f.FRTRAIT->geometry().topLeft()));
+        for (QWidget* w : {static_cast<QWidget*>(f.Frame1), static_cast<QWidget*>(f.Frame2),
+                           static_cast<QWidget*>(f.Frame3), static_cast<QWidget*>(f.Text1)})
+            QVERIFY(!visible.intersects(w->geometry()));
+    }
+
+    void transferTypeFollowsSelection()
+    {
+        Run run;
+        Form1& f = run.form(true);
+        f.Option1[1]->click();
+        QCOMPARE(f.TransferType, 1);
+        f.Option1[0]->click();
+        QCOMPARE(f.TransferType, 0);
+        f.Option1[2]->click();
+        QCOMPARE(f.TransferType, 2);
+    }
+
+    void animationCyclesOnePictureAtATime()
+    {
+        Run run;
+        Form1& f = run.form(true);
+        f.AnimationStep = 0;
+        QList<int> shown;
+        for (int tick = 0; tick < 12; ++tick) {
+            f.animationTick();
+            int count = 0;
+            shown << visiblePicture(f, &count);
+            QCOMPARE(count, 1);
+        }
+        QCOMPARE(shown, (QList<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}));
+    }
+
+    void failedLoginLeavesWindowDisconnected()
+    {
+        Run run;
+        QVERIFY2(run.start(), qPrintable(run.server.error()));
+        Form1& f = run.form(false, false, QStringLiteral("wrong"));
+        f.Xconnect();
+        QCOMPARE(f.ftp().log(), QString());
+        QCOMPARE(f.Text1->toPlainText(), QString());
+        QVERIFY(managerButtonsDisabled(f));
+        QVERIFY(!f.Command1->isHidden());
+        QVERIFY(f.Command3->isHidden());
+        QVERIFY(!f.Timer1->isActive());
+        int count = 0;
+        QCOMPARE(visiblePicture(f, &count), 0);
+        QCOMPARE(f.List1->count(), 0);
+        QVERIFY(run.dialogs.shown().isEmpty());
+        QVERIFY(!run.exitCode.has_value()); // the operator may retry
+        QCOMPARE(run.ftp.openConnections, 0);
+
+        // Unattended, a failed login ends the program with status 1.
+        Run unattended;
+        QVERIFY(unattended.start());
+        unattended.form(false, true, QStringLiteral("wrong")).Xconnect();
+        QCOMPARE(unattended.exitCode, std::optional<int>(1));
+    }
+
+    void loginListsVersionFolderAndLogsEachReply()
+    {
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(QStringLiteral("rootfile.txt"), "r"));
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), "v"));
+        Form1& f = run.form(true);
+        f.Xconnect();
+
+        const QStringList log = f.ftp().log().split(QLatin1Char('\n'));
+        // Open (no reply yet), login, working directory, change into the version folder.
+        QCOMPARE(log.size(), 5);
+        QCOMPARE(log[0], QString());
+        QCOMPARE(log[1], QString());
+        QVERIFY2(log[2].startsWith(QLatin1String("230")), qPrintable(log[2]));
+        QVERIFY2(log[3].startsWith(QLatin1String("257")), qPrintable(log[3]));
+        QVERIFY2(log[4].startsWith(QLatin1String("250")), qPrintable(log[4]));
+        QCOMPARE(f.Text1->toPlainText(), f.ftp().log());
+        QCOMPARE(run.remoteList(), (QStringList{QStringLiteral("../"), QStringLiteral("VORN.exe")}));
+        QCOMPARE(f.ftp().HomeDirectory, QStringLiteral("/"));
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("www/DOWN/VERSIONVORN"));
+        QVERIFY(managerButtonsEnabled(f));
+        QVERIFY(f.Command1->isHidden());
+        QVERIFY(!f.Command3->isHidden());
+        QVERIFY(!run.exitCode.has_value()); // the manager does not update
+
+        // Reconnecting replaces the connection rather than leaking it.
+        f.Xconnect();
+        QCOMPARE(run.ftp.openConnections, 1);
+
+        f.disconnectServer();
+        QCOMPARE(run.ftp.openConnections, 0);
+        QVERIFY(f.ftp().log().endsWith(QLatin1String("221 Goodbye.")));
+        QCOMPARE(f.List1->count(), 0);
+        QVERIFY(managerButtonsDisabled(f));
+        QVERIFY(!f.Command1->isHidden());
+    }
+
+    void emptyVersionFolderListsOnlyParentLine()
+    {
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.makeDir(VersionFolder));
+        Form1& f = run.form(true);
+        f.Xconnect();
+        QCOMPARE(run.remoteList(), QStringList{QStringLiteral("../")});
+    }
+
+    void fullUpdateRun()
+    {
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), "#!/bin/sh\necho new\n"));
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("data.ini"), "[new]\n"));
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("TOOL.EXE"), "tool"));
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN_UPDATE_VERSION.exe"), "launcher"));
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("..\\evil.exe"), "evil"));
+        QVERIFY(run.server.makeDir(VersionFolder + QStringLiteral("sub")));
+        run.putLocal(QStringLiteral("data.ini"), "[old]\n");
+        run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
+
+        Form1& f = run.form();
+        f.Xconnect();
+
+        QCOMPARE(run.exitCode, std::optional<int>(0));
+        QCOMPARE(run.local(QStringLiteral("VORN.exe")), QByteArray("#!/bin/sh\necho new\n"));
+        QCOMPARE(run.local(QStringLiteral("data.ini")), QByteArray("[new]\n"));
+        QCOMPARE(run.local(QStringLiteral("TOOL.EXE")), QByteArray("tool"));
+        QCOMPARE(run.local(QStringLiteral("VORN_UPDATE_VERSION.exe")), QByteArray("launcher"));
+        QVERIFY(!QFileInfo::exists(run.app.filePath(QStringLiteral("sub"))));
+        QVERIFY(!QFileInfo::exists(QFileInfo(run.app.path()).absolutePath() + QStringLiteral("/evil.exe")));
+        QCOMPARE(QDir(run.app.path()).entryList(QDir::Files | QDir::Hidden).size(), 4); // nothing partial left
+
+        // Load, Xkill of VORN.exe only (not TOOL.EXE, never the launcher), stop before the start,
+        // then the launcher's own name.
+        QCOMPARE(run.processes.terminated,
+                 (QStringList{QStringLiteral("VORN.exe"), QStringLiteral("VORN.exe"), QStringLiteral("VORN.exe"),
+                              QStringLiteral("VORN_UPDATE_VERSION.exe")}));
+        QCOMPARE(run.processes.started, QStringList{run.app.filePath(QStringLiteral("VORN.exe"))});
+
+        QCOMPARE(run.dialogs.texts(), QStringList{QStringLiteral("All is OK...  73 ")});
+        QCOMPARE(run.dialogs.shown().first().request.title, QStringLiteral("VORN_UPDATE_VERSION"));
+
+        const QString log = f.ftp().log();
+        QCOMPARE(log.count(QStringLiteral("\n550 ")), 2); // "../" and the sub-folder
+        QVERIFY2(log.contains(QStringLiteral("..\\evil.exe")) && log.contains(QStringLiteral("refusé")), qPrintable(log));
+        QCOMPARE(log.count(QStringLiteral("\n226 ")), 4);
+        QCOMPARE(f.RB1->maximum(), 7);
+        QVERIFY(f.RB1->isHidden());
+        QCOMPARE(f.LDI->text(), QStringLiteral("VORN Log is going to start..."));
+        QCOMPARE(f.Timer1->interval(), 400);
+    }
+
+    void signedInUserInClosingMessage()
+    {
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), "v"));
+        run.operatorContext.userName = QStringLiteral("DUPONT");
+        run.form().Xconnect();
+        QCOMPARE(run.dialogs.texts().first(), QStringLiteral("All is OK...  73 DUPONT"));
+    }
+
+    void missingApplicationAfterUpdate()
+    {
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("data.ini"), "d"));
+        run.form().Xconnect();
+        QCOMPARE(run.dialogs.texts().size(), 2);
+        QVERIFY2(run.dialogs.texts()[1].startsWith(QLatin1String("Fichier introuvable")),
+                 qPrintable(run.dialogs.texts()[1]));
+        QCOMPARE(run.processes.terminated.last(), QStringLiteral("VORN_UPDATE_VERSION.exe"));
+        QCOMPARE(run.exitCode, std::optional<int>(2));
+        QVERIFY(run.processes.started.isEmpty());
+    }
+
+    void cutTransferKeepsOldFileAndGoesOn()
+    {
+        Run run({QStringLiteral("--cut"), QStringLiteral("VORN.exe:10")});
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), QByteArray(5000, 'x')));
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("zz.ini"), "after"));
+        run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
+        Form1& f = run.form();
+        f.Xconnect();
+        QCOMPARE(run.local(QStringLiteral("VORN.exe")), QByteArray("old vorn"));
+        QCOMPARE(run.local(QStringLiteral("zz.ini")), QByteArray("after"));
+        QVERIFY(f.ftp().log().contains(QStringLiteral("10 octets reçus sur 5000")));
+        QCOMPARE(run.processes.started.size(), 1); // the old copy is started again
+        QCOMPARE(run.exitCode, std::optional<int>(0));
+    }
+
+    void stalledServerDoesNotHang()
+    {
+        Run run({QStringLiteral("--stall"), QStringLiteral("RETR")}, 1000);
+        QVERIFY(run.start());
+        for (const char* name : {"a.ini", "b.ini", "c.ini", "VORN.exe"})
+            QVERIFY(run.server.put(VersionFolder + QLatin1String(name), "x"));
+        QElapsedTimer t;
+        t.start();
+        Form1& f = run.form();
+        f.Xconnect();
+        QVERIFY2(t.elapsed() < 6000, qPrintable(QString::number(t.elapsed())));
+        QVERIFY(run.exitCode.has_value());
+        QVERIFY(f.ftp().log().contains(QStringLiteral("ne répond plus")));
+    }
+
+    void resizeStartsOneConnectionExceptInManager()
+    {
+        {
+            Run run;
+            QVERIFY(run.start());
+            QVERIFY(run.server.put(VersionFolder + QStringLiteral("data.ini"), "d"));
+            Form1& f = run.form(true);
+            f.show();
+            f.resize(1100, 800);
+            QTest::qWait(100);
+            QCOMPARE(f.List1->count(), 0);
+            QCOMPARE(f.ftp().log(), QString());
+        }
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), "v"));
+        Form1& f = run.form();
+        f.show();
+        f.resize(600, 200);
+        f.resize(610, 210);
+        QTRY_VERIFY_WITH_TIMEOUT(run.exitCode.has_value(), 10000);
+        QTest::qWait(100);
+        QCOMPARE(run.dialogs.texts(), QStringList{QStringLiteral("All is OK...  73 ")}); // one run only
+        QVERIFY(f.hasEnded());
+    }
+};
+
+QTEST_MAIN(TestForm1)
+#include "tst_form1.moc"

@@ -1,0 +1,78 @@
+#include "launcher/AppConfig.h"
+#include "launcher/LocalTarget.h"
+#include "platform/UnattendedDialogs.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestLauncherLogic : public QObject {
+    Q_OBJECT
+
+private slots:
+    void localTargetRefusesEscapes_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("expected"); // empty: refused
+
+        QTest::newRow("plain") << "/app" << "VORN.exe" << "/app/VORN.exe";
+        QTest::newRow("root folder") << "/" << "a.txt" << "/a.txt";
+        QTest::newRow("spaces and accents") << "/app" << "é t'é.ini" << "/app/é t'é.ini";
+        QTest::newRow("dot") << "/app" << "." << "";
+        QTest::newRow("dot dot") << "/app" << ".." << "";
+        QTest::newRow("slash") << "/app" << "../etc/passwd" << "";
+        QTest::newRow("backslash") << "/app" << "..\\x.exe" << "";
+        QTest::newRow("leading slash") << "/app" << "/tmp/x" << "";
+        QTest::newRow("empty") << "/app" << "" << "";
+        QTest::newRow("hidden file is fine") << "/app" << "..hidden" << "/app/..hidden";
+    }
+
+    void localTargetRefusesEscapes()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, name);
+        QFETCH(QString, expected);
+        QString path;
+        QString why;
+        const bool ok = LocalTarget::resolve(folder, name, path, why);
+        QCOMPARE(ok, !expected.isEmpty());
+        if (ok)
+            QCOMPARE(path, expected);
+        else
+            QVERIFY(!why.isEmpty());
+    }
+
+    void configFallsBackToDefaults()
+    {
+        QTemporaryDir dir;
+        const AppConfig defaults = AppConfig::load(dir.filePath(QStringLiteral("absent.ini")));
+        QCOMPARE(defaults.versionFolder(), QStringLiteral("www/DOWN/VERSIONVORN"));
+        QCOMPARE(defaults.timeoutSeconds, 30);
+
+        QFile f(dir.filePath(QStringLiteral("c.ini")));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("[server]\nhost=ftp.example.org:2121\nversion_root=htdocs/\ntimeout=abc\n[printing]\npdf_dir=/tmp/pdf\n");
+        f.close();
+        const AppConfig c = AppConfig::load(f.fileName());
+        QCOMPARE(c.host, QStringLiteral("ftp.example.org:2121"));
+        QCOMPARE(c.user, defaults.user); // missing key keeps its default
+        QCOMPARE(c.versionFolder(), QStringLiteral("htdocs/DOWN/VERSIONVORN"));
+        QCOMPARE(c.timeoutSeconds, 30); // unreadable value ignored
+        QCOMPARE(c.pdfDir, QStringLiteral("/tmp/pdf"));
+    }
+
+    void unattendedMessagesAreOneLine()
+    {
+        QCOMPARE(UnattendedDialogs::oneLine(QStringLiteral("a\nb\r\nc")), QStringLiteral("a\\nb\\nc"));
+        UnattendedDialogs d;
+        MessageRequest yesNo;
+        yesNo.buttons = DialogButtons::YesNo;
+        yesNo.defaultAnswer = AnswerNo;
+        QCOMPARE(d.message(yesNo), int(AnswerNo));
+        yesNo.defaultAnswer = AnswerYes;
+        QCOMPARE(d.message(yesNo), int(AnswerYes));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLauncherLogic)
+#include "tst_launcherlogic.moc"
