@@ -1,0 +1,163 @@
+#include "IntakeDownload.h"
+
+#include "AttachmentName.h"
+#include "IntakeCounter.h"
+#include "IntakeView.h"
+#include "ValidationSync.h"
+#include "launcher/FtpConnection.h"
+#include "launcher/LocalTarget.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/ProcessControl.h"
+
+#include <QDir>
+
+IntakeDownload::IntakeDownload(FtpConnection& ftp, ValidationSync& sync, ProcessControl& processes, Dialogs& dialogs,
+                               IntakeView& view, const Clock& clock, QString appDir)
+    : m_ftp(ftp)
+    , m_sync(sync)
+    , m_processes(processes)
+    , m_dialogs(dialogs)
+    , m_view(view)
+    , m_clock(clock)
+    , m_appDir(std::move(appDir)) {}
+
+QString IntakeDownload::attachmentFolder() const {
+    return QDir(m_appDir).filePath(QStringLiteral("IMG"));
+}
+
+QString IntakeDownload::prefix(Kind kind) {
+    return kind == Kind::Validation ? QStringLiteral("OKDI") : QStringLiteral("IMGDI");
+}
+
+void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString& folder, int transferType,
+                              Outcome& outcome, QStringList& fetchedNames) {
+    const QString pre = prefix(kind);
+    const qsizetype lines = List1.size();
+    m_view.setProgressValue(0);
+    m_view.setProgressMaximum(static_cast<int>(lines));
+    if (kind == Kind::Attachment)
+        m_view.processEvents();
+    m_view.setAnimationInterval(100);
+
+    for (qsizetype i = 0; i < lines; ++i) {
+        m_view.setProgressValue(static_cast<int>(i));
+        m_view.processEvents();
+        const QString& line = List1.at(i);
+        if (!line.startsWith(pre, Qt::CaseSensitive))
+            continue;
+        m_view.setCurrentItem(line);
+        m_view.processEvents();
+
+        QString localName = line;
+        if (kind == Kind::Attachment && !AttachmentName::localName(line, m_clock.now(), localName)) {
+            m_ftp.appendLog(QStringLiteral("« %1 » ignoré : nom sans extension.").arg(line));
+            continue;
+        }
+        QString path;
+        QString why;
+        if (!LocalTarget::resolve(folder, localName, path, why)) {
+            m_ftp.appendLog(why);
+            continue;
+        }
+        // An attachment never replaces another one that got the same name in the same second; it
+        // stays on the server for the next run instead.
+        const bool failIfExists = kind == Kind::Attachment;
+        const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, line, path, failIfExists, transferType);
+        m_ftp.ShowError(true);
+        if (ok) {
+            fetchedNames << line;
+            outcome.saved << path;
+        } else if (m_ftp.LastError == FtpErrorFileExists) {
+            m_ftp.appendLog(QStringLiteral("« %1 » existe déjà ; « %2 » reste sur le serveur.").arg(localName, line));
+        }
+    }
+    m_view.refreshLocalFiles();
+    m_view.setAnimationInterval(400);
+}
+
+void IntakeDownload::report(Kind kind, int count) {
+    if (count == 0)
+        return;
+    MessageRequest r;
+    r.text = QStringLiteral("Il y a ") + QString::number(count) +
+             (kind == Kind::Validation ? QStringLiteral(" nouvelles DI arrivées...")
+                                       : QStringLiteral(" nouvelles IMAGES arrivées..."));
+    r.title = title();
+    m_dialogs.message(r);
+}
+
+void IntakeDownload::cleanServer(Kind kind, const QStringList& List1, const QString& currentLine,
+                                 const QStringList& fetchedNames, Outcome& outcome) {
+    if (currentLine.isEmpty())
+        return;
+    const QString pre = prefix(kind);
+    m_view.setAnimationInterval(100);
+    for (const QString& line : List1) {
+        if (!line.startsWith(pre, Qt::CaseSensitive))
+            continue;
+        // A file that did not reach this machine is left on the server: deleting it would lose it.
+        if (!fetchedNames.contains(line)) {
+            m_ftp.appendLog(QStringLiteral("« %1 » n'a pas été récupéré : il reste sur le serveur.").arg(line));
+            continue;
+        }
+        m_ftp.client().deleteFile(m_ftp.ConnectionHandle, line);
+        m_ftp.ShowError(false);
+        if (m_ftp.lastReplyIs("550"))
+            m_ftp.client().removeDirectory(m_ftp.ConnectionHandle, line);
+        m_ftp.ShowError(true);
+    }
+    outcome.remoteList = m_ftp.EnumFiles();
+    outcome.remoteListRefreshed = true;
+}
+
+IntakeDownload::Outcome IntakeDownload::xdownOKDI(const QStringList& List1, const QString& file1Folder,
+                                                  const QString& currentLine, int transferType) {
+    Outcome outcome;
+    QStringList fetchedNames;
+    fetchAll(Kind::Validation, List1, file1Folder, transferType, outcome, fetchedNames);
+
+    QString error;
+    if (!m_sync.XmajOKDI(error)) {
+        outcome.ok = false;
+        outcome.error = error;
+        return outcome;
+    }
+    outcome.count = m_sync.intakeCount().value();
+    report(Kind::Validation, outcome.count);
+    cleanServer(Kind::Validation, List1, currentLine, fetchedNames, outcome);
+    m_view.setAnimationInterval(400);
+    return outcome;
+}
+
+IntakeDownload::Outcome IntakeDownload::xdownIMGDI(const QStringList& List1, const QString& currentLine,
+                                                   int transferType) {
+    Outcome outcome;
+    outcome.endProgram = true;
+    const QString folder = attachmentFolder();
+    // A fresh installation has no attachment folder yet.
+    if (!QDir().mkpath(folder)) {
+        outcome.ok = false;
+        outcome.exitCode = 1;
+        outcome.error = QStringLiteral("Le dossier des pièces jointes « %1 » ne peut pas être créé.")
+                            .arg(QDir::toNativeSeparators(folder));
+        return outcome;
+    }
+    m_view.setLocalFolder(folder);
+    m_view.setInfo(QStringLiteral("Enregistrement des pièces jointes..."));
+
+    QStringList fetchedNames;
+    fetchAll(Kind::Attachment, List1, folder, transferType, outcome, fetchedNames);
+    outcome.count = static_cast<int>(outcome.saved.size());
+    report(Kind::Attachment, outcome.count);
+    cleanServer(Kind::Attachment, List1, currentLine, fetchedNames, outcome);
+    m_view.setAnimationInterval(400);
+
+    const TerminateResult stopped = m_processes.terminateByImageName(downImageName());
+    if (!stopped.ok) {
+        outcome.ok = false;
+        outcome.exitCode = 1;
+        outcome.error = stopped.error;
+    }
+    return outcome;
+}
