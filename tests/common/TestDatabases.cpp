@@ -1,0 +1,124 @@
+#include "TestDatabases.h"
+
+#include "database/DatabaseConnection.h"
+#include "database/DatabaseSchema.h"
+#include "database/RecordSet.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <odbcinst.h>
+
+TestDatabases::TestDatabases(const QString& backend)
+    : m_backend(backend)
+    , m_savedOdbcIni(qgetenv("ODBCINI"))
+    , m_hadOdbcIni(qEnvironmentVariableIsSet("ODBCINI")) {}
+
+TestDatabases::~TestDatabases() {
+    if (m_hadOdbcIni)
+        qputenv("ODBCINI", m_savedOdbcIni);
+    else
+        qunsetenv("ODBCINI");
+}
+
+QString TestDatabases::skipReason() const {
+    if (isPostgresql() && qEnvironmentVariableIsEmpty("VORN_TEST_PG_ODBCINI"))
+        return QStringLiteral("VORN_TEST_PG_ODBCINI is not set: source scripts/start-test-services first");
+    return {};
+}
+
+bool TestDatabases::useOdbcIni(const QString& odbcIni, const QString& scratchDir) {
+    // Writing to a profile is what empties unixODBC's cache of them; the write goes to a scratch
+    // file so that the shared test odbc.ini is never rewritten under a running test.
+    const QString scratch = QDir(scratchDir).filePath(QStringLiteral("odbc-scratch.ini"));
+    QFile f(scratch);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    f.close();
+    qputenv("ODBCINI", QFile::encodeName(scratch));
+    const bool cleared = SQLWritePrivateProfileString("vorn-forget", nullptr, nullptr, "odbc.ini");
+    qputenv("ODBCINI", QFile::encodeName(odbcIni));
+    return cleared;
+}
+
+bool TestDatabases::prepare() {
+    if (!m_appDir.isValid()) {
+        m_error = QStringLiteral("no temporary application folder");
+        return false;
+    }
+    if (!skipReason().isEmpty()) {
+        m_error = skipReason();
+        return false;
+    }
+    QString ini = qEnvironmentVariable("VORN_TEST_PG_ODBCINI");
+    if (!isPostgresql()) {
+        ini = QDir(m_appDir.path()).filePath(QStringLiteral("odbc.ini"));
+        QFile f(ini);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            m_error = QStringLiteral("cannot write %1").arg(ini);
+            return false;
+        }
+    }
+    if (!useOdbcIni(ini, m_appDir.path())) {
+        m_error = QStringLiteral("cannot switch ODBCINI to %1").arg(ini);
+        return false;
+    }
+    for (const QString& dataSource : dataSources()) {
+        if (!createTables(dataSource) || !clear(dataSource))
+            return false;
+    }
+    return true;
+}
+
+bool TestDatabases::createTables(const QString& dataSource) {
+    DatabaseConnection c(dataSource, appDir());
+    if (!c.open()) {
+        m_error = c.error();
+        return false;
+    }
+    // Guards against a data source registered system-wide, which would take the place of the
+    // embedded file, and against an ODBCINI switch that the driver manager did not see.
+    if (c.isEmbedded() == isPostgresql()) {
+        m_error = QStringLiteral("%1 reached the wrong backend (embedded: %2)").arg(dataSource).arg(c.isEmbedded());
+        return false;
+    }
+    if (c.isEmbedded())
+        return true; // the connection created them
+    for (const QString& statement : DatabaseSchema::statements(dataSource, DatabaseSchema::Dialect::Postgresql)) {
+        if (!c.execute(statement)) {
+            m_error = c.error();
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TestDatabases::clear(const QString& dataSource) {
+    for (const QString& table : DatabaseSchema::tables(dataSource)) {
+        if (!exec(dataSource, QStringLiteral("delete from %1").arg(table)))
+            return false;
+    }
+    return true;
+}
+
+bool TestDatabases::exec(const QString& dataSource, const QString& sql, const QVariantList& values) {
+    DatabaseConnection c(dataSource, appDir());
+    if (!c.open() || !c.execute(sql, values)) {
+        m_error = c.error();
+        return false;
+    }
+    return true;
+}
+
+int TestDatabases::count(const QString& dataSource, const QString& table, const QString& where,
+                         const QVariantList& values) {
+    DatabaseConnection c(dataSource, appDir());
+    RecordSet rows;
+    const QString sql = QStringLiteral("select * from %1%2")
+                            .arg(table, where.isEmpty() ? QString() : QStringLiteral(" where ") + where);
+    if (!c.open() || !c.read(sql, values, rows)) {
+        m_error = c.error();
+        return -1;
+    }
+    return rows.recordCount();
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariant>
+
+// Points DatabaseConnection at one backend for a test: "sqlite" (the embedded file, reached
+// because ODBCINI names an odbc.ini without data sources) or "postgresql" (the data sources of
+// $VORN_TEST_PG_ODBCINI, written by scripts/start-test-services). Each instance has its own
+// application folder, creates the tables when missing and empties them, and restores ODBCINI
+// when it goes.
+class TestDatabases final {
+public:
+    static QStringList backends() { return {QStringLiteral("sqlite"), QStringLiteral("postgresql")}; }
+    static QStringList dataSources() { return {QStringLiteral("TORVANDEL"), QStringLiteral("KESTRAVO2019")}; }
+
+    explicit TestDatabases(const QString& backend);
+    ~TestDatabases();
+    TestDatabases(const TestDatabases&) = delete;
+    TestDatabases& operator=(const TestDatabases&) = delete;
+
+    // Points the driver manager at `odbcIni` (ODBCINI) and makes it forget the data-source
+    // settings it keeps for some seconds, so that a data source of the same name defined
+    // differently in the new file is really used. `scratchDir` receives a throw-away ini file.
+    static bool useOdbcIni(const QString& odbcIni, const QString& scratchDir);
+
+    // Non-empty when this backend cannot run here (PostgreSQL without VORN_TEST_PG_ODBCINI).
+    QString skipReason() const;
+    // Switches ODBCINI, creates the tables where missing and empties them. False: error().
+    bool prepare();
+    QString error() const { return m_error; }
+
+    QString backend() const { return m_backend; }
+    bool isPostgresql() const { return m_backend == QLatin1String("postgresql"); }
+    QString appDir() const { return m_appDir.path(); }
+
+    // Empties every table of the data source.
+    bool clear(const QString& dataSource);
+    // Runs one statement with bound values on the data source (test data).
+    bool exec(const QString& dataSource, const QString& sql, const QVariantList& values = {});
+    // Rows of a table, -1 on error.
+    int count(const QString& dataSource, const QString& table, const QString& where = {},
+              const QVariantList& values = {});
+
+private:
+    bool createTables(const QString& dataSource);
+
+    QString m_backend;
+    QTemporaryDir m_appDir;
+    QByteArray m_savedOdbcIni;
+    bool m_hadOdbcIni = false;
+    QString m_error;
+};
+
+// Skips a PostgreSQL case that cannot run here, fails one that cannot be prepared.
+#define VORN_PREPARE_DATABASES(env)                                                                                    \
+    do {                                                                                                               \
+        if (!(env).skipReason().isEmpty())                                                                             \
+            QSKIP(qPrintable((env).skipReason()));                                                                     \
+        QVERIFY2((env).prepare(), qPrintable((env).error()));                                                          \
+    } while (false)
