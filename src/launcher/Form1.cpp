@@ -444,14 +444,15 @@ void Form1::transferTypeChanged()
 
 void Form1::syncLog(const QString& text)
 {
-    const QString shown = Text1->toPlainText();
-    if (!shown.isEmpty() && text.startsWith(shown) && text.size() > shown.size()) {
+    // Appends are the common case: add the new tail rather than re-setting the whole log.
+    if (!m_shownLog.isEmpty() && text.size() > m_shownLog.size() && text.startsWith(m_shownLog)) {
         QTextCursor cursor(Text1->document());
         cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text.mid(shown.size()));
-    } else if (text != shown) {
+        cursor.insertText(text.mid(m_shownLog.size()));
+    } else if (text != m_shownLog) {
         Text1->setPlainText(text);
     }
+    m_shownLog = text;
     // Caret at the end: the log scrolls to its last line.
     Text1->moveCursor(QTextCursor::End);
     Text1->verticalScrollBar()->setValue(Text1->verticalScrollBar()->maximum());

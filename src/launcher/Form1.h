@@ -152,6 +152,7 @@ private:
 
     Form1Context m_context;
     FtpConnection m_ftp;
+    QString m_shownLog;
     bool m_busy = false;
     bool m_connectQueued = false;
     bool m_ended = false;

@@ -249,6 +249,13 @@ std::optional<QtFtpClient::Reply> QtFtpClient::readReply(Connection& c)
 
 std::optional<QtFtpClient::Reply> QtFtpClient::command(Connection& c, const QString& line)
 {
+    if (!sendLine(c, line))
+        return std::nullopt;
+    return readReply(c);
+}
+
+bool QtFtpClient::sendLine(Connection& c, const QString& line)
+{
     QByteArray bytes = line.toUtf8();
     bytes.replace('\r', QByteArray()).replace('\n', QByteArray()); // one command per line, always
     bytes += "\r\n";
@@ -259,10 +266,10 @@ std::optional<QtFtpClient::Reply> QtFtpClient::command(Connection& c, const QStr
                                                                                    : FtpErrorConnectionAborted,
                      QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
                          .arg(c.host, describeSocketError(*c.control)));
-            return std::nullopt;
+            return false;
         }
     }
-    return readReply(c);
+    return true;
 }
 
 FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16 port, const QString& user,
@@ -399,11 +406,11 @@ bool QtFtpClient::setType(Connection& c, char type)
     return true;
 }
 
-std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c)
+std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool epsvSent)
 {
     int dataPort = -1;
     if (!c.noEpsv) {
-        const auto reply = command(c, QStringLiteral("EPSV"));
+        const auto reply = epsvSent ? readReply(c) : command(c, QStringLiteral("EPSV"));
         if (!reply)
             return nullptr;
         if (reply->code == 229) {
@@ -557,16 +564,21 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     if (!setType(*c, ascii ? 'A' : 'I'))
         return false;
 
+    // SIZE and EPSV go out together: one round trip less per file.
     qint64 expected = -1;
+    bool epsvSent = false;
     if (!ascii) {
-        const auto reply = command(*c, QStringLiteral("SIZE ") + remote);
+        if (!sendLine(*c, QStringLiteral("SIZE ") + remote))
+            return false;
+        epsvSent = !c->noEpsv && sendLine(*c, QStringLiteral("EPSV"));
+        const auto reply = readReply(*c);
         if (!reply)
             return false;
         if (reply->code == 213)
             expected = reply->text.mid(4).trimmed().toLongLong();
     }
 
-    std::unique_ptr<QTcpSocket> data = openDataConnection(*c);
+    std::unique_ptr<QTcpSocket> data = openDataConnection(*c, epsvSent);
     if (!data)
         return false;
     const auto start = command(*c, QStringLiteral("RETR ") + remote);

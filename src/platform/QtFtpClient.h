@@ -60,9 +60,10 @@ private:
 
     std::optional<Reply> readReply(Connection& c);
     std::optional<Reply> command(Connection& c, const QString& line);
+    bool sendLine(Connection& c, const QString& line);
     bool simpleCommand(FtpHandle connection, const QString& verb, const QString& argument, int expectedClass);
     bool setType(Connection& c, char type);
-    std::unique_ptr<QTcpSocket> openDataConnection(Connection& c);
+    std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false);
     bool receive(Connection& c, QTcpSocket& data, QFile& out, bool ascii, qint64& received);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool waitReadable(QTcpSocket& socket, bool& closed);
