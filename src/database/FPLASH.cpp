@@ -140,7 +140,7 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
     layout->addLayout(form);
     layout->addStretch();
     layout->addLayout(footer);
-    setFixedSize(420, 300);
+    setFixedSize(420, 260);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
