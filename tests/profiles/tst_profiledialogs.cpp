@@ -1,0 +1,420 @@
+#include "common/ScriptedDialogs.h"
+#include "profiles/Form2.h"
+#include "profiles/Form3.h"
+#include "profiles/ProfileDialogs.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/ProfileLine.h"
+#include "profiles/Windows1252.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString Profil = QStringLiteral("\\Profil.ini");
+const QByteArray NordBytes = "$192.0.2.15\xA4operateur\xA3s3cret|Depot Nord\xB5";
+const QByteArray SiegeBytes = "$ftp.example.org\xA4vorn\xA3Q7\xE9|Si\xE8ge\xB5";
+const QString ServerMessage = QStringLiteral("L'adresse du serveur n'est pas valide.\n"
+                                             "Elle doit être de la forme «www.serveur.com» ou\n"
+                                             "l'adresse IP du serveur.");
+
+QByteArray readBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void writeBytes(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QStringList texts(const QListWidget& list) {
+    QStringList out;
+    for (int i = 0; i < list.count(); ++i)
+        out << list.item(i)->text();
+    return out;
+}
+
+void select(QListWidget& list, const QString& text) {
+    const QList<QListWidgetItem*> found = list.findItems(text, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(text));
+    list.setCurrentItem(found.first());
+    QVERIFY(found.first()->isSelected());
+}
+
+void fill(Form3& editor, const QString& server, const QString& login, const QString& password,
+          const QString& confirmation, const QString& name) {
+    editor.Text1->setText(server);
+    editor.Text2->setText(login);
+    editor.Text3->setText(password);
+    editor.Text4->setText(confirmation);
+    editor.Text5->setText(name);
+}
+
+} // namespace
+
+class TestProfileDialogs : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<ProfileFile> m_profiles;
+    ScriptedDialogs m_dialogs;
+
+    QString path() const { return m_dir->filePath(QStringLiteral("Profil.ini")); }
+
+    // The main window's open procedure, without the modal wait.
+    std::unique_ptr<Form2> openList(ProfileActivation activate = {}) {
+        m_profiles->Lire(Profil);
+        auto form = std::make_unique<Form2>(*m_profiles, m_dialogs, std::move(activate));
+        form->show();
+        return form;
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        m_profiles = std::make_unique<ProfileFile>(m_dir->path());
+        m_dialogs.clear();
+        writeBytes(path(), NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n");
+    }
+
+    void listDialog() {
+        auto form = openList();
+        QCOMPARE(form->objectName(), QStringLiteral("Form2"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Profil FTP"));
+        QVERIFY(form->isModal());
+        QCOMPARE(form->Frame1->title(), QStringLiteral("Liste des profils"));
+        QCOMPARE(form->List1->toolTip(), QStringLiteral("Double Click pour activer un profil"));
+        QCOMPARE(form->Frame2->title(), QString());
+        QCOMPARE(form->Command1->text(), QStringLiteral("&Nouveau"));
+        QCOMPARE(form->Command3->text(), QStringLiteral("&Modifier"));
+        QCOMPARE(form->Command2->text(), QStringLiteral("&Supprimer"));
+        QVERIFY(!form->Picture1->pixmap().isNull());
+        for (const char* name : {"Frame1", "List1", "Frame2", "Command1", "Command3", "Command2", "Picture1"})
+            QVERIFY2(form->findChild<QWidget*>(QLatin1String(name)), name);
+
+        // Filled from the file when it opens, one entry per profile, blank lines skipped.
+        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
+        QCOMPARE(Form2::lineOf(*form->List1->item(1)), Windows1252::decode(SiegeBytes));
+
+        // Modify and delete need a chosen profile.
+        QVERIFY(!form->Command3->isEnabled());
+        QVERIFY(!form->Command2->isEnabled());
+        select(*form->List1, QStringLiteral("Siège"));
+        QVERIFY(form->Command3->isEnabled());
+        QVERIFY(form->Command2->isEnabled());
+    }
+
+    void editorDialog() {
+        QListWidget list;
+        Form3 editor(*m_profiles, m_dialogs, list);
+        editor.show();
+        QCOMPARE(editor.objectName(), QStringLiteral("Form3"));
+        QVERIFY(editor.isModal());
+        QCOMPARE(editor.Frame2->title(), QStringLiteral("Adresse du Serveur"));
+        QCOMPARE(editor.Frame3->title(), QStringLiteral("Login"));
+        QCOMPARE(editor.Frame4->title(), QStringLiteral("PassWord"));
+        QCOMPARE(editor.Label1->text(), QStringLiteral("Mot de passe"));
+        QCOMPARE(editor.Label2->text(), QStringLiteral("Confirmation du mot de passe"));
+        QCOMPARE(editor.Label3->text(), QStringLiteral("Nom du profil"));
+        QCOMPARE(editor.Frame1->title(), QString());
+        QCOMPARE(editor.Command1->text(), QStringLiteral("&Valider"));
+        QCOMPARE(editor.Command2->text(), QStringLiteral("&Annuler"));
+        for (QLineEdit* box : {editor.Text1, editor.Text2, editor.Text3, editor.Text4, editor.Text5})
+            QVERIFY(box->text().isEmpty());
+        for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4", "Label1", "Label2", "Label3", "Text1", "Text2",
+                                 "Text3", "Text4", "Text5", "Command1", "Command2"})
+            QVERIFY2(editor.findChild<QWidget*>(QLatin1String(name)), name);
+        QCOMPARE(editor.Text5->parentWidget(), editor.Frame1);
+
+        // Passwords show as "*".
+        editor.Text3->setText(QStringLiteral("abc"));
+        QCOMPARE(editor.Text3->displayText(), QStringLiteral("***"));
+        editor.Text4->setText(QStringLiteral("ab"));
+        QCOMPARE(editor.Text4->displayText(), QStringLiteral("**"));
+
+        // A character the file cannot hold cannot be typed.
+        editor.Text5->clear();
+        for (const QChar c : QStringLiteral("D\u0142\u00e9p\u20ac"))
+            QTest::sendKeyEvent(QTest::Click, editor.Text5, Qt::Key_unknown, QString(c), Qt::NoModifier);
+        QCOMPARE(editor.Text5->text(), QStringLiteral("Dép€"));
+    }
+
+    void roundedOutline() {
+        QListWidget list;
+        Form3 editor(*m_profiles, m_dialogs, list);
+        editor.show();
+        QVERIFY(editor.windowFlags() & Qt::FramelessWindowHint);
+
+        auto check = [&](const QSize& size) {
+            const QRegion mask = editor.mask();
+            const int w = size.width();
+            const int h = size.height();
+            QCOMPARE(mask.boundingRect(), QRect(0, 0, w, h));
+            for (const QPoint corner : {QPoint(0, 0), QPoint(w - 1, 0), QPoint(0, h - 1), QPoint(w - 1, h - 1),
+                                        QPoint(2, 2), QPoint(w - 3, h - 3)})
+                QVERIFY2(!mask.contains(corner), qPrintable(QStringLiteral("%1,%2").arg(corner.x()).arg(corner.y())));
+            for (const QPoint inside : {QPoint(10, 0), QPoint(0, 10), QPoint(w / 2, h / 2), QPoint(w - 1, h / 2),
+                                        QPoint(w / 2, h - 1), QPoint(10, 10), QPoint(w - 11, h - 11)})
+                QVERIFY2(mask.contains(inside), qPrintable(QStringLiteral("%1,%2").arg(inside.x()).arg(inside.y())));
+        };
+        check(editor.size());
+        editor.resize(editor.width() + 90, editor.height() + 40);
+        QTRY_COMPARE(editor.mask().boundingRect().size(), editor.size());
+        check(editor.size());
+    }
+
+    void editorChecksInOrder() {
+        QListWidget list;
+        Form2::addEntry(list, QStringLiteral("Depot Nord"), Windows1252::decode(NordBytes));
+        Form3 editor(*m_profiles, m_dialogs, list);
+        editor.show();
+        const QByteArray before = readBytes(path());
+
+        struct Step {
+            const char* what;
+            QString server, login, password, confirmation, name;
+            QString message;
+            DialogIcon icon;
+            QLineEdit* focus;
+        };
+        const QList<Step> steps = {
+            {"a name of spaces is invalid, never a duplicate", QString(), QString(), QString(), QString(),
+             QStringLiteral("   "), QStringLiteral("Le nom du profil est invalide"), DialogIcon::Information,
+             editor.Text5},
+            {"the duplicate check comes before the server check", QString(), QString(), QString(), QString(),
+             QStringLiteral("  Depot Nord "), QStringLiteral("Le nom du profil existe deja !!!"),
+             DialogIcon::Exclamation, editor.Text5},
+            {"an empty server (spaces only)", QStringLiteral("   "), QString(), QStringLiteral("a"),
+             QStringLiteral("b"), QStringLiteral("Depot Sud"), ServerMessage, DialogIcon::Exclamation, editor.Text1},
+            {"passwords differing by a trailing space", QStringLiteral("srv"), QString(), QStringLiteral("abc"),
+             QStringLiteral("abc "), QStringLiteral("Depot Sud"), QStringLiteral("Le mot de passe est différent !"),
+             DialogIcon::Exclamation, editor.Text3},
+        };
+        for (const Step& step : steps) {
+            m_dialogs.clear();
+            fill(editor, step.server, step.login, step.password, step.confirmation, step.name);
+            editor.Command2->setFocus(); // the refusal must move it
+            editor.Command1->click();
+            QVERIFY2(m_dialogs.shown().size() == 1, step.what);
+            const MessageRequest& shown = m_dialogs.shown().first().request;
+            QCOMPARE(shown.text, step.message);
+            QCOMPARE(shown.icon, step.icon);
+            QCOMPARE(shown.buttons, DialogButtons::Ok);
+            QCOMPARE(shown.title, QStringLiteral("VORN_UPDATE_VERSION"));
+            QVERIFY2(editor.focusWidget() == step.focus, step.what);
+            QVERIFY2(editor.isVisible(), step.what); // the editor stays open with its contents
+            QCOMPARE(editor.Text5->text(), step.name);
+            QCOMPARE(readBytes(path()), before);
+            QCOMPARE(texts(list), QStringList({QStringLiteral("Depot Nord")}));
+        }
+
+        // Both passwords empty, an empty login, a name with spaces: accepted.
+        m_dialogs.clear();
+        fill(editor, QStringLiteral(" 10.1.2.3 "), QString(), QString(), QString(), QStringLiteral(" Dépôt Sud "));
+        editor.Command1->click();
+        QVERIFY(m_dialogs.shown().isEmpty());
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(editor.result(), int(QDialog::Accepted));
+        QCOMPARE(readBytes(path()), before + "$10.1.2.3\xA4\xA3|D\xE9p\xF4t Sud\xB5\r\n");
+        // Listed as typed; the next duplicate check compares against the list as it stands.
+        QCOMPARE(texts(list), QStringList({QStringLiteral("Depot Nord"), QStringLiteral(" Dépôt Sud ")}));
+        QCOMPARE(Form2::lineOf(*list.item(1)), QStringLiteral("$10.1.2.3¤£|Dépôt Sudµ"));
+
+        Form3 next(*m_profiles, m_dialogs, list);
+        fill(next, QStringLiteral("srv"), QString(), QString(), QString(), QStringLiteral("Dépôt Sud"));
+        next.Command1->click();
+        QVERIFY(m_dialogs.shown().isEmpty());
+        QCOMPARE(list.count(), 3); // " Dépôt Sud " is no duplicate of "Dépôt Sud"
+    }
+
+    void cancelWritesNothing() {
+        QListWidget list;
+        Form3 editor(*m_profiles, m_dialogs, list);
+        editor.show();
+        const QByteArray before = readBytes(path());
+        fill(editor, QString(), QString(), QString(), QString(), QStringLiteral("X"));
+        editor.Command1->click(); // refused: no server
+        QCOMPARE(m_dialogs.texts(), QStringList({ServerMessage}));
+        editor.Command2->click();
+        QVERIFY(!editor.isVisible());
+        QCOMPARE(editor.result(), int(QDialog::Rejected));
+        QCOMPARE(readBytes(path()), before);
+        QCOMPARE(list.count(), 0);
+    }
+
+    void newProfileFromTheList() {
+        auto form = openList();
+        form->setEditorRunner([](Form3& editor) {
+            QCOMPARE(editor.Command1->text(), QStringLiteral("&Valider"));
+            fill(editor, QStringLiteral("ftp.nord.fr"), QStringLiteral("moi"), QStringLiteral("pw"),
+                 QStringLiteral("pw"), QStringLiteral("Nord 2"));
+            editor.Command1->click();
+        });
+        form->Command1->click();
+        QCOMPARE(readBytes(path()),
+                 NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n$ftp.nord.fr\xA4moi\xA3pw|Nord 2\xB5\r\n");
+        QCOMPARE(texts(*form->List1),
+                 QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège"), QStringLiteral("Nord 2")}));
+
+        // The new entry can be edited at once, though the table was not reloaded.
+        select(*form->List1, QStringLiteral("Nord 2"));
+        form->setEditorRunner([](Form3& editor) {
+            QCOMPARE(editor.EditedLine, QStringLiteral("$ftp.nord.fr¤moi£pw|Nord 2µ"));
+            editor.Text2->setText(QStringLiteral("lui"));
+            editor.Command1->click();
+        });
+        form->Command3->click();
+        QCOMPARE(readBytes(path()),
+                 NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n$ftp.nord.fr\xA4lui\xA3pw|Nord 2\xB5\r\n");
+    }
+
+    void modifyFromTheList() {
+        auto form = openList();
+        select(*form->List1, QStringLiteral("Depot Nord"));
+        bool ran = false;
+        form->setEditorRunner([&](Form3& editor) {
+            ran = true;
+            QCOMPARE(editor.Command1->text(), Form3::modifyModeCaption());
+            QVERIFY(editor.Command1->text() != QStringLiteral("&Valider"));
+            QCOMPARE(editor.Frame1->title(), QStringLiteral("Depot Nord"));
+            QCOMPARE(editor.EditedLine, Windows1252::decode(NordBytes));
+            QCOMPARE(editor.Text1->text(), QStringLiteral("192.0.2.15"));
+            QCOMPARE(editor.Text2->text(), QStringLiteral("operateur"));
+            QCOMPARE(editor.Text3->text(), QStringLiteral("s3cret"));
+            QCOMPARE(editor.Text4->text(), QStringLiteral("s3cret"));
+            QCOMPARE(editor.Text5->text(), QStringLiteral("Depot Nord"));
+
+            // A name already listed is no obstacle in modify mode.
+            editor.Text3->setText(QStringLiteral("n€uf"));
+            editor.Text4->setText(QStringLiteral("n€uf"));
+            editor.Text5->setText(QStringLiteral("Siège"));
+            editor.Command1->click();
+            QVERIFY(!editor.isVisible());
+        });
+        form->Command3->click();
+        QVERIFY(ran);
+        QVERIFY(m_dialogs.shown().isEmpty());
+        // Replaced in place, the empty line kept.
+        QCOMPARE(readBytes(path()), "$192.0.2.15\xA4operateur\xA3n\x80uf|Si\xE8ge\xB5\r\n\r\n" + SiegeBytes + "\r\n");
+        // The old entry makes way for the new name at the end; the table holds the new file.
+        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Siège"), QStringLiteral("Siège")}));
+        QCOMPARE(Form2::lineOf(*form->List1->item(0)), Windows1252::decode(SiegeBytes));
+        QCOMPARE(int(m_profiles->table().count), 2);
+        QCOMPARE(m_profiles->table().lines.value(0), QStringLiteral("$192.0.2.15¤operateur£n€uf|Siègeµ"));
+
+        // Of the two "Siège", the one chosen is the one edited.
+        form->List1->setCurrentRow(1);
+        form->setEditorRunner([](Form3& editor) {
+            QCOMPARE(editor.Text3->text(), QStringLiteral("n€uf"));
+            editor.Text5->setText(QStringLiteral("Nord"));
+            editor.Command1->click();
+        });
+        form->Command3->click();
+        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Siège"), QStringLiteral("Nord")}));
+        QCOMPARE(Form2::lineOf(*form->List1->item(0)), Windows1252::decode(SiegeBytes));
+        QCOMPARE(readBytes(path()), "$192.0.2.15\xA4operateur\xA3n\x80uf|Nord\xB5\r\n\r\n" + SiegeBytes + "\r\n");
+    }
+
+    void deleteFromTheList() {
+        writeBytes(path(), NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n" + NordBytes + "\r\n");
+        auto form = openList();
+        QCOMPARE(texts(*form->List1),
+                 QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège"), QStringLiteral("Depot Nord")}));
+        const QByteArray before = readBytes(path());
+        select(*form->List1, QStringLiteral("Depot Nord"));
+
+        m_dialogs.answerNext(AnswerNo);
+        form->Command2->click();
+        QCOMPARE(m_dialogs.shown().size(), 1);
+        const MessageRequest& question = m_dialogs.shown().first().request;
+        QCOMPARE(question.text, QStringLiteral("Voulez-vous supprimer le profil « Depot Nord » ?"));
+        QCOMPARE(question.buttons, DialogButtons::YesNo);
+        QCOMPARE(question.defaultAnswer, int(AnswerNo));
+        QCOMPARE(question.icon, DialogIcon::Question);
+        QCOMPARE(question.title, QStringLiteral("VORN_UPDATE_VERSION"));
+        QCOMPARE(readBytes(path()), before);
+        QCOMPARE(form->List1->count(), 3);
+
+        // Both copies of the line leave the file, and their entries the list.
+        m_dialogs.answerNext(AnswerYes);
+        form->Command2->click();
+        QCOMPARE(readBytes(path()), "\r\n" + SiegeBytes + "\r\n");
+        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Siège")}));
+        QCOMPARE(int(m_profiles->table().count), 1);
+        QCOMPARE(m_profiles->table().lines.value(0), Windows1252::decode(SiegeBytes));
+    }
+
+    void failedDeleteKeepsTheEntry() {
+        auto form = openList();
+        QVERIFY(QFile::remove(path())); // gone behind the dialog's back
+        select(*form->List1, QStringLiteral("Siège"));
+        m_dialogs.answerNext(AnswerYes);
+        form->Command2->click();
+        QCOMPARE(m_dialogs.shown().size(), 2);
+        const MessageRequest& error = m_dialogs.shown().at(1).request;
+        QVERIFY2(error.text.contains(QStringLiteral("introuvable")), qPrintable(error.text));
+        QCOMPARE(error.icon, DialogIcon::Critical);
+        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
+        QVERIFY(!QFile::exists(path()));
+
+        // A save that fails keeps the editor open, with a message.
+        m_dialogs.clear();
+        select(*form->List1, QStringLiteral("Depot Nord"));
+        bool stayedOpen = false;
+        form->setEditorRunner([&](Form3& editor) {
+            editor.show();
+            editor.Command1->click();
+            stayedOpen = editor.isVisible();
+        });
+        form->Command3->click();
+        QVERIFY(stayedOpen);
+        QCOMPARE(m_dialogs.shown().size(), 1);
+        QCOMPARE(m_dialogs.shown().first().request.icon, DialogIcon::Critical);
+        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
+        QVERIFY(!QFile::exists(path()));
+    }
+
+    void doubleClickActivates() {
+        QStringList activated;
+        auto form = openList([&](const QString& server, const QString& login, const QString& password) {
+            activated << server << login << password;
+        });
+        QListWidgetItem* siege = form->List1->item(1);
+        const QRect rect = form->List1->visualItemRect(siege);
+        QTest::mouseClick(form->List1->viewport(), Qt::LeftButton, {}, rect.center());
+        QVERIFY(form->isVisible()); // a single click only chooses
+        QTest::mouseDClick(form->List1->viewport(), Qt::LeftButton, {}, rect.center());
+        QCOMPARE(activated,
+                 QStringList({QStringLiteral("ftp.example.org"), QStringLiteral("vorn"), QStringLiteral("Q7é")}));
+        QVERIFY(!form->isVisible());
+        QCOMPARE(form->result(), int(QDialog::Accepted));
+    }
+
+    void openProfileListEntryPoint() {
+        QStringList names;
+        QTimer::singleShot(0, [&] {
+            auto* list = qobject_cast<Form2*>(QApplication::activeModalWidget());
+            QVERIFY(list);
+            names = texts(*list->List1);
+            list->List1_DblClick(list->List1->item(0));
+        });
+        QString server;
+        openProfileList(m_dir->path(), m_dialogs,
+                        [&](const QString& s, const QString&, const QString&) { server = s; });
+        QCOMPARE(names, QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
+        QCOMPARE(server, QStringLiteral("192.0.2.15"));
+    }
+};
+
+QTEST_MAIN(TestProfileDialogs)
+#include "tst_profiledialogs.moc"
