@@ -4,6 +4,7 @@
 #include "database/DatabaseSchema.h"
 #include "database/RecordSet.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -15,6 +16,7 @@ TestDatabases::TestDatabases(const QString& backend)
     , m_hadOdbcIni(qEnvironmentVariableIsSet("ODBCINI")) {}
 
 TestDatabases::~TestDatabases() {
+    dropPrivateSchema();
     if (m_hadOdbcIni)
         qputenv("ODBCINI", m_savedOdbcIni);
     else
@@ -63,11 +65,58 @@ bool TestDatabases::prepare() {
         m_error = QStringLiteral("cannot switch ODBCINI to %1").arg(ini);
         return false;
     }
+    if (isPostgresql() && !usePrivateSchema(ini))
+        return false;
     for (const QString& dataSource : dataSources()) {
         if (!createTables(dataSource) || !clear(dataSource))
             return false;
     }
     return true;
+}
+
+bool TestDatabases::usePrivateSchema(const QString& sharedIni) {
+    static int counter = 0;
+    const QString schema = QStringLiteral("vorn_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
+    for (const QString& dataSource : dataSources()) {
+        if (!exec(dataSource, QStringLiteral("create schema %1").arg(schema)))
+            return false;
+    }
+    m_schema = schema;
+
+    // The same data sources, each connection starting in the private schema.
+    QFile in(sharedIni);
+    if (!in.open(QIODevice::ReadOnly)) {
+        m_error = QStringLiteral("cannot read %1").arg(sharedIni);
+        return false;
+    }
+    QByteArray text;
+    for (const QByteArray& line : in.readAll().split('\n')) {
+        text += line + '\n';
+        if (line.trimmed().startsWith('['))
+            text += "ConnSettings=SET search_path TO " + schema.toLatin1() + '\n';
+    }
+    const QString ini = QDir(m_appDir.path()).filePath(QStringLiteral("odbc-postgresql.ini"));
+    QFile out(ini);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(text) != text.size()) {
+        m_error = QStringLiteral("cannot write %1").arg(ini);
+        return false;
+    }
+    out.close();
+    if (!useOdbcIni(ini, m_appDir.path())) {
+        m_error = QStringLiteral("cannot switch ODBCINI to %1").arg(ini);
+        return false;
+    }
+    return true;
+}
+
+void TestDatabases::dropPrivateSchema() {
+    if (m_schema.isEmpty())
+        return;
+    if (useOdbcIni(qEnvironmentVariable("VORN_TEST_PG_ODBCINI"), m_appDir.path())) {
+        for (const QString& dataSource : dataSources())
+            exec(dataSource, QStringLiteral("drop schema if exists %1 cascade").arg(m_schema));
+    }
+    m_schema.clear();
 }
 
 bool TestDatabases::createTables(const QString& dataSource) {

@@ -9,7 +9,8 @@
 // because ODBCINI names an odbc.ini without data sources) or "postgresql" (the data sources of
 // $VORN_TEST_PG_ODBCINI, written by scripts/start-test-services). Each instance has its own
 // application folder, creates the tables when missing and empties them, and restores ODBCINI
-// when it goes.
+// when it goes. PostgreSQL cases work in a schema of their own (dropped at the end), so test
+// programs that run side by side never see each other's rows.
 class TestDatabases final {
 public:
     static QStringList backends() { return {QStringLiteral("sqlite"), QStringLiteral("postgresql")}; }
@@ -45,12 +46,15 @@ public:
 
 private:
     bool createTables(const QString& dataSource);
+    bool usePrivateSchema(const QString& sharedIni);
+    void dropPrivateSchema();
 
     QString m_backend;
     QTemporaryDir m_appDir;
     QByteArray m_savedOdbcIni;
     bool m_hadOdbcIni = false;
     QString m_error;
+    QString m_schema; // PostgreSQL only, once created
 };
 
 // Skips a PostgreSQL case that cannot run here, fails one that cannot be prepared.
