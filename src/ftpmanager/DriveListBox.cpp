@@ -3,10 +3,6 @@
 #include <QDir>
 #include <QStorageInfo>
 
-namespace {
-constexpr int RootRole = Qt::UserRole + 1;
-}
-
 DriveListBox::DriveListBox(QWidget* parent)
     : QComboBox(parent)
 {
@@ -39,7 +35,7 @@ void DriveListBox::reload()
 
 QString DriveListBox::driveRoot() const
 {
-    return currentData(RootRole).isValid() ? currentData(RootRole).toString() : currentData().toString();
+    return currentData().toString();
 }
 
 void DriveListBox::selectDriveOf(const QString& path)

@@ -6,6 +6,8 @@
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"
+#include "ftpmanager/RemoteCommands.h"
+#include "ftpmanager/SelectionConfirmation.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 
@@ -227,6 +229,13 @@ void Form1::buildControls()
         l->addWidget(Command5, 2, 0, Qt::AlignLeft);
     }
     connect(Dir1, &DirListBox::pathChanged, File1, &FileListBox::setPath);
+    connect(Drive1, &QComboBox::activated, this, &Form1::Drive1Change);
+    connect(List1, &QListWidget::itemDoubleClicked, this, &Form1::List1DoubleClick);
+    connect(Command7, &QPushButton::clicked, this, &Form1::Command7Click);
+    connect(Command4, &QToolButton::clicked, this, &Form1::Command4Click);
+    connect(Command5, &QToolButton::clicked, this, &Form1::Command5Click);
+    connect(Command2, &QToolButton::clicked, this, &Form1::Command2Click);
+    connect(Command6, &QToolButton::clicked, this, &Form1::Command6Click);
 
     // Lists of the request intake
     Frame8 = named(new QGroupBox(central), "Frame8");
@@ -420,6 +429,115 @@ void Form1::endProgram(int exitCode)
         m_context.endProgram(exitCode);
     else
         QCoreApplication::exit(exitCode);
+}
+
+QStringList Form1::linesOf(const QListWidget* list)
+{
+    QStringList out;
+    for (int i = 0; i < list->count(); ++i)
+        out << list->item(i)->text();
+    return out;
+}
+
+QList<int> Form1::selectedRowsOf(const QListWidget* list)
+{
+    QList<int> rows;
+    for (const QListWidgetItem* item : list->selectedItems())
+        rows << list->row(item);
+    return rows;
+}
+
+void Form1::showRemoteList(const QStringList& lines)
+{
+    List1->clear();
+    List1->addItems(lines);
+}
+
+void Form1::List1DoubleClick()
+{
+    const QListWidgetItem* item = List1->currentItem();
+    const QString line = item ? item->text() : QString();
+    if (line.isEmpty())
+        return;
+    showRemoteList(RemoteCommands(m_ftp, m_context.dialogs).open(line));
+}
+
+void Form1::Command7Click()
+{
+    showRemoteList(RemoteCommands(m_ftp, m_context.dialogs).goToWebspace(m_context.config.webspace));
+}
+
+void Form1::Command4Click()
+{
+    const QStringList lines = linesOf(List1);
+    const QList<int> rows = selectedRowsOf(List1);
+    LastAnswer = SelectionConfirmation::ask(
+        m_context.dialogs, lines, rows,
+        QStringLiteral("Etes vous sur de vouloir transférer le fichier distant suivant vers le disque dur :"),
+        QStringLiteral("Etes vous sur de vouloir transférer les fichiers distant suivant vers le disque dur :"),
+        NameList);
+    Timer1->setInterval(100);
+    if (LastAnswer == AnswerYes) {
+        RemoteCommands(m_ftp, m_context.dialogs).download(lines, rows, File1->path(), TransferType);
+        File1->refresh();
+    }
+    Timer1->setInterval(400);
+}
+
+void Form1::Command5Click()
+{
+    if (!File1->fileName().isEmpty()) {
+        const QStringList files = linesOf(File1);
+        const QList<int> rows = selectedRowsOf(File1);
+        LastAnswer = SelectionConfirmation::ask(
+            m_context.dialogs, files, rows,
+            QStringLiteral("Etes vous sur de vouloir transférer le fichier local suivant vers le site distant :"),
+            QStringLiteral("Etes vous sur de vouloir transférer les fichiers locaux suivant vers le site distant :"),
+            NameList);
+        Timer1->setInterval(100);
+        if (LastAnswer == AnswerYes)
+            showRemoteList(RemoteCommands(m_ftp, m_context.dialogs).upload(File1->path(), files, rows, TransferType));
+    }
+    Timer1->setInterval(400);
+}
+
+void Form1::Command2Click()
+{
+    const QListWidgetItem* current = List1->currentItem();
+    if (current && !current->text().isEmpty()) {
+        const QStringList lines = linesOf(List1);
+        const QList<int> rows = selectedRowsOf(List1);
+        LastAnswer = SelectionConfirmation::ask(
+            m_context.dialogs, lines, rows,
+            QStringLiteral("Etes vous sur de vouloir supprimer le fichier ou répertoire distant suivant :"),
+            QStringLiteral("Etes vous sur de vouloir supprimer les fichiers ou répertoires distant suivant :"),
+            NameList);
+        Timer1->setInterval(100);
+        if (LastAnswer == AnswerYes)
+            showRemoteList(RemoteCommands(m_ftp, m_context.dialogs).remove(lines, rows));
+    }
+    Timer1->setInterval(400);
+}
+
+void Form1::Command6Click()
+{
+    const QString name = m_context.dialogs.input(QStringLiteral("Veuillez entrer le nom du nouveau répertoire :"),
+                                                 QStringLiteral("Nouveau répertoire"), QString());
+    if (name.isEmpty())
+        return;
+    showRemoteList(RemoteCommands(m_ftp, m_context.dialogs).createFolder(name));
+}
+
+void Form1::Drive1Change()
+{
+    if (Dir1->setPath(Drive1->driveRoot()))
+        return;
+    MessageRequest r;
+    r.text = QStringLiteral("Lecteur ") + Drive1->drive().toUpper() + QStringLiteral(" inaccessible");
+    r.title = QStringLiteral("Erreur");
+    r.icon = DialogIcon::Critical;
+    m_context.dialogs.message(r);
+    Drive1->selectDriveOf(Dir1->path());
 }
 
 void Form1::animationTick()

@@ -70,6 +70,15 @@ public:
     void ShowError(bool voir) { m_ftp.ShowError(voir); }
     void EnumFiles();        // appends the working directory's names to List1
 
+    // File manager
+    void List1DoubleClick();   // open the current remote line
+    void Command7Click();      // web space
+    void Command4Click();      // download
+    void Command5Click();      // upload
+    void Command2Click();      // remote delete
+    void Command6Click();      // remote create folder
+    void Drive1Change();
+
     // Animation and transfer type
     void animationTick();    // Timer1
     void transferTypeChanged(); // Option1
@@ -139,6 +148,9 @@ private:
     void showOnlyPicture(int index);
     void syncLog(const QString& text);
     void endProgram(int exitCode);
+    void showRemoteList(const QStringList& lines);
+    static QStringList linesOf(const QListWidget* list);
+    static QList<int> selectedRowsOf(const QListWidget* list);
 
     // DownloadView
     void setProgressMaximum(int maximum) override;

@@ -1,0 +1,117 @@
+#include "RemoteCommands.h"
+
+#include "launcher/FtpConnection.h"
+#include "launcher/LocalTarget.h"
+#include "platform/Dialogs.h"
+#include "platform/FtpClient.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include <algorithm>
+
+namespace {
+
+QList<int> sorted(QList<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+} // namespace
+
+RemoteCommands::RemoteCommands(FtpConnection& ftp, Dialogs& dialogs)
+    : m_ftp(ftp)
+    , m_dialogs(dialogs)
+{
+}
+
+QStringList RemoteCommands::relist()
+{
+    return m_ftp.EnumFiles();
+}
+
+QStringList RemoteCommands::open(const QString& line)
+{
+    const bool parent = LocalTarget::isParentLine(line);
+    m_ftp.changeDirectory(parent ? m_ftp.HomeDirectory : QStringLiteral("/") + line);
+    m_ftp.ShowError(false);
+    if (m_ftp.lastReplyIs("550"))
+        m_ftp.changeDirectory(line);
+    m_ftp.ShowError(true);
+    return relist();
+}
+
+QStringList RemoteCommands::goToWebspace(const QString& webspace)
+{
+    m_ftp.changeDirectory(QStringLiteral("/") + webspace);
+    m_ftp.ShowError(true);
+    return relist();
+}
+
+int RemoteCommands::download(const QStringList& lines, const QList<int>& selectedRows, const QString& localFolder,
+                             int transferType)
+{
+    int written = 0;
+    for (int row : sorted(selectedRows)) {
+        if (row < 0 || row >= lines.size())
+            continue;
+        const QString& name = lines.at(row);
+        QString path;
+        QString why;
+        if (LocalTarget::isParentLine(name)) {
+            path = LocalTarget::join(localFolder, name); // the server refuses it, and says so
+        } else if (!LocalTarget::resolve(localFolder, name, path, why)) {
+            m_ftp.appendLog(why);
+            continue;
+        }
+        if (m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, transferType))
+            ++written;
+        m_ftp.ShowError(true);
+    }
+    return written;
+}
+
+QStringList RemoteCommands::upload(const QString& localFolder, const QStringList& files,
+                                   const QList<int>& selectedRows, int transferType)
+{
+    for (int row : sorted(selectedRows)) {
+        if (row < 0 || row >= files.size())
+            continue;
+        const QString& name = files.at(row);
+        const QString path = LocalTarget::join(localFolder, name);
+        const bool sent = m_ftp.client().putFile(m_ftp.ConnectionHandle, path, name, transferType);
+        m_ftp.ShowError(true);
+        if (!sent && m_ftp.LastError == FtpErrorLocalFile) {
+            MessageRequest r;
+            r.text = QStringLiteral("Le fichier local %1 n'a pas pu être lu ; il n'a pas été envoyé.\n%2")
+                         .arg(QDir::toNativeSeparators(path), m_ftp.LastResponse);
+            r.title = title();
+            r.icon = DialogIcon::Exclamation;
+            m_dialogs.message(r);
+        }
+    }
+    return relist();
+}
+
+QStringList RemoteCommands::remove(const QStringList& lines, const QList<int>& selectedRows)
+{
+    for (int row : sorted(selectedRows)) {
+        if (row < 0 || row >= lines.size())
+            continue;
+        const QString& name = lines.at(row);
+        m_ftp.client().deleteFile(m_ftp.ConnectionHandle, name);
+        m_ftp.ShowError(false);
+        if (m_ftp.lastReplyIs("550"))
+            m_ftp.client().removeDirectory(m_ftp.ConnectionHandle, name);
+        m_ftp.ShowError(true);
+    }
+    return relist();
+}
+
+QStringList RemoteCommands::createFolder(const QString& name)
+{
+    m_ftp.client().createDirectory(m_ftp.ConnectionHandle, name);
+    m_ftp.ShowError(true);
+    return relist();
+}

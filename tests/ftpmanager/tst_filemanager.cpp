@@ -1,0 +1,360 @@
+#include "common/FakeProcessControl.h"
+#include "common/FtpTestServer.h"
+#include "common/ScriptedDialogs.h"
+#include "database/OperatorContext.h"
+#include "ftpmanager/DirListBox.h"
+#include "ftpmanager/DriveListBox.h"
+#include "ftpmanager/FileListBox.h"
+#include "ftpmanager/SelectionConfirmation.h"
+#include "launcher/Form1.h"
+#include "platform/QtFtpClient.h"
+
+#include <QListWidget>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+namespace {
+
+const QString DownloadSingular =
+    QStringLiteral("Etes vous sur de vouloir transférer le fichier distant suivant vers le disque dur :");
+const QString DownloadPlural =
+    QStringLiteral("Etes vous sur de vouloir transférer les fichiers distant suivant vers le disque dur :");
+
+// A connected file manager over a served tree: the version folder holds two files, the root a few
+// folders to walk through.
+struct Manager {
+    Manager()
+        : ftp(5000)
+    {
+    }
+
+    bool start()
+    {
+        return server.start() && server.put(QStringLiteral("www/DOWN/VERSIONVORN/a.txt"), "A\nA\n") &&
+               server.put(QStringLiteral("www/DOWN/VERSIONVORN/b.txt"), "B") &&
+               server.put(QStringLiteral("docs/guide.txt"), "guide") && server.makeDir(QStringLiteral("docs/2024")) &&
+               server.makeDir(QStringLiteral("docs/2024/q1")) && server.makeDir(QStringLiteral("2024"));
+    }
+
+    Form1& connect()
+    {
+        Form1Context c(ftp, processes, dialogs, context);
+        c.config.host = server.host();
+        c.config.user = FtpTestServer::user();
+        c.config.password = FtpTestServer::password();
+        c.config.versionRoot = QStringLiteral("www");
+        c.config.webspace = QStringLiteral("docs");
+        c.appDir = local.path();
+        c.managerMode = true;
+        c.endProgram = [](int) {};
+        window = std::make_unique<Form1>(std::move(c));
+        window->Xconnect();
+        return *window;
+    }
+
+    QStringList remote() const
+    {
+        QStringList out;
+        for (int i = 0; i < window->List1->count(); ++i)
+            out << window->List1->item(i)->text();
+        out.sort();
+        return out;
+    }
+
+    void select(QListWidget* list, const QStringList& names) const
+    {
+        list->clearSelection();
+        for (const QString& n : names) {
+            const auto items = list->findItems(n, Qt::MatchExactly);
+            QVERIFY2(!items.isEmpty(), qPrintable(n));
+            items.first()->setSelected(true);
+            list->setCurrentItem(items.first(), QItemSelectionModel::Select);
+        }
+    }
+
+    void doubleClick(const QString& line) const
+    {
+        const auto items = window->List1->findItems(line, Qt::MatchExactly);
+        QVERIFY2(!items.isEmpty(), qPrintable(line));
+        window->List1->setCurrentItem(items.first());
+        window->List1DoubleClick();
+    }
+
+    // The selected lines, each after a line feed, in the order the list shows them.
+    static QString selectedInOrder(const QListWidget* list)
+    {
+        QString out;
+        for (int i = 0; i < list->count(); ++i)
+            if (list->item(i)->isSelected())
+                out += QLatin1Char('\n') + list->item(i)->text();
+        return out;
+    }
+
+    QString lastLogLine() const { return window->ftp().log().section(QLatin1Char('\n'), -1); }
+
+    FtpTestServer server;
+    QtFtpClient ftp;
+    FakeProcessControl processes;
+    ScriptedDialogs dialogs;
+    OperatorContext context;
+    QTemporaryDir local;
+    std::unique_ptr<Form1> window;
+};
+
+QByteArray readLocal(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+} // namespace
+
+class TestFileManager : public QObject {
+    Q_OBJECT
+
+private slots:
+    void confirmationTexts()
+    {
+        const QStringList two{QStringLiteral("../"), QStringLiteral("a.txt")};
+        QCOMPARE(SelectionConfirmation::question(2, QStringLiteral("S"), QStringLiteral("P")), QStringLiteral("S"));
+        QCOMPARE(SelectionConfirmation::question(3, QStringLiteral("S"), QStringLiteral("P")), QStringLiteral("P"));
+        QCOMPARE(SelectionConfirmation::nameList(two, {1}), QStringLiteral("\na.txt"));
+        QCOMPARE(SelectionConfirmation::nameList(two, {1, 0}), QStringLiteral("\n../\na.txt"));
+        QCOMPARE(SelectionConfirmation::nameList(two, {}), QString());
+    }
+
+    void navigation()
+    {
+        Manager m;
+        QVERIFY2(m.start(), qPrintable(m.server.error()));
+        Form1& f = m.connect();
+        QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+
+        // "../" returns to the login folder however deep we are.
+        m.doubleClick(QStringLiteral("../"));
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/"));
+        QVERIFY(m.remote().contains(QStringLiteral("docs")));
+
+        // From the root, the first (absolute) request enters the folder.
+        m.doubleClick(QStringLiteral("docs"));
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/docs"));
+        QVERIFY(m.lastLogLine().startsWith(QLatin1String("250")));
+
+        // One level down, "/2024" exists at the root too: the root folder wins.
+        m.doubleClick(QStringLiteral("2024"));
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/2024"));
+        QCOMPARE(m.remote(), QStringList{QStringLiteral("../")});
+
+        // Without a root twin, the second (relative) request enters the sub-folder.
+        m.doubleClick(QStringLiteral("../"));
+        m.doubleClick(QStringLiteral("www"));
+        m.doubleClick(QStringLiteral("DOWN"));
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("DOWN"));
+        QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("VERSIONVORN")}));
+        m.doubleClick(QStringLiteral("VERSIONVORN"));
+
+        // A file: both requests refused, only the second refusal logged, same listing again.
+        const int logLines = static_cast<int>(f.ftp().log().count(QLatin1Char('\n')));
+        m.doubleClick(QStringLiteral("a.txt"));
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("a.txt"));
+        QCOMPARE(f.ftp().log().count(QLatin1Char('\n')), logLines + 1);
+        QVERIFY(m.lastLogLine().startsWith(QLatin1String("550")));
+        QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
+
+        // Two levels below the login folder, "../" goes straight back to it.
+        m.doubleClick(QStringLiteral("../"));
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/"));
+
+        // The web-space button.
+        f.Command7Click();
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/docs"));
+        QVERIFY(m.remote().contains(QStringLiteral("guide.txt")));
+
+        // Disconnected, the button leaves only the parent line.
+        f.disconnectServer();
+        f.Command7Click();
+        QCOMPARE(m.remote(), QStringList{QStringLiteral("../")});
+    }
+
+    void downloadAskFirstThenFetch()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        Form1& f = m.connect();
+        const QString folder = f.File1->path();
+
+        // Three lines in the list, one selected: the plural question with one name.
+        m.select(f.List1, {QStringLiteral("a.txt")});
+        m.dialogs.answerNext(AnswerNo);
+        f.Command4Click();
+        QCOMPARE(m.dialogs.texts().last(), DownloadPlural + QStringLiteral("\na.txt"));
+        QCOMPARE(m.dialogs.shown().last().request.buttons, DialogButtons::YesNo);
+        QVERIFY(!QFile::exists(folder + QStringLiteral("/a.txt")));
+        QCOMPARE(f.Timer1->interval(), 400);
+
+        // Yes: the file is written, in ASCII with the network's line ends; an old copy is replaced.
+        QFile old(folder + QStringLiteral("/b.txt"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        f.Option1[1]->click();
+        m.select(f.List1, {QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("../")});
+        m.dialogs.answerNext(AnswerYes);
+        f.Command4Click();
+        QCOMPARE(m.selectedInOrder(f.List1).size(), QStringLiteral("\n../\na.txt\nb.txt").size());
+        QCOMPARE(m.dialogs.texts().last(), DownloadPlural + m.selectedInOrder(f.List1));
+        QCOMPARE(readLocal(folder + QStringLiteral("/a.txt")), QByteArray("A\r\nA\r\n"));
+        QCOMPARE(readLocal(folder + QStringLiteral("/b.txt")), QByteArray("B"));
+        QVERIFY(f.File1->names().contains(QStringLiteral("a.txt"))); // refreshed
+        QVERIFY(f.ftp().log().contains(QStringLiteral("\n550 "))); // "../" refused by the server
+
+        f.Option1[0]->click();
+        m.select(f.List1, {QStringLiteral("a.txt")});
+        m.dialogs.answerNext(AnswerYes);
+        f.Command4Click();
+        QCOMPARE(readLocal(folder + QStringLiteral("/a.txt")), QByteArray("A\nA\n"));
+
+        // Nothing selected: the question has no names; yes transfers nothing.
+        f.List1->clearSelection();
+        m.dialogs.answerNext(AnswerYes);
+        f.Command4Click();
+        QCOMPARE(m.dialogs.texts().last(), DownloadPlural);
+    }
+
+    void downloadSingularAndUnsafeNames()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        QVERIFY(m.server.put(QStringLiteral("solo/..\\x.txt"), "x"));
+        Form1& f = m.connect();
+        m.doubleClick(QStringLiteral("../"));
+        m.doubleClick(QStringLiteral("solo"));
+        QCOMPARE(f.List1->count(), 2);
+        m.select(f.List1, {QStringLiteral("..\\x.txt")});
+        m.dialogs.answerNext(AnswerYes);
+        f.Command4Click();
+        QCOMPARE(m.dialogs.texts().last(), DownloadSingular + QStringLiteral("\n..\\x.txt"));
+        QVERIFY(m.lastLogLine().contains(QStringLiteral("refusé")));
+        QCOMPARE(QDir(f.File1->path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+    }
+
+    void upload()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        Form1& f = m.connect();
+        const QString folder = f.File1->path();
+
+        // No current file: no question at all.
+        f.Command5Click();
+        QVERIFY(m.dialogs.shown().isEmpty());
+        QCOMPARE(f.Timer1->interval(), 400);
+
+        for (const char* name : {"up1.txt", "up2.txt", "locked.txt"}) {
+            QFile file(folder + QLatin1Char('/') + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name);
+        }
+        f.File1->refresh();
+        m.select(f.File1, {QStringLiteral("up1.txt"), QStringLiteral("locked.txt"), QStringLiteral("up2.txt")});
+        // A file that disappears before it is sent: reported, and the others still go.
+        QFile::remove(folder + QStringLiteral("/locked.txt"));
+        m.dialogs.answerNext(AnswerYes);
+        f.Command5Click();
+        QCOMPARE(m.dialogs.texts().first(),
+                 QStringLiteral("Etes vous sur de vouloir transférer les fichiers locaux suivant vers le site distant :") +
+                     m.selectedInOrder(f.File1));
+        QCOMPARE(m.dialogs.shown().size(), 2);
+        QVERIFY(m.dialogs.texts()[1].contains(QStringLiteral("locked.txt")));
+        QCOMPARE(m.dialogs.shown()[1].request.icon, DialogIcon::Exclamation);
+        QCOMPARE(m.server.read(QStringLiteral("www/DOWN/VERSIONVORN/up1.txt")), QByteArray("up1.txt"));
+        QCOMPARE(m.server.read(QStringLiteral("www/DOWN/VERSIONVORN/up2.txt")), QByteArray("up2.txt"));
+        QVERIFY(m.remote().contains(QStringLiteral("up2.txt"))); // listing refreshed
+    }
+
+    void deleteAndCreateFolders()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        QVERIFY(m.server.makeDir(QStringLiteral("www/DOWN/VERSIONVORN/empty")));
+        QVERIFY(m.server.put(QStringLiteral("www/DOWN/VERSIONVORN/full/inner.txt"), "i"));
+        Form1& f = m.connect();
+
+        // No current line: no question.
+        f.List1->setCurrentItem(nullptr);
+        f.Command2Click();
+        QVERIFY(m.dialogs.shown().isEmpty());
+
+        // Answer no: nothing sent, list unchanged.
+        m.select(f.List1, {QStringLiteral("a.txt")});
+        m.dialogs.answerNext(AnswerNo);
+        const QString logBefore = f.ftp().log();
+        f.Command2Click();
+        QCOMPARE(f.ftp().log(), logBefore);
+        QVERIFY(m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/a.txt")));
+
+        // A file, an empty folder and a full folder: one log line each, the last refusal only.
+        m.select(f.List1, {QStringLiteral("a.txt"), QStringLiteral("empty"), QStringLiteral("full")});
+        const QString names = m.selectedInOrder(f.List1);
+        const int linesBefore = static_cast<int>(f.ftp().log().count(QLatin1Char('\n')));
+        m.dialogs.answerNext(AnswerYes);
+        f.Command2Click();
+        QCOMPARE(m.dialogs.texts().last(),
+                 QStringLiteral("Etes vous sur de vouloir supprimer les fichiers ou répertoires distant suivant :") +
+                     names);
+        QCOMPARE(f.ftp().log().count(QLatin1Char('\n')), linesBefore + 3);
+        const QStringList tail = f.ftp().log().split(QLatin1Char('\n')).mid(linesBefore + 1);
+        QCOMPARE(tail.filter(QRegularExpression(QStringLiteral("^250 "))).size(), 2);
+        QCOMPARE(tail.filter(QRegularExpression(QStringLiteral("^550 "))).size(), 1); // the full folder's removal
+        QVERIFY(!m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/a.txt")));
+        QVERIFY(!m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/empty")));
+        QVERIFY(m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/full/inner.txt")));
+        QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("b.txt"), QStringLiteral("full")}));
+
+        // Create: cancelled sends nothing; an existing name is refused and logged.
+        const QString logNow = f.ftp().log();
+        f.Command6Click(); // nothing typed: the scripted box is cancelled
+        QCOMPARE(m.dialogs.texts().last(), QStringLiteral("Veuillez entrer le nom du nouveau répertoire :"));
+        QCOMPARE(m.dialogs.shown().last().request.title, QStringLiteral("Nouveau répertoire"));
+        QCOMPARE(f.ftp().log(), logNow);
+        m.dialogs.typeNext(QStringLiteral("nouveau dossier"));
+        f.Command6Click();
+        QVERIFY(m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/nouveau dossier")));
+        QVERIFY(m.remote().contains(QStringLiteral("nouveau dossier")));
+        m.dialogs.typeNext(QStringLiteral("full"));
+        f.Command6Click();
+        QVERIFY(m.lastLogLine().startsWith(QLatin1String("550")));
+    }
+
+    void localBrowser()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        Form1& f = m.connect();
+        QDir(m.local.path()).mkdir(QStringLiteral("sous-dossier"));
+        QFile inner(m.local.filePath(QStringLiteral("sous-dossier/.cache")));
+        QVERIFY(inner.open(QIODevice::WriteOnly));
+        inner.close();
+
+        QVERIFY(f.Dir1->setPath(m.local.filePath(QStringLiteral("sous-dossier"))));
+        QCOMPARE(f.File1->path(), QDir(m.local.filePath(QStringLiteral("sous-dossier"))).absolutePath());
+        QCOMPARE(f.File1->names(), QStringList{QStringLiteral(".cache")}); // every file, hidden ones too
+        QCOMPARE(f.File1->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+        // A volume that cannot be read: the message, and the list back on the listed folder's volume.
+        const int before = f.Drive1->currentIndex();
+        f.Drive1->addItem(QStringLiteral("/media/cdrom [Vide]"), QStringLiteral("/media/absent-volume"));
+        f.Drive1->setCurrentIndex(f.Drive1->count() - 1);
+        f.Drive1Change();
+        QCOMPARE(m.dialogs.texts().last(), QStringLiteral("Lecteur /MEDIA/CDROM [VIDE] inaccessible"));
+        QCOMPARE(m.dialogs.shown().last().request.title, QStringLiteral("Erreur"));
+        QCOMPARE(m.dialogs.shown().last().request.icon, DialogIcon::Critical);
+        QCOMPARE(f.Drive1->currentIndex(), before);
+        QCOMPARE(f.File1->path(), QDir(m.local.filePath(QStringLiteral("sous-dossier"))).absolutePath());
+    }
+};
+
+QTEST_MAIN(TestFileManager)
+#include "tst_filemanager.moc"
