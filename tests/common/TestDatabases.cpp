@@ -142,6 +142,18 @@ bool TestDatabases::createTables(const QString& dataSource) {
     return true;
 }
 
+bool TestDatabases::makeUnreachable(const QStringList& names) {
+    QByteArray text;
+    for (const QString& name : names)
+        text += "[" + name.toLatin1() + "]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=1\n";
+    const QString ini = QDir(m_appDir.path()).filePath(QStringLiteral("odbc-unreachable.ini"));
+    QFile f(ini);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(text) != text.size())
+        return false;
+    f.close();
+    return useOdbcIni(ini, m_appDir.path());
+}
+
 bool TestDatabases::clear(const QString& dataSource) {
     for (const QString& table : DatabaseSchema::tables(dataSource)) {
         if (!exec(dataSource, QStringLiteral("delete from %1").arg(table)))

@@ -36,6 +36,10 @@ public:
     bool isPostgresql() const { return m_backend == QLatin1String("postgresql"); }
     QString appDir() const { return m_appDir.path(); }
 
+    // Registers the data sources on a PostgreSQL port where nothing listens, so that opening
+    // them fails the way a stopped server does. Call after prepare().
+    bool makeUnreachable(const QStringList& names);
+
     // Empties every table of the data source.
     bool clear(const QString& dataSource);
     // Runs one statement with bound values on the data source (test data).

@@ -170,22 +170,17 @@ void TestDatabaseConnection::unreachableDataSource() {
     // A registered data source wins over the embedded file, even when it cannot be reached.
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
-    QTemporaryDir dir;
-    const QString ini = dir.filePath(QStringLiteral("odbc.ini"));
-    QFile f(ini);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[TORVANDEL]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=1\nDatabase=torvandel\n");
-    f.close();
-    QVERIFY(TestDatabases::useOdbcIni(ini, dir.path()));
+    QVERIFY(env.makeUnreachable({QStringLiteral("TORVANDEL")}));
+    const QString appDir = env.appDir() + QStringLiteral("/fresh");
 
-    DatabaseConnection c(QStringLiteral("TORVANDEL"), dir.path());
+    DatabaseConnection c(QStringLiteral("TORVANDEL"), appDir);
     QVERIFY(!c.open());
     QVERIFY(!c.isEmbedded());
     QVERIFY(!c.isOpen());
     QVERIFY2(c.error().startsWith(QStringLiteral("Impossible d'ouvrir la source de données « TORVANDEL » :\n")),
              qPrintable(c.error()));
     QVERIFY2(c.error().contains(QStringLiteral("connection"), Qt::CaseInsensitive), qPrintable(c.error()));
-    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("data"))));
+    QVERIFY(!QFileInfo::exists(appDir + QStringLiteral("/data")));
 }
 
 void TestDatabaseConnection::embeddedFolderCannotBeCreated() {

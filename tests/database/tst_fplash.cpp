@@ -4,7 +4,6 @@
 #include "database/FPLASH.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -173,12 +172,7 @@ void TestFPLASH::serviceCodeNeedsNoDatabase() {
     // An unreachable data source proves no database is consulted.
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
-    const QString ini = env.appDir() + QStringLiteral("/unreachable.ini");
-    QFile f(ini);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[KESTRAVO2019]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=1\n");
-    f.close();
-    QVERIFY(TestDatabases::useOdbcIni(ini, env.appDir()));
+    QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
 
     OperatorContext context;
     context.userName = QStringLiteral("MARTIN"); // left by an earlier check
@@ -205,12 +199,7 @@ void TestFPLASH::serviceCodeNeedsNoDatabase() {
 void TestFPLASH::unreachableDatabaseSaysSoOnce() {
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
-    const QString ini = env.appDir() + QStringLiteral("/unreachable.ini");
-    QFile f(ini);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[KESTRAVO2019]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=1\n");
-    f.close();
-    QVERIFY(TestDatabases::useOdbcIni(ini, env.appDir()));
+    QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
 
     OperatorContext context;
     ScriptedDialogs dialogs;

@@ -4,7 +4,6 @@
 #include "database/DatabaseConnection.h"
 #include "database/UserLogin.h"
 
-#include <QFile>
 #include <QTest>
 
 class TestUserLogin : public QObject {
@@ -146,12 +145,7 @@ void TestUserLogin::failedCheckKeepsEarlierUser() {
 void TestUserLogin::unreachableDatabase() {
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
-    const QString ini = env.appDir() + QStringLiteral("/unreachable.ini");
-    QFile f(ini);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    f.write("[KESTRAVO2019]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=1\nDatabase=kestravo2019\n");
-    f.close();
-    QVERIFY(TestDatabases::useOdbcIni(ini, env.appDir()));
+    QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
 
     OperatorContext context;
     context.loginResult = 1; // an earlier login must not stand
