@@ -24,6 +24,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.unattended = true;
         else if (a == QLatin1String("--manager"))
             c.mode = Mode::Manager;
+        else if (a == QLatin1String("--profiles"))
+            c.mode = Mode::Profiles;
         else if (a == QLatin1String("--no-start"))
             c.startApplication = false;
         else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
@@ -49,7 +51,10 @@ QString CommandLine::helpText()
         "\n"
         "Modes:\n"
         "  --manager          The FTP file manager: every pane shown; a login lists the\n"
-        "                     version folder but does not update.\n"
+        "                     version folder but does not update. Its \"Profils FTP...\" button\n"
+        "                     opens the connection profiles (Profil.ini).\n"
+        "  --profiles         The file manager with the profile list open: a double-click on a\n"
+        "                     profile fills the server, user and password boxes.\n"
         "\n"
         "Options:\n"
         "  --app-dir DIR      Application folder (default: the executable's folder). Downloads,\n"

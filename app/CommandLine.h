@@ -5,7 +5,7 @@
 
 // What the program was asked to do on its command line.
 struct CommandLine {
-    enum class Mode { Update, Manager };
+    enum class Mode { Update, Manager, Profiles };
 
     Mode mode = Mode::Update;
     QString appDir;     // empty: the executable's folder

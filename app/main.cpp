@@ -75,7 +75,8 @@ int main(int argc, char* argv[])
     context.versionMajor = VORN_VERSION_MAJOR;
     context.versionMinor = VORN_VERSION_MINOR;
     context.versionRevision = VORN_VERSION_PATCH;
-    context.managerMode = cmd.mode == CommandLine::Mode::Manager;
+    context.managerMode = cmd.mode == CommandLine::Mode::Manager || cmd.mode == CommandLine::Mode::Profiles;
+    context.openProfilesAtStart = cmd.mode == CommandLine::Mode::Profiles;
     context.unattended = cmd.unattended;
     context.startApplication = cmd.startApplication;
 

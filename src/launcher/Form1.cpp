@@ -10,6 +10,8 @@
 #include "ftpmanager/SelectionConfirmation.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
+#include "profiles/ProfileDialogs.h"
+#include "profiles/ProfileFile.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -74,6 +76,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
     : QMainWindow(parent)
     , m_context(std::move(context))
     , m_ftp(m_context.ftp)
+    , m_profiles(std::make_unique<ProfileFile>(m_context.appDir))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VORN - UPDATE DES VERSIONS"));
@@ -84,6 +87,8 @@ Form1::Form1(Form1Context context, QWidget* parent)
         arrangeDesignLayout();
     m_ftp.onLogChanged = [this](const QString& text) { syncLog(text); };
     Form_Load();
+    if (m_context.openProfilesAtStart)
+        QTimer::singleShot(0, this, &Form1::openProfileList);
 }
 
 Form1::~Form1() = default;
@@ -177,6 +182,10 @@ void Form1::buildControls()
         Picture1[static_cast<size_t>(i)]->setPixmap(AnimationFrames::frame(i));
         Picture1[static_cast<size_t>(i)]->setVisible(i == 0);
     }
+    CommandProfils = named(new QPushButton(QStringLiteral("Profils FTP..."), Frame3), "CommandProfils");
+    CommandProfils->setToolTip(QStringLiteral("Choisir, créer ou modifier un profil de connexion"));
+    CommandProfils->setVisible(m_context.managerMode);
+    connect(CommandProfils, &QPushButton::clicked, this, &Form1::openProfileList);
     Image1 = named(new QLabel(Frame3), "Image1");
     Image1->setPixmap(AnimationFrames::banner(32, 32));
     {
@@ -190,7 +199,8 @@ void Form1::buildControls()
         grid->addWidget(Frame4, 2, 0, 1, 3);
         grid->addWidget(Frame5, 3, 0, 1, 3);
         grid->addWidget(Frame7, 4, 0, 1, 3);
-        grid->setRowStretch(5, 1);
+        grid->addWidget(CommandProfils, 5, 0, 1, 3);
+        grid->setRowStretch(6, 1);
     }
     connect(Command1, &QPushButton::clicked, this, &Form1::Xconnect);
     connect(Command3, &QPushButton::clicked, this, &Form1::disconnectServer);
@@ -538,6 +548,62 @@ void Form1::Drive1Change()
     r.icon = DialogIcon::Critical;
     m_context.dialogs.message(r);
     Drive1->selectDriveOf(Dir1->path());
+}
+
+void Form1::openProfileList()
+{
+    ::openProfileList(
+        *m_profiles, m_context.dialogs,
+        [this](const QString& server, const QString& login, const QString& password) {
+            Text4->setText(server);
+            Text2->setText(login);
+            Text3->setText(password);
+        },
+        this);
+}
+
+bool Form1::reportFileError(bool ok, const QString& error)
+{
+    if (!ok && !error.isEmpty())
+        m_context.dialogs.inform(error, profileMessageTitle(), DialogIcon::Critical);
+    return ok;
+}
+
+qint16 Form1::NbrLigne(const QString& Fichier) const
+{
+    return m_profiles->NbrLigne(Fichier);
+}
+
+void Form1::Lire(const QString& Fichier)
+{
+    m_profiles->Lire(Fichier);
+}
+
+bool Form1::EcrireFin(const QString& Fichier, const QString& valeur)
+{
+    QString error;
+    return reportFileError(m_profiles->EcrireFin(Fichier, valeur, &error), error);
+}
+
+bool Form1::Modif(const QString& Fichier, const QString& Avaleur, const QString& Nvaleur, bool MS)
+{
+    QString error;
+    return reportFileError(m_profiles->Modif(Fichier, Avaleur, Nvaleur, MS, &error), error);
+}
+
+QString Form1::Rubriques(const QString& Valeurs, const QString& Indexe1, const QString& Indexe2)
+{
+    return ProfileFile::Rubriques(Valeurs, Indexe1, Indexe2);
+}
+
+void Form1::showInDevelopment()
+{
+    m_context.dialogs.inform(QStringLiteral("En cour de Dev."), profileMessageTitle());
+}
+
+void Form1::endApplication()
+{
+    endProgram(0);
 }
 
 void Form1::animationTick()

@@ -15,6 +15,7 @@ class DirListBox;
 class DriveListBox;
 class FileListBox;
 class ProcessControl;
+class ProfileFile;
 struct OperatorContext;
 class QFrame;
 class QGroupBox;
@@ -50,6 +51,7 @@ struct Form1Context {
     bool managerMode = false;      // all panes visible; a login lists but does not update
     bool unattended = false;       // a failed login ends the program instead of waiting
     bool startApplication = true;  // start VORN.exe at the end of the update
+    bool openProfilesAtStart = false; // show the profile list as soon as the window is up
     std::function<void(int)> endProgram; // ends the program with an exit status
 };
 
@@ -78,6 +80,17 @@ public:
     void Command2Click();      // remote delete
     void Command6Click();      // remote create folder
     void Drive1Change();
+
+    // Connection profiles ("\Profil.ini" in the application folder)
+    void openProfileList();
+    qint16 NbrLigne(const QString& Fichier) const;
+    void Lire(const QString& Fichier);
+    bool EcrireFin(const QString& Fichier, const QString& valeur);
+    bool Modif(const QString& Fichier, const QString& Avaleur, const QString& Nvaleur, bool MS);
+    static QString Rubriques(const QString& Valeurs, const QString& Indexe1, const QString& Indexe2);
+    ProfileFile& profiles() { return *m_profiles; }
+    void showInDevelopment(); // "En cour de Dev."
+    void endApplication();
 
     // Animation and transfer type
     void animationTick();    // Timer1
@@ -128,6 +141,7 @@ public:
     DriveListBox* Drive1 = nullptr;
     DirListBox* Dir1 = nullptr;
     FileListBox* File1 = nullptr;
+    QPushButton* CommandProfils = nullptr; // opens the profile list (file manager only)
     QGroupBox* Frame8 = nullptr;
     FileListBox* FileOKDI = nullptr;
     QListWidget* ListDI = nullptr;
@@ -149,6 +163,7 @@ private:
     void syncLog(const QString& text);
     void endProgram(int exitCode);
     void showRemoteList(const QStringList& lines);
+    bool reportFileError(bool ok, const QString& error);
     static QStringList linesOf(const QListWidget* list);
     static QList<int> selectedRowsOf(const QListWidget* list);
 
@@ -164,6 +179,7 @@ private:
 
     Form1Context m_context;
     FtpConnection m_ftp;
+    std::unique_ptr<ProfileFile> m_profiles;
     QString m_shownLog;
     bool m_busy = false;
     bool m_connectQueued = false;

@@ -5,6 +5,7 @@
 #include "ftpmanager/FileListBox.h"
 #include "launcher/Form1.h"
 #include "platform/QtFtpClient.h"
+#include "profiles/Form2.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -224,6 +225,38 @@ private slots:
             QCOMPARE(count, 1);
         }
         QCOMPARE(shown, (QList<int>{0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3}));
+    }
+
+    void profilesReachTheConnectionBoxes()
+    {
+        Run run;
+        Form1& f = run.form(true);
+        QVERIFY(!f.CommandProfils->isHidden());
+        const QString line = QStringLiteral("$192.0.2.15¤operateur£p|w|Depot Nordµ");
+        QVERIFY(f.EcrireFin(QStringLiteral("\\Profil.ini"), line));
+        QCOMPARE(f.NbrLigne(QStringLiteral("\\Profil.ini")), qint16(0));
+        QCOMPARE(Form1::Rubriques(line, QStringLiteral("$"), QStringLiteral("¤")), QStringLiteral("192.0.2.15"));
+
+        // The list opens modally; a double-click on the profile fills the three boxes.
+        QTimer::singleShot(0, [] {
+            auto* list = qobject_cast<Form2*>(QApplication::activeModalWidget());
+            QVERIFY(list != nullptr);
+            QCOMPARE(list->List1->count(), 1);
+            list->List1_DblClick(list->List1->item(0));
+        });
+        f.CommandProfils->click();
+        QCOMPARE(f.Text4->text(), QStringLiteral("192.0.2.15"));
+        QCOMPARE(f.Text2->text(), QStringLiteral("operateur"));
+        QCOMPARE(f.Text3->text(), QStringLiteral("p")); // a "|" in a password cuts it, as stored lines always did
+
+        f.showInDevelopment();
+        QCOMPARE(run.dialogs.texts().last(), QStringLiteral("En cour de Dev."));
+        f.endApplication();
+        QCOMPARE(run.exitCode, std::optional<int>(0));
+
+        // The update window has no such button on show.
+        Run update;
+        QVERIFY(update.form().CommandProfils->isHidden());
     }
 
     void failedLoginLeavesWindowDisconnected()
