@@ -35,9 +35,10 @@ QPagedPaintDevice* PdfPrintDevice::beginDocument(QString* error) {
     m_writer = std::make_unique<QPdfWriter>(m_buffer.get());
     m_writer->setResolution(Resolution);
     m_writer->setCreator(QStringLiteral("VORN_UPDATE_VERSION"));
-    // 2 mm keeps the 98-column page header of the dispatch note inside an A4 portrait page.
-    m_writer->setPageLayout(
-        QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(2, 2, 2, 2), QPageLayout::Millimeter));
+    // A PDF has no unprintable border; without margins the 98-column page header of the
+    // dispatch note, page numbers up to 99 included, fits an A4 portrait page.
+    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                        QPageLayout::Millimeter, QMarginsF(0, 0, 0, 0)));
     return m_writer.get();
 }
 

@@ -9,7 +9,7 @@
 class QBuffer;
 class QPdfWriter;
 
-// Writes every document as a new PDF file in a folder: A4 portrait, narrow margins, 600 dpi so
+// Writes every document as a new PDF file in a folder: A4 portrait, no margins, 1200 dpi so
 // bar-code modules fall on whole device pixels. A file appears whole or not at all.
 class PdfPrintDevice final : public PrintDevice {
 public:
@@ -28,7 +28,7 @@ public:
     // Path of the last file written, empty before the first.
     QString lastFile() const { return m_lastFile; }
 
-    static constexpr int Resolution = 600;
+    static constexpr int Resolution = 1200;
 
 private:
     QString nextFileName() const;
