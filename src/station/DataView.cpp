@@ -160,6 +160,12 @@ QString DataView::text(const QString& column) const {
     return displayText(rawValue(m_current, column));
 }
 
+QString DataView::textAt(int row, const QString& column) const {
+    if (row < 0 || row >= recordCount())
+        return QString();
+    return displayText(rawValue(row, column));
+}
+
 void DataView::setValue(const QString& column, const QVariant& value) {
     if (eof())
         return;

@@ -44,6 +44,8 @@ public:
     // The column of the current row as a label shows it: empty at EOF and for NULL, numbers
     // in their plain form ("12.5", "120").
     QString text(const QString& column) const;
+    // The same for any row.
+    QString textAt(int row, const QString& column) const;
 
     // Changes a column of the current row; written back when the view moves or update() runs.
     // Ignored at EOF.
