@@ -22,7 +22,9 @@ bool AvailableArticles::Xrefresh() {
     m_view.setWaitVisible(true);
     m_view.processEvents();
 
-    m_articles.setRecordSource(recordSource(), {QString(), m_typeFilter + QLatin1Char('%'), QString()});
+    // An empty text, not NULL: "like NULL" would match nothing.
+    const QString empty = QStringLiteral("");
+    m_articles.setRecordSource(recordSource(), {empty, m_typeFilter + QLatin1Char('%'), empty});
     const bool ok = m_articles.refresh();
     if (ok)
         m_view.setArticleInfo(QString::number(m_articles.recordCount()) + QStringLiteral(" articles disponibles."));

@@ -155,7 +155,7 @@ TrainDispatch::Outcome TrainDispatch::writeDispatch(const QString& trainNumber, 
         if (!connection.open() ||
             !connection.execute(QStringLiteral("update KESTRAVO_GLOBAL  set G_WF_DATE_MODIF = ?, G_WF_USER_MODIF = ? "
                                                ", G_WF_ETAT = ? where G_WF_PAL_CAB like ?"),
-                                {stamp, userName, dispatchedStatus(), code}))
+                                {stamp, userName.isNull() ? QStringLiteral("") : userName, dispatchedStatus(), code}))
             return stopped(connection.error());
         connection.close();
         m_pallets.setValue(QStringLiteral("PAL_STATUT"), dispatchedStatus());

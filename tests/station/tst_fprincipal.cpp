@@ -1,0 +1,525 @@
+#include "FakePrintDevice.h"
+#include "PdfReadback.h"
+#include "common/FakeProcessControl.h"
+#include "common/FixedClock.h"
+#include "common/ScriptedDialogs.h"
+#include "common/TestDatabases.h"
+#include "platform/print/PdfPrintDevice.h"
+#include "station/AvailableArticles.h"
+#include "station/DataView.h"
+#include "station/FPRINCIPAL.h"
+#include "station/SingleInstance.h"
+#include "station/StationDemoData.h"
+#include "station/StationView.h"
+#include "station/TrainDispatch.h"
+
+#include <QApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+const QString Kestravo = QStringLiteral("KESTRAVO2019");
+
+// One station window over a test database, printing to a PDF folder.
+struct Station {
+    explicit Station(const QString& appDir, const QStringList& installed = {}) {
+        w = std::make_unique<FPRINCIPAL>(
+            context, dialogs, processes, clock, appDir, PrinterCatalog(installed, {}, pdf.path()),
+            SingleInstance::lockFileIn(lockDir.path()), [this](int code) { ended = code; });
+    }
+    template <typename T>
+    T* get(const char* name) const {
+        T* widget = w->findChild<T*>(QString::fromLatin1(name));
+        if (!widget)
+            qWarning("missing control %s", name);
+        return widget;
+    }
+    void click(const char* name) const { get<QAbstractButton>(name)->click(); }
+    void type(const char* name, const QString& text) const { get<QLineEdit>(name)->setText(text); }
+    QString label(const char* name) const { return get<QLabel>(name)->text(); }
+    // Clicks the PDF printer, the last entry of List4.
+    void choosePdfPrinter() const {
+        auto* list = get<QListWidget>("List4");
+        list->setCurrentRow(list->count() - 1);
+        emit list->itemClicked(list->currentItem());
+    }
+
+    OperatorContext context;
+    ScriptedDialogs dialogs;
+    FakeProcessControl processes;
+    FixedClock clock{QDateTime(QDate(2024, 2, 9), QTime(8, 0))};
+    QTemporaryDir lockDir;
+    QTemporaryDir pdf;
+    int ended = -1;
+    std::unique_ptr<FPRINCIPAL> w;
+};
+
+bool addPallet(TestDatabases& env, const QString& code, const QVariant& weight = 500,
+               const QVariant& status = QVariant()) {
+    return env.exec(Kestravo,
+                    QStringLiteral("insert into kestravo_palette (PAL_CAB, PAL_POIDS, PAL_LONGUEUR, PAL_LARGEUR, "
+                                   "PAL_HAUTEUR, PAL_STATUT) values (?, ?, ?, ?, ?, ?)"),
+                    {code, weight, 120, 80, 150, status});
+}
+
+bool addArticle(TestDatabases& env, const QVariant& palette, const QVariant& type, const QVariant& state,
+                const QVariant& palletCode = QVariant()) {
+    return env.exec(Kestravo,
+                    QStringLiteral("insert into kestravo_global (G_NO_PALETTE, g_type_uc, G_WF_ETAT, "
+                                   "G_LOCALISATION_PERMANENTE, G_WF_PAL_CAB) values (?, ?, ?, ?, ?)"),
+                    {palette, type, state, QStringLiteral("A1"), palletCode});
+}
+
+struct QuietView final : StationView {
+    void setWaitVisible(bool visible) override { waitVisible = visible; }
+    void setWaitInfo(const QString&) override {}
+    void setProgressVisible(bool) override {}
+    void setProgressMaximum(int) override {}
+    void setProgressValue(int) override {}
+    void setBusy(bool b) override { busy = b; }
+    void setArticleInfo(const QString&) override {}
+    void processEvents() override {}
+    bool waitVisible = false;
+    bool busy = false;
+};
+
+QString ut(int n) {
+    return QStringLiteral("UT%1").arg(n, 6, 10, QLatin1Char('0'));
+}
+} // namespace
+
+class TestFPRINCIPAL : public QObject {
+    Q_OBJECT
+
+private slots:
+    void backends_data() {
+        QTest::addColumn<QString>("backend");
+        for (const QString& b : TestDatabases::backends())
+            QTest::newRow(qPrintable(b)) << b;
+    }
+
+    // Start-up without a database: caption, printers, Frame1, total step, second instance, quit.
+    void startUpAndWindowState() {
+        QTemporaryDir appDir;
+        Station s(appDir.path(), {QStringLiteral("Laser A"), QStringLiteral("Laser A")});
+        QVERIFY(s.w->load());
+        QCOMPARE(s.w->windowTitle(), QStringLiteral("Gestion de flux  - USER  -  - "));
+        QCOMPARE(s.get<QGroupBox>("Frame1")->isVisibleTo(s.w.get()), false);
+        auto* list = s.get<QListWidget>("List4");
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(list->item(2)->text(), PdfPrintDevice::deviceName(s.pdf.path()));
+        QCOMPARE(s.label("LTOTOARTICLES"), QStringLiteral("0"));
+        QCOMPARE(s.label("Label1"), QStringLiteral("Generation des codes UT - Impression d'étiquettes d'UT"));
+        QCOMPARE(s.get<QPushButton>("Command5")->text(), QStringLiteral("Imprimer des Etiquettes d'UT"));
+        for (const char* name : {"FRWAIT",       "RBWAIT",   "LINFOWAIT1", "LINFOWAIT2", "FRIMP",
+                                 "Label4",       "Tnbre",    "CQ",         "CMAJ",       "Text1",
+                                 "Text2",        "Command2", "Command3",   "Command4",   "TUT",
+                                 "TDAT",         "Frame2",   "Image1",     "Image2",     "Line1",
+                                 "Line2",        "LIB",      "LUT",        "PAL_CABx",   "PAL_REF_LOCARCHIV",
+                                 "PAL_NO_TRAIN1"})
+            QVERIFY2(s.w->findChild<QWidget*>(QString::fromLatin1(name)), name);
+
+        // Layout on resize: the logo keeps to the right edge, the wait frame spans the window.
+        s.w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.w.get()));
+        s.w->resize(1300, 800);
+        QTRY_COMPARE(s.w->width(), 1300);
+        QCOMPARE(s.get<QLabel>("Image2")->geometry().right() + 1, 1300 - 350 / 15);
+        QCOMPARE(s.get<QWidget>("FRWAIT")->width(), 1300);
+        QCOMPARE(s.get<QLabel>("Label1")->geometry().right() + 1, 1300 - (s.get<QLabel>("Image2")->width() + 500 / 15));
+
+        // The layer step refuses to pass the 16-bit limit and keeps the total.
+        s.click("OPTBO");
+        QVERIFY(s.get<QPushButton>("CPLUS24")->isVisibleTo(s.w.get()));
+        QVERIFY(!s.get<QLabel>("LDIMAB")->isVisibleTo(s.w.get()));
+        s.dialogs.clear();
+        for (int i = 0; i < 1365; ++i)
+            s.click("CPLUS24");
+        QCOMPARE(s.label("LTOTOARTICLES"), QStringLiteral("32760"));
+        QVERIFY(s.dialogs.shown().isEmpty());
+        s.click("CPLUS24");
+        QCOMPARE(s.label("LTOTOARTICLES"), QStringLiteral("32760"));
+        QCOMPARE(s.dialogs.shown().size(), 1);
+        QVERIFY(s.dialogs.texts().first().contains(QStringLiteral("32767")));
+        s.click("OPTDIMAB");
+        QVERIFY(!s.get<QPushButton>("CPLUS24")->isVisibleTo(s.w.get()));
+        QVERIFY(s.get<QLabel>("LDIMAB")->isVisibleTo(s.w.get()));
+
+        // A second station on the same lock is refused before it shows anything.
+        OperatorContext other;
+        ScriptedDialogs otherDialogs;
+        FakeProcessControl otherProcesses;
+        FixedClock clock;
+        int otherEnded = -1;
+        FPRINCIPAL second(other, otherDialogs, otherProcesses, clock, appDir.path(), PrinterCatalog({}, {}, {}),
+                          SingleInstance::lockFileIn(s.lockDir.path()), [&otherEnded](int c) { otherEnded = c; });
+        QVERIFY(!second.load());
+        QCOMPARE(otherDialogs.texts(), QStringList{QStringLiteral("Désolé, l'application est déjà lancée...")});
+        QVERIFY(otherEnded >= 0);
+
+        s.dialogs.clear();
+        s.context.userName = QStringLiteral("DUPONT");
+        s.click("CQ");
+        QCOMPARE(s.dialogs.texts(), QStringList{QStringLiteral("A bientôt DUPONT")});
+        QCOMPARE(s.processes.terminated, QStringList{QStringLiteral("KESTRAVO_MAJ_CODEPALETTE.exe")});
+        QCOMPARE(s.ended, 0);
+    }
+
+    // Caption after a login, the administrator's Frame1, and the article counting rules.
+    void articlesAndCaption_data() { backends_data(); }
+    void articlesAndCaption() {
+        QFETCH(QString, backend);
+        TestDatabases env(backend);
+        VORN_PREPARE_DATABASES(env);
+        QVERIFY(addArticle(env, "", "bo1", QVariant()));              // empty pallet number: not palletised
+        QVERIFY(addArticle(env, QVariant(), "bo2", ""));              // empty state: available
+        QVERIFY(addArticle(env, QVariant(), QVariant(), QVariant())); // no type: never counted
+        QVERIFY(addArticle(env, "P1", "bo", QVariant()));             // on a pallet
+        QVERIFY(addArticle(env, QVariant(), "DIMAB1", QVariant()));
+        QVERIFY(addArticle(env, QVariant(), "bo3", "TRAIN1_EXPEDIE"));
+        QVERIFY(addArticle(env, QVariant(), "xbo", QVariant())); // "bo" inside, not at the start
+
+        Station s(env.appDir());
+        s.context.userName = QStringLiteral("DUPONT");
+        s.context.fifthValue = QStringLiteral("Quai 3");
+        s.context.groupCode = QStringLiteral("G1");
+        s.context.ADMIN = QStringLiteral("1");
+        QVERIFY(s.w->load());
+        QCOMPARE(s.w->windowTitle(), QStringLiteral("Gestion de flux  - USER DUPONT - Quai 3 - G1"));
+        QVERIFY(s.get<QGroupBox>("Frame1")->isVisibleTo(s.w.get()));
+        QVERIFY(s.dialogs.shown().isEmpty());
+
+        s.click("Command1");
+        QCOMPARE(s.label("LINFO"), QStringLiteral("4 articles disponibles."));
+        QCOMPARE(s.get<QTableView>("GRIDARTICLES")->model()->rowCount(), 4);
+        QVERIFY(!s.get<QWidget>("FRWAIT")->isVisibleTo(s.w.get()));
+        s.click("OPTBO");
+        QCOMPARE(s.label("LINFO"), QStringLiteral("2 articles disponibles."));
+        s.click("OPTDIMAB");
+        QCOMPARE(s.label("LINFO"), QStringLiteral("1 articles disponibles."));
+        QVERIFY(s.dialogs.shown().isEmpty());
+
+        if (env.isPostgresql()) {
+            // A server that went away: one clear message, the window keeps its last count.
+            QVERIFY(env.makeUnreachable({Kestravo}));
+            Station cut(env.appDir());
+            QVERIFY(cut.w->load());
+            QCOMPARE(cut.dialogs.shown().size(), 1);
+            QVERIFY(cut.dialogs.texts().first().startsWith(QStringLiteral("La base de données KESTRAVO2019 est "
+                                                                          "injoignable")));
+            cut.dialogs.clear();
+            cut.click("Command1");
+            QCOMPARE(cut.dialogs.shown().size(), 1);
+            QVERIFY(cut.dialogs.texts().first().startsWith(QStringLiteral("Impossible de lire les articles")));
+            QCOMPARE(cut.label("LINFO"), QStringLiteral("Liste des articles disponibles"));
+            QVERIFY(!cut.get<QWidget>("FRWAIT")->isVisibleTo(cut.w.get()));
+            QVERIFY(QApplication::overrideCursor() == nullptr);
+        }
+    }
+
+    // Code generation, archive numbering and extraction dates.
+    void codes_data() { backends_data(); }
+    void codes() {
+        QFETCH(QString, backend);
+        TestDatabases env(backend);
+        VORN_PREPARE_DATABASES(env);
+        Station s(env.appDir());
+        s.context.ADMIN = QStringLiteral("1");
+        QVERIFY(s.w->load());
+
+        s.click("Command4");
+        QCOMPARE(s.dialogs.texts(), (QStringList{"nbre: 0", "OK"}));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette"), 1000);
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_CAB in (?, ?)", {ut(1), ut(1000)}), 2);
+
+        // After deletions the row count is below the highest code: numbering goes on after it.
+        QVERIFY(env.exec(Kestravo, "delete from kestravo_palette where PAL_CAB < ?", {ut(301)}));
+        s.dialogs.clear();
+        s.click("Command4");
+        QCOMPARE(s.dialogs.texts(), (QStringList{"nbre: 1000", "OK"}));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette"), 1700);
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_CAB = ?", {ut(2000)}), 1);
+        QCOMPARE(env.count(Kestravo, "(select PAL_CAB from kestravo_palette group by PAL_CAB having count(*) > 1) d"),
+                 0);
+
+        // Archive numbers: fewer numbers than rows stops with "OK FINITO", the rest untouched.
+        QVERIFY(env.exec(Kestravo, "delete from kestravo_palette"));
+        for (int i = 1; i <= 5; ++i)
+            QVERIFY(addPallet(env, ut(i)));
+        s.dialogs.clear();
+        s.type("Text1", "100");
+        s.type("Text2", "102");
+        s.click("CMAJ");
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK FINITO"});
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_REF_LOCARCHIV in ('100', '101', '102')"), 3);
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_REF_LOCARCHIV is null"), 2);
+        // More numbers than rows: every row numbered, "OK".
+        s.dialogs.clear();
+        s.type("Text1", "7");
+        s.type("Text2", "50");
+        s.click("CMAJ");
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK"});
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_REF_LOCARCHIV in ('7', '8', '9', '10', '11')"), 5);
+        // Not numbers: told, nothing written.
+        s.dialogs.clear();
+        s.type("Text1", "12a");
+        s.click("CMAJ");
+        QCOMPARE(s.dialogs.shown().size(), 1);
+        QVERIFY(s.dialogs.texts().first().contains(QStringLiteral("nombres entiers")));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_REF_LOCARCHIV in ('7', '8', '9', '10', '11')"), 5);
+
+        // Extraction date: "%" reaches every matching pallet's articles.
+        QVERIFY(addArticle(env, QVariant(), "bo", QVariant(), ut(1)));
+        QVERIFY(addArticle(env, QVariant(), "bo", QVariant(), ut(2)));
+        QVERIFY(addArticle(env, QVariant(), "bo", QVariant(), "77137601"));
+        s.dialogs.clear();
+        s.type("TUT", "UT%");
+        s.type("TDAT", "20240209");
+        s.click("Command3");
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK il y est !"});
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_DATE_EXTRACTION = ?", {"20240209"}), 2);
+        s.dialogs.clear();
+        s.type("TUT", "XX");
+        s.click("Command3");
+        QCOMPARE(s.dialogs.texts(), QStringList{"NONy  A PAS!"});
+
+        // Old numeric codes get the "UT" prefix in the articles.
+        s.dialogs.clear();
+        s.click("CPREFIXE");
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK"});
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_PAL_CAB = ?", {"UT77137601"}), 1);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_PAL_CAB = ?", {ut(1)}), 1);
+    }
+
+    // Labels end to end: five pallets without status, two pages read back and scanned.
+    void labelRun_data() { backends_data(); }
+    void labelRun() {
+        QFETCH(QString, backend);
+        TestDatabases env(backend);
+        VORN_PREPARE_DATABASES(env);
+        for (int i = 6; i >= 1; --i)
+            QVERIFY(addPallet(env, ut(i)));
+        QVERIFY(addPallet(env, ut(0), 500, "TRAIN1_EXPEDIE"));
+        Station s(env.appDir());
+        QVERIFY(s.w->load());
+
+        // Refusals come before anything is printed.
+        for (const QString& bad :
+             {QStringLiteral("abc"), QStringLiteral("-1"), QStringLiteral("40000"), QStringLiteral("7")}) {
+            s.dialogs.clear();
+            s.type("Tnbre", bad);
+            s.click("Command5");
+            s.choosePdfPrinter();
+            QCOMPARE(s.dialogs.shown().size(), 1);
+            QVERIFY2(s.dialogs.texts().first().contains(QStringLiteral("Rien n'a été imprimé")),
+                     qPrintable(s.dialogs.texts().first()));
+            QVERIFY(PdfReadback::files(s.pdf.path()).isEmpty());
+            QVERIFY(!s.get<QWidget>("FRWAIT")->isVisibleTo(s.w.get()));
+        }
+
+        s.dialogs.clear();
+        s.type("Tnbre", "5");
+        s.click("Command5");
+        QVERIFY(s.get<QWidget>("FRIMP")->isVisibleTo(s.w.get()));
+        s.choosePdfPrinter();
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK. Tout est bon."});
+        QCOMPARE(s.label("LINFOWAIT2"), QStringLiteral("Impression de 5 étiquettes."));
+        QVERIFY(s.get<QWidget>("FRIMP")->isVisibleTo(s.w.get()));
+        const QStringList files = PdfReadback::files(s.pdf.path());
+        QCOMPARE(files.size(), 2);
+        QStringList first{ut(1), ut(2), ut(3), ut(4)};
+        first += first;
+        first.sort();
+        QCOMPARE(PdfReadback::barcodes(files[0], 1, {250}), first);
+        QCOMPARE(PdfReadback::barcodes(files[1], 1, {250}), (QStringList{ut(5), ut(5)}));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_STATUT is not null"), 1);
+    }
+
+    // A train of 25 pallets: refused once (nothing written), then accepted.
+    void dispatch_data() { backends_data(); }
+    void dispatch() {
+        QFETCH(QString, backend);
+        TestDatabases env(backend);
+        VORN_PREPARE_DATABASES(env);
+        for (int i = 1; i <= 25; ++i) {
+            QVERIFY(addPallet(env, ut(i), i == 3 ? QVariant(12345.5) : QVariant(100)));
+            QVERIFY(addArticle(env, ut(i), "bo", QVariant(), ut(i)));
+        }
+        QVERIFY(addPallet(env, ut(90), QVariant()));                // no weight
+        QVERIFY(addPallet(env, ut(91), 100, "TRAIN1_EXPEDIE"));     // already gone
+        QVERIFY(addArticle(env, ut(99), "bo", QVariant(), ut(99))); // another pallet's article
+        Station s(env.appDir());
+        s.context.userName = QStringLiteral("DUPONT");
+        QVERIFY(s.w->load());
+
+        // An empty train asks nothing.
+        s.click("CDEPART");
+        QVERIFY(s.dialogs.shown().isEmpty());
+        QVERIFY(!s.w->dispatchPending());
+
+        // Building the train: unknown, gone and duplicate codes are refused at once.
+        for (const QString& bad : {QStringLiteral("UT999999"), ut(91), QStringLiteral("UT%")}) {
+            s.dialogs.clear();
+            s.type("TSAISIEPAL", bad);
+            s.click("CAJOUTPAL");
+            QCOMPARE(s.dialogs.shown().size(), 1);
+        }
+        for (int i = 1; i <= 25; ++i) {
+            s.type("TSAISIEPAL", ut(i));
+            s.click("CAJOUTPAL");
+        }
+        s.dialogs.clear();
+        s.type("TSAISIEPAL", ut(1));
+        s.click("CAJOUTPAL");
+        QCOMPARE(s.dialogs.texts(), QStringList{QStringLiteral("La palette UT000001 est déjà dans le train.")});
+        QCOMPARE(s.get<QListWidget>("LSTTRAIN")->count(), 25);
+        QCOMPARE(s.get<QLineEdit>("TNBPALETTE")->text(), QStringLiteral("25"));
+        s.type("TNOTRAIN", "T42");
+
+        // Departure confirmed, note printed, answer No: nothing changes.
+        s.dialogs.clear();
+        s.dialogs.answerNext(AnswerYes);
+        s.click("CDEPART");
+        QVERIFY(s.w->dispatchPending());
+        const MessageRequest question = s.dialogs.shown().first().request;
+        QCOMPARE(question.text, QStringLiteral("DEPART DU TRAIN ?\r"));
+        QCOMPARE(question.title, QStringLiteral("DEPART DU TRAIN"));
+        QCOMPARE(question.buttons, DialogButtons::YesNo);
+        QCOMPARE(question.icon, DialogIcon::Critical);
+        QCOMPARE(question.defaultAnswer, int(AnswerNo));
+        QCOMPARE(question.helpFile, QStringLiteral("DEMO.HLP"));
+        QCOMPARE(question.helpContext, 1000);
+        s.dialogs.answerNext(AnswerNo);
+        s.choosePdfPrinter();
+        QCOMPARE(s.dialogs.texts(),
+                 (QStringList{"DEPART DU TRAIN ?\r", "L'impression est OK ?\r",
+                              "LA BASE DE DONNEE N'A PAS ETE MISE A JOUR. REFAITES UNE DEMANDE ! "}));
+        QCOMPARE(s.dialogs.shown()[1].request.title, QStringLiteral("Impression du carnet"));
+        QCOMPARE(s.dialogs.shown()[1].request.defaultAnswer, int(AnswerNo));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_STATUT is not null"), 1);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT is not null"), 0);
+        QVERIFY(!s.get<QWidget>("FRIMP")->isVisibleTo(s.w.get()));
+        QVERIFY(!s.w->dispatchPending());
+        QStringList files = PdfReadback::files(s.pdf.path());
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(PdfReadback::pages(files[0]), 3); // cover, 24 pallets, the 25th
+        const QStringList pages = PdfReadback::pageTexts(files[0]);
+        QVERIFY(pages[0].contains(QStringLiteral("Nombre de palette: 25")));
+        QVERIFY2(pages[0].contains(QStringLiteral("Poids Total      : 14745.5 Kg")), qPrintable(pages[0]));
+        QVERIFY(pages[1].contains(QStringLiteral("09/02/2024")));
+        QVERIFY(pages[1].contains(QStringLiteral("Page: 1")));
+        // The weight is cut to 4 characters in the list and counted whole in the total.
+        QVERIFY2(pages[1].contains(QRegularExpression(QStringLiteral("UT000003 +1234 +120 "))), qPrintable(pages[1]));
+        QVERIFY(pages[2].contains(QStringLiteral("Page: 2")));
+        QVERIFY(pages[2].contains(ut(25)));
+        QVERIFY(PdfReadback::barcodes(files[0], 1).contains(QStringLiteral("T42")));
+
+        // Again, answer Yes: pallets and their articles are marked, nothing else.
+        s.dialogs.clear();
+        s.dialogs.answerNext(AnswerYes);
+        s.click("CDEPART");
+        s.dialogs.answerNext(AnswerYes);
+        s.choosePdfPrinter();
+        QCOMPARE(s.dialogs.texts(),
+                 (QStringList{"DEPART DU TRAIN ?\r", "L'impression est OK ?\r", "OK. Tout est bon."}));
+        QCOMPARE(
+            env.count(Kestravo, "kestravo_palette", "PAL_STATUT = ? and PAL_NO_TRAIN1 = ?", {"TRAIN1_EXPEDIE", "T42"}),
+            25);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT = ? and G_WF_DATE_MODIF = ? and G_WF_USER_MODIF = ?",
+                           {"TRAIN1_EXPEDIE", "20240209", "DUPONT"}),
+                 25);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_PAL_CAB = ? and G_WF_ETAT is null", {ut(99)}), 1);
+        QCOMPARE(s.get<QListWidget>("LSTTRAIN")->count(), 0);
+        QCOMPARE(s.get<QLineEdit>("TNBPALETTE")->text(), QStringLiteral("0"));
+
+        // The lookup finds the train's pallets.
+        s.type("TRECHTRAIN", "T42");
+        s.click("CRECHTRAIN");
+        QCOMPARE(s.label("LNBTRAIN"), QStringLiteral("25"));
+
+        // A pallet without a numeric weight stops the run before the note is printed.
+        s.dialogs.clear();
+        s.type("TSAISIEPAL", ut(90));
+        s.click("CAJOUTPAL");
+        s.type("TNOTRAIN", "T43");
+        s.dialogs.answerNext(AnswerYes);
+        s.click("CDEPART");
+        s.choosePdfPrinter();
+        QCOMPARE(s.dialogs.shown().size(), 2);
+        QVERIFY2(s.dialogs.texts()[1].contains(QStringLiteral("poids")), qPrintable(s.dialogs.texts()[1]));
+        QCOMPARE(PdfReadback::files(s.pdf.path()).size(), 2);
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_NO_TRAIN1 = ?", {"T43"}), 0);
+    }
+
+    // The run alone: no pallets prints the cover and writes nothing; a count that does not match
+    // and a printer that fails stop it before the question.
+    void dispatchRunEdges() {
+        TestDatabases env(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(env);
+        QVERIFY(addPallet(env, ut(1)));
+        QVERIFY(addArticle(env, ut(1), "bo", QVariant(), ut(1)));
+        DataView pallets(Kestravo, QStringLiteral("kestravo_palette"), env.appDir());
+        DataView articles(Kestravo, QStringLiteral("kestravo_global"), env.appDir());
+        QuietView view;
+        ScriptedDialogs dialogs;
+        AvailableArticles available(articles, view, dialogs);
+        TrainDispatch run(pallets, available, view, dialogs, env.appDir());
+        QTemporaryDir pdf;
+        Printer printer;
+        printer.setDevice(std::make_unique<PdfPrintDevice>(pdf.path()));
+        const QDate day(2024, 2, 9);
+
+        dialogs.answerNext(AnswerYes);
+        QCOMPARE(run.dispatch(printer, "T0", {}, "0", "DUPONT", day), TrainDispatch::Outcome::Dispatched);
+        QCOMPARE(dialogs.texts(), (QStringList{"L'impression est OK ?\r", "OK. Tout est bon."}));
+        QStringList files = PdfReadback::files(pdf.path());
+        QCOMPARE(files.size(), 1);
+        QCOMPARE(PdfReadback::pages(files[0]), 1);
+        QVERIFY(PdfReadback::pageTexts(files[0]).value(0).contains(QStringLiteral("Poids Total      : 0 Kg")));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_STATUT is not null"), 0);
+        QVERIFY(!view.waitVisible);
+
+        dialogs.clear();
+        QCOMPARE(run.dispatch(printer, "T1", {ut(1)}, "2", "DUPONT", day), TrainDispatch::Outcome::Failed);
+        QCOMPARE(dialogs.shown().size(), 1);
+        QVERIFY(dialogs.texts().first().contains(QStringLiteral("ne correspond pas")));
+        QCOMPARE(PdfReadback::files(pdf.path()).size(), 1);
+
+        auto failing = std::make_unique<FakePrintDevice>();
+        failing->failFinish = true;
+        printer.setDevice(std::move(failing));
+        dialogs.clear();
+        dialogs.answerNext(AnswerYes);
+        QCOMPARE(run.dispatch(printer, "T1", {ut(1)}, "1", "DUPONT", day), TrainDispatch::Outcome::Failed);
+        QCOMPARE(dialogs.shown().size(), 1);
+        QVERIFY2(dialogs.texts().first().startsWith(QStringLiteral("L'impression du bordereau a échoué")),
+                 qPrintable(dialogs.texts().first()));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_STATUT is not null"), 0);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT is not null"), 0);
+        QVERIFY(!view.waitVisible);
+        QVERIFY(!view.busy);
+    }
+
+    // The demo data fills an empty database once and leaves a used one alone.
+    void demoData() {
+        TestDatabases env(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(env);
+        QString error;
+        QVERIFY2(StationDemoData::fillIfEmpty(env.appDir(), &error), qPrintable(error));
+        QCOMPARE(env.count(Kestravo, "KESTRAVO_PARAM"), 2);
+        const int pallets = env.count(Kestravo, "kestravo_palette");
+        QVERIFY(pallets > 0);
+        QVERIFY(StationDemoData::fillIfEmpty(env.appDir(), &error));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette"), pallets);
+    }
+};
+
+QTEST_MAIN(TestFPRINCIPAL)
+#include "tst_fprincipal.moc"
