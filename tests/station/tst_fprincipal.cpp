@@ -4,12 +4,14 @@
 #include "common/FixedClock.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
+#include "database/FPLASH.h"
 #include "platform/print/PdfPrintDevice.h"
 #include "station/AvailableArticles.h"
 #include "station/DataView.h"
 #include "station/FPRINCIPAL.h"
 #include "station/SingleInstance.h"
 #include "station/StationDemoData.h"
+#include "station/StationLauncher.h"
 #include "station/StationView.h"
 #include "station/TrainDispatch.h"
 
@@ -505,6 +507,31 @@ private slots:
         QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT is not null"), 0);
         QVERIFY(!view.waitVisible);
         QVERIFY(!view.busy);
+    }
+
+    // Station mode: the splash first, the station after the login; a second launcher is refused.
+    void launcher() {
+        QTemporaryDir appDir;
+        OperatorContext context;
+        ScriptedDialogs dialogs;
+        FakeProcessControl processes;
+        int ended = -1;
+        StationLauncher first(context, dialogs, processes, appDir.path(), appDir.path(), QVersionNumber(1, 0, 3),
+                              [&ended](int c) { ended = c; });
+        QVERIFY(first.start());
+        QVERIFY(first.splash()->isVisible());
+        QVERIFY(!first.station()->isVisible());
+        context.userName = QStringLiteral("DEMO");
+        emit first.splash()->loggedIn();
+        QVERIFY(first.station()->isVisible());
+        QVERIFY(first.station()->windowTitle().contains(QStringLiteral(" - USER DEMO - ")));
+
+        StationLauncher second(context, dialogs, processes, appDir.path(), QString(), QVersionNumber(1, 0, 3),
+                               [&ended](int c) { ended = c; });
+        QVERIFY(!second.start());
+        QVERIFY(!second.splash()->isVisible());
+        QCOMPARE(dialogs.texts().last(), QStringLiteral("Désolé, l'application est déjà lancée..."));
+        QCOMPARE(ended, 1);
     }
 
     // The demo data fills an empty database once and leaves a used one alone.
