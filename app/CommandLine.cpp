@@ -26,6 +26,12 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.mode = Mode::Manager;
         else if (a == QLatin1String("--profiles"))
             c.mode = Mode::Profiles;
+        else if (a == QLatin1String("--intake"))
+            c.mode = Mode::Intake;
+        else if (a == QLatin1String("--station"))
+            c.mode = Mode::Station;
+        else if (a == QLatin1String("--demo-data"))
+            c.demoData = true;
         else if (a == QLatin1String("--no-start"))
             c.startApplication = false;
         else if (a == QLatin1String("--help") || a == QLatin1String("-h"))
@@ -55,6 +61,16 @@ QString CommandLine::helpText()
         "                     opens the connection profiles (Profil.ini).\n"
         "  --profiles         The file manager with the profile list open: a double-click on a\n"
         "                     profile fills the server, user and password boxes.\n"
+        "  --intake           The request intake: logs in, fetches the request files (DI...)\n"
+        "                     of [intake] remote_dir into DIR/DOWN, loads them into the\n"
+        "                     TORVANDEL database, then fetches and applies the validation\n"
+        "                     files (OKDI...) and saves the attachments (IMGDI...) in DIR/IMG,\n"
+        "                     removing what was fetched from the server. Then ends.\n"
+        "  --station          The pallet and shipment station: operator login, then the\n"
+        "                     station window over the KESTRAVO2019 database.\n"
+        "  --demo-data        With --station: fill an empty embedded database with\n"
+        "                     demonstration users, pallets and articles (user DEMO, password\n"
+        "                     demo).\n"
         "\n"
         "Options:\n"
         "  --app-dir DIR      Application folder (default: the executable's folder). Downloads,\n"
@@ -70,6 +86,11 @@ QString CommandLine::helpText()
         "Configuration ([server]): host (may end with :port), user, password, version_root,\n"
         "webspace, timeout (seconds, default 30).\n"
         "\n"
+        "[intake] remote_dir: the server folder of the request files (default www/DI).\n"
+        "[printing] pdf_dir: a folder that adds a PDF printer to the station's printers.\n"
+        "Data sources TORVANDEL and KESTRAVO2019 are taken from ODBC when registered there;\n"
+        "otherwise embedded SQLite files DIR/data/<name>.sqlite are used.\n"
+        "\n"
         "Exit status: 0 when the run completed, 1 when the login failed, 2 when VORN.exe could\n"
-        "not be started, 64 for a command-line error.\n");
+        "not be started, 3 when the intake stopped on an error, 64 for a command-line error.\n");
 }

@@ -5,13 +5,14 @@
 
 // What the program was asked to do on its command line.
 struct CommandLine {
-    enum class Mode { Update, Manager, Profiles };
+    enum class Mode { Update, Manager, Profiles, Intake, Station };
 
     Mode mode = Mode::Update;
     QString appDir;     // empty: the executable's folder
     QString configFile; // empty: VORN_UPDATE_VERSION.ini in the application folder
     bool unattended = false;
     bool startApplication = true;
+    bool demoData = false; // station: fill an empty embedded database with demonstration data
     bool help = false;
     bool version = false;
     QString error;      // set when the arguments could not be understood

@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "VornVersion.h"
+#include "database/DatabaseConnection.h"
 #include "database/OperatorContext.h"
 #include "launcher/AppConfig.h"
 #include "launcher/Form1.h"
@@ -9,6 +10,10 @@
 #include "platform/QtDialogs.h"
 #include "platform/QtFtpClient.h"
 #include "platform/UnattendedDialogs.h"
+#include "station/StationDemoData.h"
+#include "station/StationLauncher.h"
+
+#include <QVersionNumber>
 
 #include <QApplication>
 #include <QDir>
@@ -69,6 +74,31 @@ int main(int argc, char* argv[])
     QtFtpClient ftp(config.timeoutSeconds * 1000);
     OperatorContext operatorContext;
 
+    if (cmd.mode == CommandLine::Mode::Station) {
+        if (cmd.demoData) {
+            // Demonstration users never go into a site's own database.
+            DatabaseConnection probe(QStringLiteral("KESTRAVO2019"), appDir);
+            if (probe.open() && !probe.isEmbedded()) {
+                std::fprintf(stderr, "%s\n",
+                             "--demo-data ne s'applique qu'à la base intégrée : la source de données "
+                             "KESTRAVO2019 est déclarée dans ODBC.");
+                return 64;
+            }
+            probe.close();
+            QString error;
+            if (!StationDemoData::fillIfEmpty(appDir, &error)) {
+                std::fprintf(stderr, "%s\n", qPrintable(error));
+                return 1;
+            }
+        }
+        StationLauncher station(operatorContext, *dialogs, *processes, appDir, config.pdfDir,
+                                QVersionNumber(VORN_VERSION_MAJOR, VORN_VERSION_MINOR, VORN_VERSION_PATCH),
+                                [](int code) { QApplication::exit(code); });
+        if (!station.start())
+            return 1;
+        return QApplication::exec();
+    }
+
     Form1Context context(ftp, *processes, *dialogs, operatorContext);
     context.config = config;
     context.appDir = appDir;
@@ -77,6 +107,7 @@ int main(int argc, char* argv[])
     context.versionRevision = VORN_VERSION_PATCH;
     context.managerMode = cmd.mode == CommandLine::Mode::Manager || cmd.mode == CommandLine::Mode::Profiles;
     context.openProfilesAtStart = cmd.mode == CommandLine::Mode::Profiles;
+    context.intakeRun = cmd.mode == CommandLine::Mode::Intake;
     context.unattended = cmd.unattended;
     context.startApplication = cmd.startApplication;
 

@@ -1,6 +1,8 @@
 #include "Form1.h"
 
 #include "AnimationFrames.h"
+#include "Form1IntakeView.h"
+#include "LocalTarget.h"
 #include "VersionDownload.h"
 #include "database/OperatorContext.h"
 #include "ftpmanager/DirListBox.h"
@@ -8,8 +10,12 @@
 #include "ftpmanager/FileListBox.h"
 #include "ftpmanager/RemoteCommands.h"
 #include "ftpmanager/SelectionConfirmation.h"
+#include "intake/IntakeDownload.h"
+#include "intake/RequestLoader.h"
+#include "intake/ValidationSync.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
+#include "platform/SystemClock.h"
 #include "profiles/ProfileDialogs.h"
 #include "profiles/ProfileFile.h"
 
@@ -31,6 +37,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <QDir>
 
 #include <cstdio>
 
@@ -77,7 +85,11 @@ Form1::Form1(Form1Context context, QWidget* parent)
     , m_context(std::move(context))
     , m_ftp(m_context.ftp)
     , m_profiles(std::make_unique<ProfileFile>(m_context.appDir))
+    , m_intakeView(std::make_unique<Form1IntakeView>(*this))
+    , m_systemClock(std::make_unique<SystemClock>())
 {
+    if (!m_context.clock)
+        m_context.clock = m_systemClock.get();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VORN - UPDATE DES VERSIONS"));
     buildControls();
@@ -89,6 +101,8 @@ Form1::Form1(Form1Context context, QWidget* parent)
     Form_Load();
     if (m_context.openProfilesAtStart)
         QTimer::singleShot(0, this, &Form1::openProfileList);
+    if (m_context.intakeRun)
+        QTimer::singleShot(0, this, &Form1::runIntake);
 }
 
 Form1::~Form1() = default;
@@ -345,7 +359,7 @@ void Form1::showOnlyPicture(int index)
 void Form1::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    if (m_context.managerMode || m_ended)
+    if (m_context.managerMode || m_context.intakeRun || m_ended)
         return;
     // Pending events run first (the window paints), then the connection starts. Resizes that
     // arrive while a connection or an update runs are not queued again.
@@ -604,6 +618,141 @@ void Form1::showInDevelopment()
 void Form1::endApplication()
 {
     endProgram(0);
+}
+
+bool Form1::reportIntakeError(bool ok, const QString& error)
+{
+    if (!ok && !error.isEmpty()) {
+        MessageRequest r;
+        r.text = error;
+        r.title = IntakeDownload::title();
+        r.icon = DialogIcon::Critical;
+        m_context.dialogs.message(r);
+    }
+    return ok;
+}
+
+QString Form1::currentRemoteLine() const
+{
+    const QListWidgetItem* item = List1->currentItem();
+    return item ? item->text() : QString();
+}
+
+bool Form1::XMAJ()
+{
+    QString error;
+    RequestLoader loader(m_context.appDir, IntakeCount, *m_intakeView, *m_context.clock);
+    const bool ok = loader.XMAJ(error);
+    ListDI->clear();
+    ListDI->addItems(loader.ListDI());
+    return reportIntakeError(ok, error);
+}
+
+bool Form1::XmajOKDI()
+{
+    QString error;
+    ValidationSync sync(m_context.appDir, IntakeCount, *m_intakeView);
+    return reportIntakeError(sync.XmajOKDI(error), error);
+}
+
+void Form1::xdownOKDI()
+{
+    ValidationSync sync(m_context.appDir, IntakeCount, *m_intakeView);
+    IntakeDownload download(m_ftp, sync, m_context.processes, m_context.dialogs, *m_intakeView, *m_context.clock,
+                            m_context.appDir);
+    const IntakeDownload::Outcome outcome =
+        download.xdownOKDI(linesOf(List1), File1->path(), currentRemoteLine(), TransferType);
+    if (outcome.remoteListRefreshed)
+        showRemoteList(outcome.remoteList);
+    if (!reportIntakeError(outcome.ok, outcome.error) && m_context.intakeRun)
+        endProgram(3);
+}
+
+void Form1::xdownIMGDI()
+{
+    ValidationSync sync(m_context.appDir, IntakeCount, *m_intakeView);
+    IntakeDownload download(m_ftp, sync, m_context.processes, m_context.dialogs, *m_intakeView, *m_context.clock,
+                            m_context.appDir);
+    const IntakeDownload::Outcome outcome = download.xdownIMGDI(linesOf(List1), currentRemoteLine(), TransferType);
+    if (outcome.remoteListRefreshed)
+        showRemoteList(outcome.remoteList);
+    if (!reportIntakeError(outcome.ok, outcome.error)) {
+        endProgram(3);
+        return;
+    }
+    if (outcome.endProgram)
+        endProgram(outcome.exitCode);
+}
+
+bool Form1::fetchRequestFiles(const QString& folder)
+{
+    if (!QDir().mkpath(folder)) {
+        reportIntakeError(false, QStringLiteral("Le dossier des DI « %1 » ne peut pas être créé.")
+                                     .arg(QDir::toNativeSeparators(folder)));
+        return false;
+    }
+    // Request files stay on the server: a later loading skips what the table already holds.
+    for (const QString& name : linesOf(List1)) {
+        if (!name.startsWith(QLatin1String("DI")))
+            continue;
+        QString path;
+        QString why;
+        if (!LocalTarget::resolve(folder, name, path, why)) {
+            m_ftp.appendLog(why);
+            continue;
+        }
+        LDI->setText(name);
+        QCoreApplication::processEvents();
+        m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, TransferType);
+        ShowError(true);
+    }
+    return true;
+}
+
+void Form1::runIntake()
+{
+    if (m_busy || m_ended)
+        return;
+    m_busy = true;
+    AnimationStep = 0;
+    Timer1->start();
+    const bool loggedIn = m_ftp.login(Text4->text(), Text2->text(), Text3->text());
+    if (!loggedIn) {
+        const QString why = m_ftp.LastResponse;
+        m_ftp.closeHandles();
+        m_busy = false;
+        const QString text = QStringLiteral("Échec de la connexion au serveur %1 : %2")
+                                 .arg(Text4->text(), why.isEmpty() ? QStringLiteral("pas de réponse") : why);
+        if (m_context.unattended)
+            std::fprintf(stderr, "%s\n", qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        else
+            reportIntakeError(false, text);
+        endProgram(1);
+        return;
+    }
+    ShowError(true);
+    m_ftp.HomeDirectory = m_ftp.CurrentDirectory;
+    setConnectedState(true);
+    m_ftp.changeDirectory(m_context.config.intakeRemoteDir);
+    ShowError(true);
+    showRemoteList(m_ftp.EnumFiles());
+
+    const QString requestFolder = QDir(m_context.appDir).filePath(QStringLiteral("DOWN"));
+    if (!fetchRequestFiles(requestFolder) || !XMAJ()) {
+        m_busy = false;
+        endProgram(3);
+        return;
+    }
+    // The first line current: both downloads clean the server of what they fetched.
+    Dir1->setPath(requestFolder);
+    File1->setPath(requestFolder);
+    List1->setCurrentRow(0);
+    m_busy = false;
+    xdownOKDI();
+    if (m_ended)
+        return;
+    List1->setCurrentRow(0);
+    xdownIMGDI();
 }
 
 void Form1::animationTick()

@@ -3,6 +3,7 @@
 #include "AppConfig.h"
 #include "DownloadView.h"
 #include "FtpConnection.h"
+#include "intake/IntakeCounter.h"
 
 #include <QMainWindow>
 
@@ -11,7 +12,9 @@
 #include <memory>
 
 class Dialogs;
+class Clock;
 class DirListBox;
+class Form1IntakeView;
 class DriveListBox;
 class FileListBox;
 class ProcessControl;
@@ -52,6 +55,8 @@ struct Form1Context {
     bool unattended = false;       // a failed login ends the program instead of waiting
     bool startApplication = true;  // start VORN.exe at the end of the update
     bool openProfilesAtStart = false; // show the profile list as soon as the window is up
+    bool intakeRun = false;        // run the request intake instead of the update
+    const Clock* clock = nullptr;  // time stamps of the intake (the system clock when null)
     std::function<void(int)> endProgram; // ends the program with an exit status
 };
 
@@ -91,6 +96,14 @@ public:
     ProfileFile& profiles() { return *m_profiles; }
     void showInDevelopment(); // "En cour de Dev."
     void endApplication();
+
+    // Request intake
+    bool XMAJ();      // loads the request files of <app>/DOWN
+    bool XmajOKDI();  // applies the validation files of <app>/DOWN
+    void xdownOKDI(); // fetches the listed validation files into File1's folder, then applies them
+    void xdownIMGDI(); // fetches the listed attachments into <app>/IMG; ends the program
+    void runIntake(); // the whole scheduled intake (--intake)
+    IntakeCounter IntakeCount;
 
     // Animation and transfer type
     void animationTick();    // Timer1
@@ -164,6 +177,9 @@ private:
     void endProgram(int exitCode);
     void showRemoteList(const QStringList& lines);
     bool reportFileError(bool ok, const QString& error);
+    bool reportIntakeError(bool ok, const QString& error);
+    bool fetchRequestFiles(const QString& folder);
+    QString currentRemoteLine() const;
     static QStringList linesOf(const QListWidget* list);
     static QList<int> selectedRowsOf(const QListWidget* list);
 
@@ -180,6 +196,8 @@ private:
     Form1Context m_context;
     FtpConnection m_ftp;
     std::unique_ptr<ProfileFile> m_profiles;
+    std::unique_ptr<Form1IntakeView> m_intakeView;
+    std::unique_ptr<Clock> m_systemClock;
     QString m_shownLog;
     bool m_busy = false;
     bool m_connectQueued = false;
