@@ -15,7 +15,7 @@ struct CommandLine {
     bool demoData = false; // station: fill an empty embedded database with demonstration data
     bool help = false;
     bool version = false;
-    QString error;      // set when the arguments could not be understood
+    QString error; // set when the arguments could not be understood
 
     static CommandLine parse(const QStringList& arguments);
     static QString helpText();

@@ -59,8 +59,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("VORN_UPDATE_VERSION"));
     QApplication::setApplicationVersion(QStringLiteral(VORN_VERSION_TEXT));
 
-    const QString appDir =
-        QDir(cmd.appDir.isEmpty() ? QApplication::applicationDirPath() : cmd.appDir).absolutePath();
+    const QString appDir = QDir(cmd.appDir.isEmpty() ? QApplication::applicationDirPath() : cmd.appDir).absolutePath();
     const QString configFile =
         cmd.configFile.isEmpty() ? QDir(appDir).filePath(AppConfig::defaultFileName()) : cmd.configFile;
     const AppConfig config = AppConfig::load(configFile);

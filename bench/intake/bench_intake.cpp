@@ -45,11 +45,13 @@ public:
     void processEvents() override {}
 };
 
-QString fileName(int i) {
+QString fileName(int i)
+{
     return QStringLiteral("DI20210305%1.txt").arg(i, 6, 10, QLatin1Char('0'));
 }
 
-QByteArray requestText(int i) {
+QByteArray requestText(int i)
+{
     return QStringLiteral("Dupont %1//RH//%2//%3//K%1//05//03//2021//matin//B12//A001//C002//"
                           "Carton&quot;s&quot; <br />fragile &Atilde;\x89tage %1//RAS//01-02-03-04-05//"
                           "jean-luc.dupont@example.org")
@@ -59,7 +61,8 @@ QByteArray requestText(int i) {
         .toLatin1();
 }
 
-bool writeFiles(const QString& down, int count) {
+bool writeFiles(const QString& down, int count)
+{
     QDir().mkpath(down);
     for (int i = 0; i < count; ++i) {
         QFile f(QDir(down).filePath(fileName(i)));
@@ -69,14 +72,16 @@ bool writeFiles(const QString& down, int count) {
     return true;
 }
 
-QString sqlText(const QString& value) {
+QString sqlText(const QString& value)
+{
     QString v = value;
     v.replace(QLatin1Char('\''), QStringLiteral("''"));
     return QLatin1Char('\'') + v + QLatin1Char('\'');
 }
 
 // The rows the loading writes, as the statements a person would feed the sqlite3 tool.
-QByteArray baselineScript(int count, const QDate& today) {
+QByteArray baselineScript(int count, const QDate& today)
+{
     QByteArray script;
     for (const QString& s : DatabaseSchema::statements(QStringLiteral("TORVANDEL"), DatabaseSchema::Dialect::Sqlite))
         script += s.toUtf8() + ";\n";
@@ -97,7 +102,8 @@ QByteArray baselineScript(int count, const QDate& today) {
     return script;
 }
 
-bool load(const QString& appDir, int expected, double& seconds) {
+bool load(const QString& appDir, int expected, double& seconds)
+{
     IntakeCounter count;
     QuietView view;
     SystemClock clock;
@@ -116,7 +122,8 @@ bool load(const QString& appDir, int expected, double& seconds) {
 
 } // namespace
 
-int main(int argc, char* argv[]) {
+int main(int argc, char* argv[])
+{
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     int files = 10000;

@@ -16,11 +16,13 @@
 #include <cstdio>
 
 namespace {
-QString code(int i) {
+QString code(int i)
+{
     return QStringLiteral("UT%1").arg(i, 6, 10, QLatin1Char('0'));
 }
 
-int pdfPages(const QString& folder) {
+int pdfPages(const QString& folder)
+{
     int pages = 0;
     const QDir dir(folder);
     for (const QString& name : dir.entryList({QStringLiteral("*.pdf")}, QDir::Files)) {
@@ -31,7 +33,8 @@ int pdfPages(const QString& folder) {
     return pages;
 }
 
-bool noteRun(const QString& root, int pallets, QTextStream& out) {
+bool noteRun(const QString& root, int pallets, QTextStream& out)
+{
     const QString folder = QDir(root).filePath(QStringLiteral("note-%1").arg(pallets));
     QList<PalletRow> rows;
     for (int i = 1; i <= pallets; ++i)
@@ -61,7 +64,8 @@ bool noteRun(const QString& root, int pallets, QTextStream& out) {
     return true;
 }
 
-bool labelRun(const QString& root, int labels, QTextStream& out) {
+bool labelRun(const QString& root, int labels, QTextStream& out)
+{
     const QString folder = QDir(root).filePath(QStringLiteral("labels"));
     QStringList codes;
     for (int i = 1; i <= labels; ++i)
@@ -88,7 +92,8 @@ bool labelRun(const QString& root, int labels, QTextStream& out) {
 }
 } // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
     QGuiApplication app(argc, argv);

@@ -21,7 +21,8 @@ QAtomicInteger<quint64> g_connectionCounter;
 
 // Data sources are looked up on every open, not cached: a site may register one while the
 // program runs, and tests switch ODBCINI between cases.
-bool isRegisteredDataSource(const QString& name) {
+bool isRegisteredDataSource(const QString& name)
+{
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
         return false;
@@ -42,7 +43,8 @@ bool isRegisteredDataSource(const QString& name) {
     return found;
 }
 
-QString driverText(const QSqlError& error) {
+QString driverText(const QSqlError& error)
+{
     const QString text = error.databaseText().trimmed();
     return text.isEmpty() ? error.text().trimmed() : text;
 }
@@ -56,17 +58,21 @@ QSet<QString> g_schemaReady;
 
 DatabaseConnection::DatabaseConnection(const QString& dataSource, const QString& appDir)
     : m_dataSource(dataSource)
-    , m_appDir(appDir) {}
+    , m_appDir(appDir)
+{}
 
-DatabaseConnection::~DatabaseConnection() {
+DatabaseConnection::~DatabaseConnection()
+{
     close();
 }
 
-QString DatabaseConnection::embeddedFile() const {
+QString DatabaseConnection::embeddedFile() const
+{
     return QDir(m_appDir).filePath(QStringLiteral("data/%1.sqlite").arg(m_dataSource));
 }
 
-bool DatabaseConnection::open() {
+bool DatabaseConnection::open()
+{
     close();
     m_error.clear();
     m_connectionName = QStringLiteral("vorn-%1-%2").arg(m_dataSource).arg(++g_connectionCounter);
@@ -88,7 +94,8 @@ bool DatabaseConnection::open() {
     return true;
 }
 
-bool DatabaseConnection::openEmbedded() {
+bool DatabaseConnection::openEmbedded()
+{
     const QString file = QDir::cleanPath(QFileInfo(embeddedFile()).absoluteFilePath());
     const bool existed = QFileInfo::exists(file);
     if (!QDir().mkpath(QFileInfo(file).absolutePath())) {
@@ -134,7 +141,8 @@ bool DatabaseConnection::openEmbedded() {
     return true;
 }
 
-void DatabaseConnection::close() {
+void DatabaseConnection::close()
+{
     if (m_connectionName.isEmpty())
         return;
     {
@@ -146,15 +154,18 @@ void DatabaseConnection::close() {
     m_connectionName.clear();
 }
 
-bool DatabaseConnection::isOpen() const {
+bool DatabaseConnection::isOpen() const
+{
     return !m_connectionName.isEmpty() && QSqlDatabase::database(m_connectionName, false).isOpen();
 }
 
-QSqlDatabase DatabaseConnection::database() const {
+QSqlDatabase DatabaseConnection::database() const
+{
     return m_connectionName.isEmpty() ? QSqlDatabase() : QSqlDatabase::database(m_connectionName, false);
 }
 
-bool DatabaseConnection::prepareAndRun(QSqlQuery& query, const QString& sql, const QVariantList& values) {
+bool DatabaseConnection::prepareAndRun(QSqlQuery& query, const QString& sql, const QVariantList& values)
+{
     m_error.clear();
     if (!isOpen()) {
         m_error = QStringLiteral("La base de données « %1 » n'est pas ouverte.").arg(m_dataSource);
@@ -173,11 +184,13 @@ bool DatabaseConnection::prepareAndRun(QSqlQuery& query, const QString& sql, con
     return true;
 }
 
-void DatabaseConnection::setQueryError(const QSqlError& error) {
+void DatabaseConnection::setQueryError(const QSqlError& error)
+{
     m_error = QStringLiteral("Erreur de la base de données « %1 » :\n%2").arg(m_dataSource, driverText(error));
 }
 
-bool DatabaseConnection::read(const QString& sql, const QVariantList& values, RecordSet& rows) {
+bool DatabaseConnection::read(const QString& sql, const QVariantList& values, RecordSet& rows)
+{
     rows.clear();
     QSqlQuery query(database());
     query.setForwardOnly(true);
@@ -191,7 +204,8 @@ bool DatabaseConnection::read(const QString& sql, const QVariantList& values, Re
     return true;
 }
 
-bool DatabaseConnection::execute(const QString& sql, const QVariantList& values, int* affected) {
+bool DatabaseConnection::execute(const QString& sql, const QVariantList& values, int* affected)
+{
     QSqlQuery query(database());
     if (!prepareAndRun(query, sql, values))
         return false;
@@ -200,7 +214,8 @@ bool DatabaseConnection::execute(const QString& sql, const QVariantList& values,
     return true;
 }
 
-bool DatabaseConnection::insert(const QString& table, const QList<std::pair<QString, QVariant>>& columns) {
+bool DatabaseConnection::insert(const QString& table, const QList<std::pair<QString, QVariant>>& columns)
+{
     QStringList names;
     QStringList marks;
     QVariantList values;

@@ -5,7 +5,8 @@
 
 namespace {
 
-QString schemaText(const QString& dataSource, DatabaseSchema::Dialect dialect) {
+QString schemaText(const QString& dataSource, DatabaseSchema::Dialect dialect)
+{
     const QString suffix =
         dialect == DatabaseSchema::Dialect::Sqlite ? QStringLiteral("sqlite") : QStringLiteral("postgresql");
     QFile file(QStringLiteral(":/vorn/database/schema/%1.%2.sql").arg(dataSource.toLower(), suffix));
@@ -16,7 +17,8 @@ QString schemaText(const QString& dataSource, DatabaseSchema::Dialect dialect) {
 
 } // namespace
 
-QStringList DatabaseSchema::statements(const QString& dataSource, Dialect dialect) {
+QStringList DatabaseSchema::statements(const QString& dataSource, Dialect dialect)
+{
     QStringList lines;
     for (const QString& line : schemaText(dataSource, dialect).split(QLatin1Char('\n'))) {
         if (!line.trimmed().startsWith(QLatin1String("--")))
@@ -30,7 +32,8 @@ QStringList DatabaseSchema::statements(const QString& dataSource, Dialect dialec
     return out;
 }
 
-QStringList DatabaseSchema::tables(const QString& dataSource) {
+QStringList DatabaseSchema::tables(const QString& dataSource)
+{
     static const QRegularExpression createTable(QStringLiteral("^CREATE TABLE IF NOT EXISTS (\\w+)"));
     QStringList out;
     for (const QString& statement : statements(dataSource, Dialect::Sqlite)) {

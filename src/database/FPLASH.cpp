@@ -18,7 +18,8 @@
 namespace {
 
 // Product artwork is not shipped; a plain drawn badge holds its place.
-QPixmap badge(const QSize& size, const QColor& from, const QColor& to) {
+QPixmap badge(const QSize& size, const QColor& from, const QColor& to)
+{
     QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
@@ -32,14 +33,16 @@ QPixmap badge(const QSize& size, const QColor& from, const QColor& to) {
     return pixmap;
 }
 
-QLabel* picture(QWidget* parent, const QString& name, const QPixmap& pixmap) {
+QLabel* picture(QWidget* parent, const QString& name, const QPixmap& pixmap)
+{
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setPixmap(pixmap);
     return label;
 }
 
-void letEventsRun() {
+void letEventsRun()
+{
     QCoreApplication::processEvents();
 }
 
@@ -51,7 +54,8 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
     , m_context(context)
     , m_dialogs(dialogs)
     , m_login(context, dialogs, appDir)
-    , m_endApplication(std::move(endApplication)) {
+    , m_endApplication(std::move(endApplication))
+{
     setObjectName(QStringLiteral("FPLASH"));
     setWindowTitle(QStringLiteral("NOVAL"));
 
@@ -165,7 +169,8 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
     Timer1->start(400);
 }
 
-void FPLASH::Timer1_Timer() {
+void FPLASH::Timer1_Timer()
+{
     LTITRE->setVisible(true);
     Image1->setVisible(true);
     letEventsRun();
@@ -173,22 +178,26 @@ void FPLASH::Timer1_Timer() {
     Timer2->start(1000);
 }
 
-void FPLASH::Timer2_Timer() {
+void FPLASH::Timer2_Timer()
+{
     Label1->setVisible(true);
     letEventsRun();
     Timer2->stop();
     Timer3->start(2000);
 }
 
-void FPLASH::TLOGIN_Enter() {
+void FPLASH::TLOGIN_Enter()
+{
     TPW->setFocus();
 }
 
-void FPLASH::TPW_Enter() {
+void FPLASH::TPW_Enter()
+{
     COK->setFocus();
 }
 
-void FPLASH::grantServiceCode() {
+void FPLASH::grantServiceCode()
+{
     const QVariant one = QVariant::fromValue<qint16>(1);
     m_context.groupCode = one;
     m_context.ADMIN = one;
@@ -202,7 +211,8 @@ void FPLASH::grantServiceCode() {
     m_context.GED = one;
 }
 
-void FPLASH::COK_Click() {
+void FPLASH::COK_Click()
+{
     // The maintenance code: rights without a database, compared exactly (case and spaces).
     if (TLOGIN->text() == serviceCode()) {
         grantServiceCode();
@@ -223,7 +233,8 @@ void FPLASH::COK_Click() {
     emit loggedIn();
 }
 
-void FPLASH::CNON_Click() {
+void FPLASH::CNON_Click()
+{
     if (m_endApplication)
         m_endApplication();
     else

@@ -3,14 +3,16 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
-bool RecordSet::load(QSqlQuery& query) {
+bool RecordSet::load(QSqlQuery& query)
+{
     m_rows.clear();
     while (query.next())
         m_rows.append(query.record());
     return !query.lastError().isValid();
 }
 
-QVariant RecordSet::value(int row, const QString& column) const {
+QVariant RecordSet::value(int row, const QString& column) const
+{
     if (row < 0 || row >= m_rows.size())
         return {};
     const QSqlRecord& r = m_rows.at(row);
@@ -18,7 +20,8 @@ QVariant RecordSet::value(int row, const QString& column) const {
     return index < 0 ? QVariant() : r.value(index);
 }
 
-QString RecordSet::text(int row, const QString& column) const {
+QString RecordSet::text(int row, const QString& column) const
+{
     const QVariant v = value(row, column);
     return v.isValid() && !v.isNull() ? v.toString() : QString();
 }

@@ -10,7 +10,8 @@ namespace {
 
 const QString kTitle = QStringLiteral("VORN_UPDATE_VERSION");
 
-void letEventsRun() {
+void letEventsRun()
+{
     if (QCoreApplication::instance())
         QCoreApplication::processEvents();
 }
@@ -20,15 +21,18 @@ void letEventsRun() {
 UserLogin::UserLogin(OperatorContext& context, Dialogs& dialogs, const QString& appDir)
     : m_context(context)
     , m_dialogs(dialogs)
-    , m_appDir(appDir) {}
+    , m_appDir(appDir)
+{}
 
-bool UserLogin::fail(const QString& error) {
+bool UserLogin::fail(const QString& error)
+{
     m_context.loginResult = 0;
     m_dialogs.inform(error, kTitle, DialogIcon::Critical);
     return false;
 }
 
-bool UserLogin::XLogin(const QString& user, const QString& password) {
+bool UserLogin::XLogin(const QString& user, const QString& password)
+{
     RecordSet rows;
     {
         DatabaseConnection c(dataSource(), m_appDir);

@@ -23,8 +23,7 @@ QList<int> sorted(QList<int> rows)
 RemoteCommands::RemoteCommands(FtpConnection& ftp, Dialogs& dialogs)
     : m_ftp(ftp)
     , m_dialogs(dialogs)
-{
-}
+{}
 
 QStringList RemoteCommands::relist()
 {
@@ -72,8 +71,8 @@ int RemoteCommands::download(const QStringList& lines, const QList<int>& selecte
     return written;
 }
 
-QStringList RemoteCommands::upload(const QString& localFolder, const QStringList& files,
-                                   const QList<int>& selectedRows, int transferType)
+QStringList RemoteCommands::upload(const QString& localFolder, const QStringList& files, const QList<int>& selectedRows,
+                                   int transferType)
 {
     for (int row : sorted(selectedRows)) {
         if (row < 0 || row >= files.size())

@@ -17,6 +17,6 @@ public:
     static QString question(int lineCount, const QString& singular, const QString& plural);
 
     // Asks the yes/no question; returns the answer and fills `nameList`.
-    static int ask(Dialogs& dialogs, const QStringList& lines, const QList<int>& selectedRows,
-                   const QString& singular, const QString& plural, QString& nameList);
+    static int ask(Dialogs& dialogs, const QStringList& lines, const QList<int>& selectedRows, const QString& singular,
+                   const QString& plural, QString& nameList);
 };

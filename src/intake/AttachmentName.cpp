@@ -2,7 +2,8 @@
 
 #include "Cp1252.h"
 
-bool AttachmentName::localName(const QString& remoteName, const QDateTime& now, QString& name) {
+bool AttachmentName::localName(const QString& remoteName, const QDateTime& now, QString& name)
+{
     const qsizetype dot = remoteName.indexOf(QLatin1Char('.'));
     if (dot < 0)
         return false;

@@ -9,7 +9,8 @@ constexpr char16_t kHigh[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-unsigned char upper(unsigned char c) {
+unsigned char upper(unsigned char c)
+{
     if (c >= 'a' && c <= 'z')
         return static_cast<unsigned char>(c - 0x20);
     switch (c) {
@@ -30,7 +31,8 @@ unsigned char upper(unsigned char c) {
     return c;
 }
 
-int byteOf(char16_t u) {
+int byteOf(char16_t u)
+{
     if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
         return u;
     for (int k = 0; k < 32; ++k) {
@@ -40,13 +42,15 @@ int byteOf(char16_t u) {
     return -1;
 }
 
-QChar charOf(unsigned char c) {
+QChar charOf(unsigned char c)
+{
     return (c >= 0x80 && c <= 0x9F) ? QChar(kHigh[c - 0x80]) : QChar(c);
 }
 
 } // namespace
 
-QString Cp1252::toUnicode(const QByteArray& bytes) {
+QString Cp1252::toUnicode(const QByteArray& bytes)
+{
     QString out(bytes.size(), Qt::Uninitialized);
     QChar* d = out.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
@@ -55,7 +59,8 @@ QString Cp1252::toUnicode(const QByteArray& bytes) {
     return out;
 }
 
-QByteArray Cp1252::fromUnicode(const QString& text) {
+QByteArray Cp1252::fromUnicode(const QString& text)
+{
     QByteArray out(text.size(), Qt::Uninitialized);
     for (qsizetype i = 0; i < text.size(); ++i) {
         int b = byteOf(text.at(i).unicode());
@@ -64,7 +69,8 @@ QByteArray Cp1252::fromUnicode(const QString& text) {
     return out;
 }
 
-QString Cp1252::toUpper(const QString& text) {
+QString Cp1252::toUpper(const QString& text)
+{
     QString out = text;
     for (qsizetype i = 0; i < out.size(); ++i) {
         const int b = byteOf(out.at(i).unicode());
@@ -74,7 +80,8 @@ QString Cp1252::toUpper(const QString& text) {
     return out;
 }
 
-QByteArray Cp1252::toUpper(const QByteArray& bytes) {
+QByteArray Cp1252::toUpper(const QByteArray& bytes)
+{
     QByteArray out = bytes;
     for (qsizetype i = 0; i < out.size(); ++i)
         out[i] = static_cast<char>(upper(static_cast<unsigned char>(out.at(i))));

@@ -8,7 +8,8 @@
 class IntakeCounter final {
 public:
     void reset() { m_value = 0; }
-    void add() {
+    void add()
+    {
         if (m_value < maximum)
             ++m_value;
     }

@@ -20,18 +20,22 @@ IntakeDownload::IntakeDownload(FtpConnection& ftp, ValidationSync& sync, Process
     , m_dialogs(dialogs)
     , m_view(view)
     , m_clock(clock)
-    , m_appDir(std::move(appDir)) {}
+    , m_appDir(std::move(appDir))
+{}
 
-QString IntakeDownload::attachmentFolder() const {
+QString IntakeDownload::attachmentFolder() const
+{
     return QDir(m_appDir).filePath(QStringLiteral("IMG"));
 }
 
-QString IntakeDownload::prefix(Kind kind) {
+QString IntakeDownload::prefix(Kind kind)
+{
     return kind == Kind::Validation ? QStringLiteral("OKDI") : QStringLiteral("IMGDI");
 }
 
 void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString& folder, int transferType,
-                              Outcome& outcome, QStringList& fetchedNames) {
+                              Outcome& outcome, QStringList& fetchedNames)
+{
     const QString pre = prefix(kind);
     const qsizetype lines = List1.size();
     m_view.setProgressValue(0);
@@ -76,7 +80,8 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
     m_view.setAnimationInterval(400);
 }
 
-void IntakeDownload::report(Kind kind, int count) {
+void IntakeDownload::report(Kind kind, int count)
+{
     if (count == 0)
         return;
     MessageRequest r;
@@ -88,7 +93,8 @@ void IntakeDownload::report(Kind kind, int count) {
 }
 
 void IntakeDownload::cleanServer(Kind kind, const QStringList& List1, const QString& currentLine,
-                                 const QStringList& fetchedNames, Outcome& outcome) {
+                                 const QStringList& fetchedNames, Outcome& outcome)
+{
     if (currentLine.isEmpty())
         return;
     const QString pre = prefix(kind);
@@ -112,7 +118,8 @@ void IntakeDownload::cleanServer(Kind kind, const QStringList& List1, const QStr
 }
 
 IntakeDownload::Outcome IntakeDownload::xdownOKDI(const QStringList& List1, const QString& file1Folder,
-                                                  const QString& currentLine, int transferType) {
+                                                  const QString& currentLine, int transferType)
+{
     Outcome outcome;
     QStringList fetchedNames;
     fetchAll(Kind::Validation, List1, file1Folder, transferType, outcome, fetchedNames);
@@ -131,7 +138,8 @@ IntakeDownload::Outcome IntakeDownload::xdownOKDI(const QStringList& List1, cons
 }
 
 IntakeDownload::Outcome IntakeDownload::xdownIMGDI(const QStringList& List1, const QString& currentLine,
-                                                   int transferType) {
+                                                   int transferType)
+{
     Outcome outcome;
     outcome.endProgram = true;
     const QString folder = attachmentFolder();

@@ -16,13 +16,16 @@ RequestLoader::RequestLoader(QString appDir, IntakeCounter& intakeCount, IntakeV
     : m_appDir(std::move(appDir))
     , m_intakeCount(intakeCount)
     , m_view(view)
-    , m_clock(clock) {}
+    , m_clock(clock)
+{}
 
-QString RequestLoader::requestFolder() const {
+QString RequestLoader::requestFolder() const
+{
     return QDir(m_appDir).filePath(QStringLiteral("DOWN"));
 }
 
-QStringList RequestLoader::listFiles(const QString& folder, const QString& prefix, bool& ok) {
+QStringList RequestLoader::listFiles(const QString& folder, const QString& prefix, bool& ok)
+{
     const QDir dir(folder);
     ok = dir.exists();
     if (!ok)
@@ -37,15 +40,18 @@ QStringList RequestLoader::listFiles(const QString& folder, const QString& prefi
     return names;
 }
 
-QStringList RequestLoader::fields(const QString& laligne) {
+QStringList RequestLoader::fields(const QString& laligne)
+{
     return laligne.split(QLatin1Char(';'));
 }
 
-void RequestLoader::X_X(const QString& laligne) {
+void RequestLoader::X_X(const QString& laligne)
+{
     m_listDI << fields(laligne);
 }
 
-bool RequestLoader::XMAJ(QString& error) {
+bool RequestLoader::XMAJ(QString& error)
+{
     if (m_running) {
         error = QStringLiteral("Un enregistrement des DI est déjà en cours.");
         return false;

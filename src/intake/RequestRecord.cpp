@@ -1,16 +1,19 @@
 #include "RequestRecord.h"
 
-QString RequestRecord::requestNumber(const QString& fileName) {
+QString RequestRecord::requestNumber(const QString& fileName)
+{
     QString number = fileName;
     number.remove(QStringLiteral(".txt"), Qt::CaseSensitive);
     return number;
 }
 
-QString RequestRecord::requestDate(const QString& fileName) {
+QString RequestRecord::requestDate(const QString& fileName)
+{
     return fileName.mid(2, 8);
 }
 
-QString RequestRecord::typeText(const QString& code) {
+QString RequestRecord::typeText(const QString& code)
+{
     static const QStringList names{
         QStringLiteral("ACCOMPAGNEMENT"), QStringLiteral("MANUTENTION"),   QStringLiteral("COURSE"),
         QStringLiteral("DEMENAGEMENT"),   QStringLiteral("MISE EN PLACE"), QStringLiteral("AUTRE"),
@@ -20,7 +23,8 @@ QString RequestRecord::typeText(const QString& code) {
     return names.at(code.at(0).unicode() - '1');
 }
 
-QString RequestRecord::reinvoicingText(const QString& code) {
+QString RequestRecord::reinvoicingText(const QString& code)
+{
     if (code == QLatin1String("1"))
         return QStringLiteral("OUI");
     if (code == QLatin1String("2"))
@@ -28,7 +32,8 @@ QString RequestRecord::reinvoicingText(const QString& code) {
     return {};
 }
 
-RequestRecord RequestRecord::fromFields(const QString& fileName, const QStringList& fields, const QDate& received) {
+RequestRecord RequestRecord::fromFields(const QString& fileName, const QStringList& fields, const QDate& received)
+{
     const auto field = [&fields](int i) { return i < fields.size() ? fields.at(i) : QString(); };
     RequestRecord r;
     auto& c = r.m_columns;
@@ -57,7 +62,8 @@ RequestRecord RequestRecord::fromFields(const QString& fileName, const QStringLi
     return r;
 }
 
-QString RequestRecord::value(const QString& column) const {
+QString RequestRecord::value(const QString& column) const
+{
     for (const Column& c : m_columns) {
         if (c.first == column)
             return c.second;
@@ -65,7 +71,8 @@ QString RequestRecord::value(const QString& column) const {
     return {};
 }
 
-bool RequestRecord::has(const QString& column) const {
+bool RequestRecord::has(const QString& column) const
+{
     for (const Column& c : m_columns) {
         if (c.first == column)
             return true;

@@ -7,7 +7,8 @@
 
 namespace {
 
-QString errorText(const QSqlError& e) {
+QString errorText(const QSqlError& e)
+{
     // The driver text alone is often generic; the database's own text says what went wrong.
     const QString db = e.databaseText().trimmed();
     const QString driver = e.driverText().trimmed();
@@ -19,18 +20,21 @@ QString errorText(const QSqlError& e) {
 }
 
 // A null QString is bound as SQL NULL; the table wants empty text for an empty field.
-QString text(const QString& value) {
+QString text(const QString& value)
+{
     return value.isNull() ? QStringLiteral("") : value;
 }
 
 } // namespace
 
 RequestTable::RequestTable(QSqlDatabase database)
-    : m_database(std::move(database)) {}
+    : m_database(std::move(database))
+{}
 
 RequestTable::~RequestTable() = default;
 
-QSqlQuery* RequestTable::prepared(const QString& sql, QString& error) {
+QSqlQuery* RequestTable::prepared(const QString& sql, QString& error)
+{
     auto it = m_queries.find(sql);
     if (it != m_queries.end())
         return it->second.get();
@@ -42,7 +46,8 @@ QSqlQuery* RequestTable::prepared(const QString& sql, QString& error) {
     return m_queries.emplace(sql, std::move(query)).first->second.get();
 }
 
-bool RequestTable::exists(const QString& number, bool& found, QString& error) {
+bool RequestTable::exists(const QString& number, bool& found, QString& error)
+{
     QSqlQuery* q = prepared(QStringLiteral("select DI_NO_DI from TORVANDEL_DI where DI_NO_DI like ?"), error);
     if (!q)
         return false;
@@ -56,7 +61,8 @@ bool RequestTable::exists(const QString& number, bool& found, QString& error) {
     return true;
 }
 
-bool RequestTable::insert(const RequestRecord& record, QString& error) {
+bool RequestTable::insert(const RequestRecord& record, QString& error)
+{
     QStringList names;
     QStringList marks;
     for (const RequestRecord::Column& c : record.columns()) {
@@ -79,7 +85,8 @@ bool RequestTable::insert(const RequestRecord& record, QString& error) {
     return true;
 }
 
-bool RequestTable::validate(const QString& number, const QString& date, QString& error) {
+bool RequestTable::validate(const QString& number, const QString& date, QString& error)
+{
     QSqlQuery* q = prepared(
         QStringLiteral("update TORVANDEL_DI set DI_STATUT = ?, DI_DATE_VALIDATION = ? where DI_NO_DI like ?"), error);
     if (!q)

@@ -13,11 +13,13 @@ struct Step {
     QByteArray replacement;
 };
 
-QByteArray atilde(char second) {
+QByteArray atilde(char second)
+{
     return QByteArray("&Atilde;") + second;
 }
 
-const std::array<Step, 18>& steps() {
+const std::array<Step, 18>& steps()
+{
     static const std::array<Step, 18> table{{
         {"//", "\xB5"},
         {"<br />", " - "},
@@ -44,7 +46,8 @@ const std::array<Step, 18>& steps() {
 
 } // namespace
 
-bool RequestText::readFile(const QString& path, QByteArray& content, QString& error) {
+bool RequestText::readFile(const QString& path, QByteArray& content, QString& error)
+{
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         error = QStringLiteral("Le fichier « %1 » ne peut pas être ouvert : %2").arg(path, file.errorString());
@@ -58,7 +61,8 @@ bool RequestText::readFile(const QString& path, QByteArray& content, QString& er
     return true;
 }
 
-QByteArray RequestText::joinLines(const QByteArray& raw) {
+QByteArray RequestText::joinLines(const QByteArray& raw)
+{
     QByteArray out;
     out.reserve(raw.size());
     for (qsizetype i = 0; i < raw.size(); ++i) {
@@ -73,7 +77,8 @@ QByteArray RequestText::joinLines(const QByteArray& raw) {
     return out;
 }
 
-bool RequestText::firstLine(const QByteArray& raw, QByteArray& line) {
+bool RequestText::firstLine(const QByteArray& raw, QByteArray& line)
+{
     if (raw.isEmpty())
         return false;
     const qsizetype cr = raw.indexOf('\r');
@@ -81,12 +86,14 @@ bool RequestText::firstLine(const QByteArray& raw, QByteArray& line) {
     return true;
 }
 
-QByteArray RequestText::repair(QByteArray text) {
+QByteArray RequestText::repair(QByteArray text)
+{
     for (const Step& step : steps())
         text.replace(step.search, step.replacement);
     return text;
 }
 
-QString RequestText::prepare(const QByteArray& raw) {
+QString RequestText::prepare(const QByteArray& raw)
+{
     return Cp1252::toUnicode(Cp1252::toUpper(repair(joinLines(raw))));
 }

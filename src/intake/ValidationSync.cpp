@@ -16,17 +16,21 @@
 ValidationSync::ValidationSync(QString appDir, IntakeCounter& intakeCount, IntakeView& view)
     : m_appDir(std::move(appDir))
     , m_intakeCount(intakeCount)
-    , m_view(view) {}
+    , m_view(view)
+{}
 
-QString ValidationSync::requestFolder() const {
+QString ValidationSync::requestFolder() const
+{
     return QDir(m_appDir).filePath(QStringLiteral("DOWN"));
 }
 
-QString ValidationSync::validationDate(const QString& fileName) {
+QString ValidationSync::validationDate(const QString& fileName)
+{
     return RequestRecord::requestNumber(fileName).mid(4, 8);
 }
 
-bool ValidationSync::XmajOKDI(QString& error) {
+bool ValidationSync::XmajOKDI(QString& error)
+{
     if (m_running) {
         error = QStringLiteral("Un enregistrement des validations est déjà en cours.");
         return false;

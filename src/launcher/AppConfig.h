@@ -9,8 +9,8 @@ struct AppConfig {
     QString host = QStringLiteral("localhost");
     QString user = QStringLiteral("vorn");
     QString password = QStringLiteral("Q7MAZQ7MAZ");
-    QString versionRoot = QStringLiteral("www");  // head of the version folder <root>/DOWN/VERSIONVORN
-    QString webspace = QStringLiteral("www");     // where the file manager's web-space button goes
+    QString versionRoot = QStringLiteral("www"); // head of the version folder <root>/DOWN/VERSIONVORN
+    QString webspace = QStringLiteral("www");    // where the file manager's web-space button goes
     int timeoutSeconds = 30;
     // [intake]
     QString intakeRemoteDir = QStringLiteral("www/DI");

@@ -225,8 +225,10 @@ void Form1::buildControls()
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setToolTip(MultiSelectTip);
     Command4 = iconButton(Frame2, "Command4", QStyle::SP_ArrowDown, QStringLiteral("DownLoad"));
-    Command2 = iconButton(Frame2, "Command2", QStyle::SP_TrashIcon, QStringLiteral("Suppression d'un fichier ou d'un repertoire"));
-    Command6 = iconButton(Frame2, "Command6", QStyle::SP_FileDialogNewFolder, QStringLiteral("Création d'un Répertoire"));
+    Command2 = iconButton(Frame2, "Command2", QStyle::SP_TrashIcon,
+                          QStringLiteral("Suppression d'un fichier ou d'un repertoire"));
+    Command6 =
+        iconButton(Frame2, "Command6", QStyle::SP_FileDialogNewFolder, QStringLiteral("Création d'un Répertoire"));
     Command7 = named(new QPushButton(QStringLiteral("Command7"), Frame2), "Command7");
     {
         auto* l = new QGridLayout(Frame2);
@@ -687,8 +689,9 @@ void Form1::xdownIMGDI()
 bool Form1::fetchRequestFiles(const QString& folder)
 {
     if (!QDir().mkpath(folder)) {
-        reportIntakeError(false, QStringLiteral("Le dossier des DI « %1 » ne peut pas être créé.")
-                                     .arg(QDir::toNativeSeparators(folder)));
+        reportIntakeError(
+            false,
+            QStringLiteral("Le dossier des DI « %1 » ne peut pas être créé.").arg(QDir::toNativeSeparators(folder)));
         return false;
     }
     // Request files stay on the server: a later loading skips what the table already holds.

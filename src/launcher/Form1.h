@@ -40,8 +40,7 @@ struct Form1Context {
         , processes(p)
         , dialogs(d)
         , operatorContext(o)
-    {
-    }
+    {}
     FtpClient& ftp;
     ProcessControl& processes;
     Dialogs& dialogs;
@@ -51,12 +50,12 @@ struct Form1Context {
     int versionMajor = 1;
     int versionMinor = 0;
     int versionRevision = 0;
-    bool managerMode = false;      // all panes visible; a login lists but does not update
-    bool unattended = false;       // a failed login ends the program instead of waiting
-    bool startApplication = true;  // start VORN.exe at the end of the update
-    bool openProfilesAtStart = false; // show the profile list as soon as the window is up
-    bool intakeRun = false;        // run the request intake instead of the update
-    const Clock* clock = nullptr;  // time stamps of the intake (the system clock when null)
+    bool managerMode = false;            // all panes visible; a login lists but does not update
+    bool unattended = false;             // a failed login ends the program instead of waiting
+    bool startApplication = true;        // start VORN.exe at the end of the update
+    bool openProfilesAtStart = false;    // show the profile list as soon as the window is up
+    bool intakeRun = false;              // run the request intake instead of the update
+    const Clock* clock = nullptr;        // time stamps of the intake (the system clock when null)
     std::function<void(int)> endProgram; // ends the program with an exit status
 };
 
@@ -75,15 +74,15 @@ public:
     void Xdown();
     void disconnectServer(); // Command3
     void ShowError(bool voir) { m_ftp.ShowError(voir); }
-    void EnumFiles();        // appends the working directory's names to List1
+    void EnumFiles(); // appends the working directory's names to List1
 
     // File manager
-    void List1DoubleClick();   // open the current remote line
-    void Command7Click();      // web space
-    void Command4Click();      // download
-    void Command5Click();      // upload
-    void Command2Click();      // remote delete
-    void Command6Click();      // remote create folder
+    void List1DoubleClick(); // open the current remote line
+    void Command7Click();    // web space
+    void Command4Click();    // download
+    void Command5Click();    // upload
+    void Command2Click();    // remote delete
+    void Command6Click();    // remote create folder
     void Drive1Change();
 
     // Connection profiles ("\Profil.ini" in the application folder)
@@ -98,15 +97,15 @@ public:
     void endApplication();
 
     // Request intake
-    bool XMAJ();      // loads the request files of <app>/DOWN
-    bool XmajOKDI();  // applies the validation files of <app>/DOWN
-    void xdownOKDI(); // fetches the listed validation files into File1's folder, then applies them
+    bool XMAJ();       // loads the request files of <app>/DOWN
+    bool XmajOKDI();   // applies the validation files of <app>/DOWN
+    void xdownOKDI();  // fetches the listed validation files into File1's folder, then applies them
     void xdownIMGDI(); // fetches the listed attachments into <app>/IMG; ends the program
-    void runIntake(); // the whole scheduled intake (--intake)
+    void runIntake();  // the whole scheduled intake (--intake)
     IntakeCounter IntakeCount;
 
     // Animation and transfer type
-    void animationTick();    // Timer1
+    void animationTick();       // Timer1
     void transferTypeChanged(); // Option1
 
     int TransferType = 0;

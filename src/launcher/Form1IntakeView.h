@@ -9,8 +9,7 @@ class Form1IntakeView final : public IntakeView {
 public:
     explicit Form1IntakeView(Form1& form)
         : m_form(form)
-    {
-    }
+    {}
     void setProgressMaximum(int maximum) override;
     void setProgressValue(int value) override;
     void setInfo(const QString& text) override;

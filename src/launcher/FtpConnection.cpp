@@ -2,8 +2,7 @@
 
 FtpConnection::FtpConnection(FtpClient& client)
     : m_client(client)
-{
-}
+{}
 
 void FtpConnection::closeHandles()
 {

@@ -11,7 +11,8 @@ bool LocalTarget::resolve(const QString& folder, const QString& name, QString& p
         return false;
     }
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))) {
-        why = QStringLiteral("Nom « %1 » refusé : un séparateur de dossier l'écrirait hors du dossier local.").arg(name);
+        why =
+            QStringLiteral("Nom « %1 » refusé : un séparateur de dossier l'écrirait hors du dossier local.").arg(name);
         return false;
     }
     if (name.contains(QChar(0))) {

@@ -12,8 +12,7 @@ VersionDownload::VersionDownload(FtpConnection& ftp, ProcessControl& processes, 
     , m_processes(processes)
     , m_dialogs(dialogs)
     , m_view(view)
-{
-}
+{}
 
 void VersionDownload::Xkill(const QString& appli)
 {

@@ -15,16 +15,16 @@ public:
     VersionDownload(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, DownloadView& view);
 
     struct Outcome {
-        int exitCode = 0;          // what the program ends with
+        int exitCode = 0; // what the program ends with
         bool applicationStarted = false;
-        QString error;             // description shown when the application could not be started
+        QString error; // description shown when the application could not be started
     };
 
     // Fetches every line of `remoteList` into `localFolder`, shows the closing message (followed
     // by `userName`), starts `appFolder`/VORN.exe unless `startApplication` is false, and says how
     // the program should end.
-    Outcome Xdown(const QStringList& remoteList, const QString& localFolder, const QString& appFolder,
-                  int transferType, const QString& userName, bool startApplication = true);
+    Outcome Xdown(const QStringList& remoteList, const QString& localFolder, const QString& appFolder, int transferType,
+                  const QString& userName, bool startApplication = true);
 
     // Stops the running copies of an executable before it is replaced. The launcher never stops
     // itself here.

@@ -27,30 +27,36 @@ const QString CourierNew = QStringLiteral("Courier New");
 
 Printer::Printer() = default;
 
-Printer::~Printer() {
+Printer::~Printer()
+{
     endDocument();
 }
 
-bool Printer::setDevice(std::unique_ptr<PrintDevice> device) {
+bool Printer::setDevice(std::unique_ptr<PrintDevice> device)
+{
     const bool ended = endDocument();
     m_device = std::move(device);
     return ended;
 }
 
-QString Printer::deviceName() const {
+QString Printer::deviceName() const
+{
     return m_device ? m_device->name() : QString();
 }
 
-void Printer::setFont(const QString& name, double pointSize) {
+void Printer::setFont(const QString& name, double pointSize)
+{
     m_fontName = name;
     m_fontSize = pointSize;
 }
 
-bool Printer::isBarcodeFont() const {
+bool Printer::isBarcodeFont() const
+{
     return m_fontName.compare(BarcodeFont, Qt::CaseInsensitive) == 0;
 }
 
-QString Printer::resolvedFamily(const QString& name) {
+QString Printer::resolvedFamily(const QString& name)
+{
     auto it = m_families.constFind(name);
     if (it != m_families.constEnd())
         return it.value();
@@ -70,7 +76,8 @@ QString Printer::resolvedFamily(const QString& name) {
     return family;
 }
 
-QFont Printer::resolvedFont(const QString& name, double pointSize) {
+QFont Printer::resolvedFont(const QString& name, double pointSize)
+{
     QFont font(resolvedFamily(name));
     font.setStyleHint(QFont::TypeWriter);
     font.setPointSizeF(pointSize > 0 ? pointSize : 1);
@@ -78,12 +85,14 @@ QFont Printer::resolvedFont(const QString& name, double pointSize) {
     return font;
 }
 
-bool Printer::fail(const QString& error) {
+bool Printer::fail(const QString& error)
+{
     m_error = error;
     return false;
 }
 
-bool Printer::ensureDocument() {
+bool Printer::ensureDocument()
+{
     if (m_painter)
         return true;
     if (!m_device)
@@ -104,22 +113,26 @@ bool Printer::ensureDocument() {
     return true;
 }
 
-bool Printer::printLine(const QString& text) {
+bool Printer::printLine(const QString& text)
+{
     return output(text, true);
 }
 
-bool Printer::printText(const QString& text) {
+bool Printer::printText(const QString& text)
+{
     return output(text, false);
 }
 
-bool Printer::breakPageIfFull(double lineHeight) {
+bool Printer::breakPageIfFull(double lineHeight)
+{
     // A line that would pass the bottom goes to the next page instead of being cut off.
     if (m_y > 0 && m_y + lineHeight > m_paintDevice->height())
         return newPage();
     return true;
 }
 
-bool Printer::output(const QString& text, bool endLine) {
+bool Printer::output(const QString& text, bool endLine)
+{
     if (!ensureDocument())
         return false;
     if (isBarcodeFont()) {
@@ -145,14 +158,16 @@ bool Printer::output(const QString& text, bool endLine) {
     return true;
 }
 
-void Printer::drawPlain(const QString& text, const QFont& font) {
+void Printer::drawPlain(const QString& text, const QFont& font)
+{
     const QFontMetricsF metrics(font, m_paintDevice);
     m_painter->setFont(font);
     m_painter->drawText(QPointF(m_x, m_y + metrics.ascent()), text);
     m_x += metrics.horizontalAdvance(text);
 }
 
-bool Printer::outputBarcodeText(const QString& text) {
+bool Printer::outputBarcodeText(const QString& text)
+{
     const QFont plain = resolvedFont(CourierNew, m_fontSize);
     qsizetype pos = 0;
     while (pos < text.size()) {
@@ -171,7 +186,8 @@ bool Printer::outputBarcodeText(const QString& text) {
     return true;
 }
 
-bool Printer::drawSymbol(const QString& run) {
+bool Printer::drawSymbol(const QString& run)
+{
     const QString data = run.mid(1, run.size() - 2);
     Code39Symbol symbol;
     int modules = Code39Symbol::modulesFor(2);
@@ -203,7 +219,8 @@ bool Printer::drawSymbol(const QString& run) {
     return true;
 }
 
-bool Printer::newPage() {
+bool Printer::newPage()
+{
     if (!ensureDocument())
         return false;
     if (!m_paintDevice->newPage())
@@ -213,7 +230,8 @@ bool Printer::newPage() {
     return true;
 }
 
-bool Printer::endDocument() {
+bool Printer::endDocument()
+{
     if (!m_painter)
         return true;
     const bool painted = m_painter->end();
@@ -225,7 +243,8 @@ bool Printer::endDocument() {
     return true;
 }
 
-void Printer::abortDocument() {
+void Printer::abortDocument()
+{
     if (!m_painter)
         return;
     m_device->cancelDocument();

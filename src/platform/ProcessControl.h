@@ -3,10 +3,10 @@
 #include <QString>
 
 struct TerminateResult {
-    bool ok = true;         // false: the process table could not be read
-    int requested = 0;      // terminate requests sent to other processes
+    bool ok = true;           // false: the process table could not be read
+    int requested = 0;        // terminate requests sent to other processes
     bool matchedSelf = false; // our own process carries the name; it was not signalled
-    QString error;          // French description when !ok
+    QString error;            // French description when !ok
 };
 
 // Starting and stopping programs.

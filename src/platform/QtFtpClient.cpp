@@ -132,8 +132,7 @@ struct QtFtpClient::Connection {
 
 QtFtpClient::QtFtpClient(int timeoutMs)
     : m_timeoutMs(timeoutMs)
-{
-}
+{}
 
 QtFtpClient::~QtFtpClient()
 {
@@ -173,7 +172,8 @@ QtFtpClient::Connection* QtFtpClient::connectionFor(FtpHandle handle)
         return nullptr;
     }
     if (it->second->lost) {
-        fail(FtpErrorConnectionAborted, QStringLiteral("La connexion avec le serveur %1 est perdue.").arg(it->second->host));
+        fail(FtpErrorConnectionAborted,
+             QStringLiteral("La connexion avec le serveur %1 est perdue.").arg(it->second->host));
         return nullptr;
     }
     return it->second.get();
@@ -226,7 +226,8 @@ std::optional<QtFtpClient::Reply> QtFtpClient::readReply(Connection& c)
         lines << line;
         if (code.isEmpty()) {
             if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
-                !std::isdigit(static_cast<unsigned char>(line[1])) || !std::isdigit(static_cast<unsigned char>(line[2]))) {
+                !std::isdigit(static_cast<unsigned char>(line[1])) ||
+                !std::isdigit(static_cast<unsigned char>(line[2]))) {
                 markLost(c, FtpErrorConnectionAborted,
                          QStringLiteral("Réponse invalide du serveur %1 : %2").arg(c.host, QString::fromUtf8(line)));
                 return std::nullopt;
@@ -262,8 +263,9 @@ bool QtFtpClient::sendLine(Connection& c, const QString& line)
     c.control->write(bytes);
     while (c.control->bytesToWrite() > 0) {
         if (!c.control->waitForBytesWritten(m_timeoutMs)) {
-            markLost(c, c.control->error() == QAbstractSocket::SocketTimeoutError ? FtpErrorTimeout
-                                                                                   : FtpErrorConnectionAborted,
+            markLost(c,
+                     c.control->error() == QAbstractSocket::SocketTimeoutError ? FtpErrorTimeout
+                                                                               : FtpErrorConnectionAborted,
                      QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
                          .arg(c.host, describeSocketError(*c.control)));
             return false;
@@ -528,8 +530,9 @@ bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
         data.write(chunk);
         while (data.bytesToWrite() > ChunkSize) {
             if (!data.waitForBytesWritten(m_timeoutMs)) {
-                markLost(c, data.error() == QAbstractSocket::SocketTimeoutError ? FtpErrorTimeout
-                                                                                 : FtpErrorConnectionAborted,
+                markLost(c,
+                         data.error() == QAbstractSocket::SocketTimeoutError ? FtpErrorTimeout
+                                                                             : FtpErrorConnectionAborted,
                          QStringLiteral("L'envoi vers le serveur %1 a été interrompu (%2).")
                              .arg(c.host, describeSocketError(data)));
                 return false;
@@ -628,10 +631,11 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         return false;
     }
     if (expected >= 0 && received != expected) {
-        fail(FtpErrorConnectionAborted, done->text + QStringLiteral("\nTransfert incomplet de %1 : %2 octets reçus sur %3.")
-                                                        .arg(remote)
-                                                        .arg(received)
-                                                        .arg(expected));
+        fail(FtpErrorConnectionAborted,
+             done->text + QStringLiteral("\nTransfert incomplet de %1 : %2 octets reçus sur %3.")
+                              .arg(remote)
+                              .arg(received)
+                              .arg(expected));
         discard();
         return false;
     }

@@ -16,7 +16,8 @@
 namespace {
 
 template <typename T>
-T* named(T* widget, const char* name) {
+T* named(T* widget, const char* name)
+{
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
@@ -28,7 +29,8 @@ Form2::Form2(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate
     , m_profiles(profiles)
     , m_dialogs(dialogs)
     , m_activate(std::move(activate))
-    , m_runEditor([](Form3& editor) { editor.exec(); }) {
+    , m_runEditor([](Form3& editor) { editor.exec(); })
+{
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Profil FTP"));
     setModal(true);
@@ -68,7 +70,8 @@ Form2::Form2(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate
     updateButtons();
 }
 
-void Form2::fillList() {
+void Form2::fillList()
+{
     // The table as the caller loaded it; lines without a name (blank entries at the end of the
     // table, foreign lines) are not profiles.
     const ProfileTable& table = m_profiles.table();
@@ -80,12 +83,14 @@ void Form2::fillList() {
     }
 }
 
-void Form2::Command1_Click() {
+void Form2::Command1_Click()
+{
     Form3 editor(m_profiles, m_dialogs, *List1, this);
     m_runEditor(editor);
 }
 
-void Form2::Command3_Click() {
+void Form2::Command3_Click()
+{
     QListWidgetItem* item = selectedEntry();
     if (!item)
         return;
@@ -94,7 +99,8 @@ void Form2::Command3_Click() {
     m_runEditor(editor);
 }
 
-void Form2::Command2_Click() {
+void Form2::Command2_Click()
+{
     QListWidgetItem* item = selectedEntry();
     if (!item)
         return;
@@ -123,7 +129,8 @@ void Form2::Command2_Click() {
     updateButtons();
 }
 
-void Form2::List1_DblClick(QListWidgetItem* item) {
+void Form2::List1_DblClick(QListWidgetItem* item)
+{
     if (!item)
         return;
     const ProfileLine::Fields fields = ProfileLine::fields(lineOf(*item));
@@ -132,22 +139,26 @@ void Form2::List1_DblClick(QListWidgetItem* item) {
     accept();
 }
 
-void Form2::addEntry(QListWidget& list, const QString& text, const QString& line) {
+void Form2::addEntry(QListWidget& list, const QString& text, const QString& line)
+{
     auto* item = new QListWidgetItem(text);
     item->setData(ProfileLineRole, line);
     list.addItem(item);
 }
 
-QString Form2::lineOf(const QListWidgetItem& item) {
+QString Form2::lineOf(const QListWidgetItem& item)
+{
     return item.data(ProfileLineRole).toString();
 }
 
-QListWidgetItem* Form2::selectedEntry() const {
+QListWidgetItem* Form2::selectedEntry() const
+{
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     return selected.isEmpty() ? nullptr : selected.first();
 }
 
-void Form2::updateButtons() {
+void Form2::updateButtons()
+{
     const bool chosen = selectedEntry() != nullptr;
     Command3->setEnabled(chosen);
     Command2->setEnabled(chosen);

@@ -30,7 +30,8 @@ constexpr int CornerEllipse = 20;
 class AnsiTextValidator final : public QValidator {
 public:
     using QValidator::QValidator;
-    State validate(QString& input, int& /*pos*/) const override {
+    State validate(QString& input, int& /*pos*/) const override
+    {
         if (input.contains(u'\r') || input.contains(u'\n') || !Windows1252::canEncode(input))
             return Invalid;
         return Acceptable;
@@ -38,18 +39,21 @@ public:
 };
 
 template <typename T>
-T* named(T* widget, const char* name) {
+T* named(T* widget, const char* name)
+{
     widget->setObjectName(QLatin1String(name));
     return widget;
 }
 
-QLineEdit* textBox(QWidget* parent, const char* name, QValidator* validator) {
+QLineEdit* textBox(QWidget* parent, const char* name, QValidator* validator)
+{
     auto* box = named(new QLineEdit(parent), name);
     box->setValidator(validator);
     return box;
 }
 
-QLineEdit* passwordBox(QWidget* parent, const char* name, QValidator* validator) {
+QLineEdit* passwordBox(QWidget* parent, const char* name, QValidator* validator)
+{
     auto* box = textBox(parent, name, validator);
     box->setEchoMode(QLineEdit::Password);
     box->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }")); // "*"
@@ -62,7 +66,8 @@ Form3::Form3(ProfileFile& profiles, Dialogs& dialogs, QListWidget& profileList, 
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
     , m_profiles(profiles)
     , m_dialogs(dialogs)
-    , m_list(profileList) {
+    , m_list(profileList)
+{
     setObjectName(QStringLiteral("Form3"));
     setModal(true);
     auto* ansi = new AnsiTextValidator(this);
@@ -120,7 +125,8 @@ Form3::Form3(ProfileFile& profiles, Dialogs& dialogs, QListWidget& profileList, 
     Text1->setFocus();
 }
 
-void Form3::editProfile(const QString& entryText, const QString& line) {
+void Form3::editProfile(const QString& entryText, const QString& line)
+{
     const ProfileLine::Fields fields = ProfileLine::fields(line);
     Text1->setText(fields.server);
     Text2->setText(fields.login);
@@ -132,7 +138,8 @@ void Form3::editProfile(const QString& entryText, const QString& line) {
     EditedLine = line;
 }
 
-void Form3::Command1_Click() {
+void Form3::Command1_Click()
+{
     const QString name = ProfileLine::trimSpaces(Text5->text());
     const bool newMode = Command1->text() == newModeCaption();
 
@@ -181,11 +188,13 @@ void Form3::Command1_Click() {
     accept();
 }
 
-void Form3::Command2_Click() {
+void Form3::Command2_Click()
+{
     reject();
 }
 
-void Form3::replaceEditedEntry(const QString& line) {
+void Form3::replaceEditedEntry(const QString& line)
+{
     // The first entry captioned as Frame1 goes; of several profiles under that name, the one whose
     // line was edited.
     const QString oldName = Frame1->title();
@@ -215,16 +224,19 @@ void Form3::replaceEditedEntry(const QString& line) {
     Form2::addEntry(m_list, Text5->text(), line);
 }
 
-void Form3::refuse(const QString& text, DialogIcon icon, QLineEdit* box) {
+void Form3::refuse(const QString& text, DialogIcon icon, QLineEdit* box)
+{
     m_dialogs.inform(text, profileMessageTitle(), icon);
     box->setFocus();
 }
 
-void Form3::fileError(const QString& text) {
+void Form3::fileError(const QString& text)
+{
     m_dialogs.inform(text, profileMessageTitle(), DialogIcon::Critical);
 }
 
-QRegion Form3::outline(const QSize& size) {
+QRegion Form3::outline(const QSize& size)
+{
     const int w = size.width();
     const int h = size.height();
     const int d = CornerEllipse;
@@ -238,12 +250,14 @@ QRegion Form3::outline(const QSize& size) {
     return region & QRegion(0, 0, w, h);
 }
 
-void Form3::resizeEvent(QResizeEvent* event) {
+void Form3::resizeEvent(QResizeEvent* event)
+{
     QDialog::resizeEvent(event);
     setMask(outline(size()));
 }
 
-void Form3::paintEvent(QPaintEvent* event) {
+void Form3::paintEvent(QPaintEvent* event)
+{
     QDialog::paintEvent(event);
     // Without a window frame, a thin line shows where the editor ends.
     QPainter painter(this);
@@ -252,7 +266,8 @@ void Form3::paintEvent(QPaintEvent* event) {
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), CornerEllipse / 2.0, CornerEllipse / 2.0);
 }
 
-void Form3::mousePressEvent(QMouseEvent* event) {
+void Form3::mousePressEvent(QMouseEvent* event)
+{
     // No title bar to drag: the window moves when its background is dragged.
     if (event->button() == Qt::LeftButton && windowHandle() && windowHandle()->startSystemMove()) {
         event->accept();

@@ -3,13 +3,15 @@
 #include "Form2.h"
 #include "ProfileFile.h"
 
-void openProfileList(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate, QWidget* parent) {
+void openProfileList(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate, QWidget* parent)
+{
     profiles.Lire(ProfileFile::profileFileName());
     Form2 list(profiles, dialogs, std::move(activate), parent);
     list.exec();
 }
 
-void openProfileList(const QString& appDir, Dialogs& dialogs, ProfileActivation activate, QWidget* parent) {
+void openProfileList(const QString& appDir, Dialogs& dialogs, ProfileActivation activate, QWidget* parent)
+{
     ProfileFile profiles(appDir);
     openProfileList(profiles, dialogs, std::move(activate), parent);
 }

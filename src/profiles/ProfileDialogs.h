@@ -22,6 +22,7 @@ void openProfileList(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation 
 void openProfileList(const QString& appDir, Dialogs& dialogs, ProfileActivation activate, QWidget* parent = nullptr);
 
 // Title of the profile dialogs' message boxes: the application's.
-inline QString profileMessageTitle() {
+inline QString profileMessageTitle()
+{
     return QStringLiteral("VORN_UPDATE_VERSION");
 }

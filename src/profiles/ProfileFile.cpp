@@ -21,7 +21,8 @@ struct FileLines {
 
 // A line ends at CR LF, as the program writes it, or at a lone CR or a lone LF, which only a hand
 // edit can bring in; a last line without an end still counts.
-QList<QByteArray> splitLines(const QByteArray& bytes) {
+QList<QByteArray> splitLines(const QByteArray& bytes)
+{
     QList<QByteArray> lines;
     qsizetype start = 0;
     qsizetype i = 0;
@@ -42,7 +43,8 @@ QList<QByteArray> splitLines(const QByteArray& bytes) {
     return lines;
 }
 
-FileLines readLines(const QString& path) {
+FileLines readLines(const QString& path)
+{
     FileLines result;
     if (!QFileInfo::exists(path))
         return result;
@@ -60,35 +62,42 @@ FileLines readLines(const QString& path) {
 
 // NbrLigne's count: lines minus one; the earlier version's 16-bit counter ignored its own overflow and
 // so stopped at 32,767.
-qint16 countOf(const FileLines& file) {
+qint16 countOf(const FileLines& file)
+{
     if (file.state != FileLines::State::Read)
         return -1;
     return static_cast<qint16>(std::min<qsizetype>(file.lines.size(), ProfileFile::MaxLines) - 1);
 }
 
-void setError(QString* error, const QString& text) {
+void setError(QString* error, const QString& text)
+{
     if (error)
         *error = text;
 }
 
-QString shown(const QString& path) {
+QString shown(const QString& path)
+{
     return QDir::toNativeSeparators(path);
 }
 
-QString nothingChanged(const QString& what, const QString& path) {
+QString nothingChanged(const QString& what, const QString& path)
+{
     return what.arg(shown(path)) + QStringLiteral(" : rien n'a été modifié.");
 }
 
-QString withDetail(const QString& text, const QString& detail) {
+QString withDetail(const QString& text, const QString& detail)
+{
     return detail.isEmpty() ? text : text + QStringLiteral("\nDétail : ") + detail;
 }
 
 } // namespace
 
 ProfileFile::ProfileFile(QString appDir)
-    : m_appDir(std::move(appDir)) {}
+    : m_appDir(std::move(appDir))
+{}
 
-QString ProfileFile::pathOf(const QString& Fichier) const {
+QString ProfileFile::pathOf(const QString& Fichier) const
+{
     QString relative = Fichier;
     relative.replace(u'\\', u'/');
     while (relative.startsWith(u'/'))
@@ -96,11 +105,13 @@ QString ProfileFile::pathOf(const QString& Fichier) const {
     return QDir(m_appDir).filePath(relative);
 }
 
-qint16 ProfileFile::NbrLigne(const QString& Fichier) const {
+qint16 ProfileFile::NbrLigne(const QString& Fichier) const
+{
     return countOf(readLines(pathOf(Fichier)));
 }
 
-void ProfileFile::Lire(const QString& Fichier) {
+void ProfileFile::Lire(const QString& Fichier)
+{
     const FileLines file = readLines(pathOf(Fichier));
     m_table.count = countOf(file);
     if (m_table.count == -1)
@@ -119,7 +130,8 @@ void ProfileFile::Lire(const QString& Fichier) {
     m_table.cursor = static_cast<qint16>(std::min<qsizetype>(next, MaxLines - 1));
 }
 
-bool ProfileFile::EcrireFin(const QString& Fichier, const QString& valeur, QString* error) {
+bool ProfileFile::EcrireFin(const QString& Fichier, const QString& valeur, QString* error)
+{
     const QString path = pathOf(Fichier);
     QByteArray content;
     const QFileInfo info(path);
@@ -141,8 +153,8 @@ bool ProfileFile::EcrireFin(const QString& Fichier, const QString& valeur, QStri
     return replaceWith(path, content, error);
 }
 
-bool ProfileFile::Modif(const QString& Fichier, const QString& Avaleur, const QString& Nvaleur, bool MS,
-                        QString* error) {
+bool ProfileFile::Modif(const QString& Fichier, const QString& Avaleur, const QString& Nvaleur, bool MS, QString* error)
+{
     const QString path = pathOf(Fichier);
     const FileLines file = readLines(path);
     m_table.count = countOf(file);
@@ -195,7 +207,8 @@ bool ProfileFile::Modif(const QString& Fichier, const QString& Avaleur, const QS
     return replaceWith(path, content, error);
 }
 
-QString ProfileFile::Rubriques(const QString& Valeurs, const QString& Indexe1, const QString& Indexe2) {
+QString ProfileFile::Rubriques(const QString& Valeurs, const QString& Indexe1, const QString& Indexe2)
+{
     if (Valeurs.isEmpty())
         return QString();
     const qsizetype p1 = Valeurs.indexOf(Indexe1) + 1; // 1-based, 0 when absent
@@ -206,7 +219,8 @@ QString ProfileFile::Rubriques(const QString& Valeurs, const QString& Indexe1, c
     return Valeurs.mid(p1, length);
 }
 
-bool ProfileFile::replaceWith(const QString& path, const QByteArray& content, QString* error) const {
+bool ProfileFile::replaceWith(const QString& path, const QByteArray& content, QString* error) const
+{
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly)) {
         setError(error, withDetail(nothingChanged(QStringLiteral("Le fichier des profils « %1 » ne peut pas être créé "

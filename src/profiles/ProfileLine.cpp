@@ -4,7 +4,8 @@
 
 namespace ProfileLine {
 
-QString trimSpaces(const QString& text) {
+QString trimSpaces(const QString& text)
+{
     qsizetype first = 0;
     qsizetype last = text.size();
     while (first < last && text.at(first) == u' ')
@@ -14,12 +15,14 @@ QString trimSpaces(const QString& text) {
     return text.mid(first, last - first);
 }
 
-QString make(const QString& server, const QString& login, const QString& password, const QString& name) {
+QString make(const QString& server, const QString& login, const QString& password, const QString& name)
+{
     return QChar(ServerOpen) + trimSpaces(server) + QChar(LoginOpen) + trimSpaces(login) + QChar(PasswordOpen) +
            password + QChar(NameOpen) + trimSpaces(name) + QChar(NameClose);
 }
 
-Fields fields(const QString& line) {
+Fields fields(const QString& line)
+{
     Fields f;
     f.server = ProfileFile::Rubriques(line, QChar(ServerOpen), QChar(LoginOpen));
     f.login = ProfileFile::Rubriques(line, QChar(LoginOpen), QChar(PasswordOpen));
@@ -28,7 +31,8 @@ Fields fields(const QString& line) {
     return f;
 }
 
-QString name(const QString& line) {
+QString name(const QString& line)
+{
     return ProfileFile::Rubriques(line, QChar(NameOpen), QChar(NameClose));
 }
 

@@ -12,7 +12,8 @@ constexpr std::array<char16_t, 32> HighControls = {
 };
 
 // The byte of `c`, or -1 when the code page has none.
-int byteOf(char16_t c) {
+int byteOf(char16_t c)
+{
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return c;
     for (std::size_t i = 0; i < HighControls.size(); ++i) {
@@ -26,7 +27,8 @@ int byteOf(char16_t c) {
 
 namespace Windows1252 {
 
-QString decode(const QByteArray& bytes) {
+QString decode(const QByteArray& bytes)
+{
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (const char b : bytes) {
@@ -36,7 +38,8 @@ QString decode(const QByteArray& bytes) {
     return text;
 }
 
-QByteArray encode(const QString& text) {
+QByteArray encode(const QString& text)
+{
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -50,7 +53,8 @@ QByteArray encode(const QString& text) {
     return bytes;
 }
 
-bool canEncode(const QString& text) {
+bool canEncode(const QString& text)
+{
     for (const QChar c : text) {
         if (byteOf(c.unicode()) < 0)
             return false;

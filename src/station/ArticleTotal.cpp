@@ -2,7 +2,8 @@
 
 #include <limits>
 
-bool ArticleTotal::step() {
+bool ArticleTotal::step()
+{
     const int next = m_value + Step;
     if (next > std::numeric_limits<qint16>::max())
         return false;

@@ -7,15 +7,18 @@
 AvailableArticles::AvailableArticles(DataView& articles, StationView& view, Dialogs& dialogs)
     : m_articles(articles)
     , m_view(view)
-    , m_dialogs(dialogs) {}
+    , m_dialogs(dialogs)
+{}
 
-QString AvailableArticles::recordSource() {
+QString AvailableArticles::recordSource()
+{
     return QStringLiteral("select * from kestravo_global where (G_NO_PALETTE like ? or G_NO_PALETTE is null) and "
                           "(g_type_uc like ?) and (g_WF_ETAT is null or g_WF_ETAT like ? ) order by "
                           "G_LOCALISATION_PERMANENTE");
 }
 
-bool AvailableArticles::Xrefresh() {
+bool AvailableArticles::Xrefresh()
+{
     m_view.setBusy(true);
     m_view.setWaitInfo(QStringLiteral("Recherche des articles disponibles."));
     m_view.setProgressVisible(false);

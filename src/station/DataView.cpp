@@ -9,7 +9,8 @@
 namespace {
 const QString RowIdColumn = QStringLiteral("vorn_row_id");
 
-bool isNumericType(const QMetaType& type) {
+bool isNumericType(const QMetaType& type)
+{
     switch (type.id()) {
     case QMetaType::Double:
     case QMetaType::Float:
@@ -30,21 +31,25 @@ DataView::DataView(QString dataSource, QString table, QString appDir, QObject* p
     : QAbstractTableModel(parent)
     , m_dataSource(std::move(dataSource))
     , m_table(std::move(table))
-    , m_appDir(std::move(appDir)) {}
+    , m_appDir(std::move(appDir))
+{}
 
 DataView::~DataView() = default;
 
-void DataView::setRecordSource(const QString& sql, const QVariantList& values) {
+void DataView::setRecordSource(const QString& sql, const QVariantList& values)
+{
     m_sql = sql;
     m_values = values;
 }
 
-bool DataView::fail(const QString& error) {
+bool DataView::fail(const QString& error)
+{
     m_error = error;
     return false;
 }
 
-bool DataView::ensureOpen() {
+bool DataView::ensureOpen()
+{
     if (m_connection && m_connection->isOpen())
         return true;
     m_connection = std::make_unique<DatabaseConnection>(m_dataSource, m_appDir);
@@ -63,7 +68,8 @@ bool DataView::ensureOpen() {
     return true;
 }
 
-QString DataView::statementWithIdentity() const {
+QString DataView::statementWithIdentity() const
+{
     if (m_identity == RowIdentity::None)
         return m_sql;
     const QRegularExpression selectAll(
@@ -76,7 +82,8 @@ QString DataView::statementWithIdentity() const {
     return sql;
 }
 
-bool DataView::refresh() {
+bool DataView::refresh()
+{
     m_error.clear();
     if (!update())
         return false;
@@ -102,7 +109,8 @@ bool DataView::refresh() {
     return ok;
 }
 
-bool DataView::moveNext() {
+bool DataView::moveNext()
+{
     if (!update())
         return false;
     if (!eof())
@@ -111,7 +119,8 @@ bool DataView::moveNext() {
     return true;
 }
 
-bool DataView::moveLast() {
+bool DataView::moveLast()
+{
     if (!update())
         return false;
     m_current = recordCount() > 0 ? recordCount() - 1 : 0;
@@ -119,7 +128,8 @@ bool DataView::moveLast() {
     return true;
 }
 
-int DataView::columnIndex(const QString& column) const {
+int DataView::columnIndex(const QString& column) const
+{
     for (int i = 0; i < m_columns.size(); ++i) {
         if (m_columns[i].compare(column, Qt::CaseInsensitive) == 0)
             return i;
@@ -127,7 +137,8 @@ int DataView::columnIndex(const QString& column) const {
     return -1;
 }
 
-QVariant DataView::rawValue(int row, const QString& column) const {
+QVariant DataView::rawValue(int row, const QString& column) const
+{
     const QString key = column.toUpper();
     if (row == m_current && m_pending.contains(key))
         return m_pending.value(key);
@@ -137,7 +148,8 @@ QVariant DataView::rawValue(int row, const QString& column) const {
     return m_rows.value(row, column);
 }
 
-QString DataView::displayText(const QVariant& value) {
+QString DataView::displayText(const QVariant& value)
+{
     if (!value.isValid() || value.isNull())
         return QString();
     if (isNumericType(value.metaType()))
@@ -154,19 +166,22 @@ QString DataView::displayText(const QVariant& value) {
     return text;
 }
 
-QString DataView::text(const QString& column) const {
+QString DataView::text(const QString& column) const
+{
     if (eof())
         return QString();
     return displayText(rawValue(m_current, column));
 }
 
-QString DataView::textAt(int row, const QString& column) const {
+QString DataView::textAt(int row, const QString& column) const
+{
     if (row < 0 || row >= recordCount())
         return QString();
     return displayText(rawValue(row, column));
 }
 
-void DataView::setValue(const QString& column, const QVariant& value) {
+void DataView::setValue(const QString& column, const QVariant& value)
+{
     if (eof())
         return;
     m_pending.insert(column.toUpper(), value);
@@ -176,7 +191,8 @@ void DataView::setValue(const QString& column, const QVariant& value) {
     emit currentChanged();
 }
 
-bool DataView::update() {
+bool DataView::update()
+{
     if (m_pending.isEmpty())
         return true;
     if (eof()) {
@@ -253,21 +269,25 @@ bool DataView::update() {
     return true;
 }
 
-int DataView::rowCount(const QModelIndex& parent) const {
+int DataView::rowCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : recordCount();
 }
 
-int DataView::columnCount(const QModelIndex& parent) const {
+int DataView::columnCount(const QModelIndex& parent) const
+{
     return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
 }
 
-QVariant DataView::data(const QModelIndex& index, int role) const {
+QVariant DataView::data(const QModelIndex& index, int role) const
+{
     if (!index.isValid() || role != Qt::DisplayRole || index.column() >= m_columns.size())
         return {};
     return displayText(rawValue(index.row(), m_columns[index.column()]));
 }
 
-QVariant DataView::headerData(int section, Qt::Orientation orientation, int role) const {
+QVariant DataView::headerData(int section, Qt::Orientation orientation, int role) const
+{
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)

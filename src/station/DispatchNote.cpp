@@ -8,15 +8,18 @@ namespace {
 const QString CourierNew = QStringLiteral("Courier New");
 const QString Underline = QString(86, QLatin1Char('_'));
 
-QString spaces(qsizetype n) {
+QString spaces(qsizetype n)
+{
     return QString(std::max<qsizetype>(0, n), QLatin1Char(' '));
 }
 
-QString printedDate(const QDate& date) {
+QString printedDate(const QDate& date)
+{
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-bool emptyLines(Printer& printer, int count) {
+bool emptyLines(Printer& printer, int count)
+{
     for (int i = 0; i < count; ++i) {
         if (!printer.printLine())
             return false;
@@ -29,9 +32,11 @@ DispatchNote::DispatchNote(QString trainNumber, QList<PalletRow> pallets, QDate 
     : m_trainNumber(std::move(trainNumber))
     , m_pallets(std::move(pallets))
     , m_date(date)
-    , m_totalWeight(totalWeight) {}
+    , m_totalWeight(totalWeight)
+{}
 
-bool DispatchNote::sumWeights(const QList<PalletRow>& pallets, double* total, QString* error) {
+bool DispatchNote::sumWeights(const QList<PalletRow>& pallets, double* total, QString* error)
+{
     double sum = 0;
     for (const PalletRow& pallet : pallets) {
         bool ok = false;
@@ -50,26 +55,31 @@ bool DispatchNote::sumWeights(const QList<PalletRow>& pallets, double* total, QS
     return true;
 }
 
-QString DispatchNote::numberText(double value) {
+QString DispatchNote::numberText(double value)
+{
     return QString::number(value, 'g', 15);
 }
 
-QString DispatchNote::field(const QString& value) {
+QString DispatchNote::field(const QString& value)
+{
     return (value + spaces(5)).left(4);
 }
 
-QString DispatchNote::headerLine(const QDate& date, int page) {
+QString DispatchNote::headerLine(const QDate& date, int page)
+{
     return QStringLiteral("  BORDEREAU D'EXPEDITION  ") + printedDate(date) + spaces(55) + QStringLiteral("Page: ") +
            QString::number(page);
 }
 
-QString DispatchNote::palletLine(const PalletRow& pallet) {
+QString DispatchNote::palletLine(const PalletRow& pallet)
+{
     // A code longer than 15 characters pushes the columns right instead of losing them.
     return QStringLiteral(" ") + pallet.code + spaces(15 - pallet.code.size()) + spaces(4) + field(pallet.weight) +
            spaces(8) + field(pallet.length) + spaces(7) + field(pallet.width) + spaces(8) + field(pallet.height);
 }
 
-bool DispatchNote::printCover(Printer& printer) const {
+bool DispatchNote::printCover(Printer& printer) const
+{
     const QString indent = spaces(8);
     printer.setFont(CourierNew, 15);
     if (!emptyLines(printer, 11) || !printer.printLine(Underline) || !emptyLines(printer, 1) ||
@@ -91,7 +101,8 @@ bool DispatchNote::printCover(Printer& printer) const {
            printer.printLine(indent + QStringLiteral("Observations      :   "));
 }
 
-bool DispatchNote::print(Printer& printer, QString* error, const std::function<void(int)>& onPallet) const {
+bool DispatchNote::print(Printer& printer, QString* error, const std::function<void(int)>& onPallet) const
+{
     auto failed = [&printer, error] {
         if (error)
             *error = printer.errorText();

@@ -35,12 +35,14 @@ const QStringList BoundColumns = {"PAL_CAB",     "PAL_CABx",   "PAL_POIDS",     
 constexpr int HeaderHeight = 84;
 constexpr int TwipsPerPixel = 15;
 
-int px(int twips) {
+int px(int twips)
+{
     return twips / TwipsPerPixel;
 }
 
 // Product artwork is not shipped; a drawn badge holds its place.
-QPixmap badge(const QSize& size, const QColor& from, const QColor& to) {
+QPixmap badge(const QSize& size, const QColor& from, const QColor& to)
+{
     QPixmap pixmap(size);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
@@ -55,7 +57,8 @@ QPixmap badge(const QSize& size, const QColor& from, const QColor& to) {
 }
 
 template <typename T>
-T* named(T* widget, const char* name) {
+T* named(T* widget, const char* name)
+{
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
@@ -78,7 +81,8 @@ FPRINCIPAL::FPRINCIPAL(OperatorContext& context, Dialogs& dialogs, ProcessContro
     , m_available(*m_articles, *this, dialogs)
     , m_codes(*ADOPALETTE, *m_articles, *this, dialogs, m_appDir)
     , m_labelRun(*ADOPALETTE, *this, dialogs)
-    , m_dispatch(*ADOPALETTE, m_available, *this, dialogs, m_appDir) {
+    , m_dispatch(*ADOPALETTE, m_available, *this, dialogs, m_appDir)
+{
     setObjectName(QStringLiteral("FPRINCIPAL"));
     setWindowTitle(QStringLiteral("Gestion de flux "));
     ADOPALETTE->setObjectName(QStringLiteral("ADOPALETTE"));
@@ -95,12 +99,14 @@ FPRINCIPAL::FPRINCIPAL(OperatorContext& context, Dialogs& dialogs, ProcessContro
     resize(1180, 760);
 }
 
-FPRINCIPAL::~FPRINCIPAL() {
+FPRINCIPAL::~FPRINCIPAL()
+{
     if (m_busy)
         QApplication::restoreOverrideCursor();
 }
 
-void FPRINCIPAL::buildControls() {
+void FPRINCIPAL::buildControls()
+{
     Image1 = named(new QLabel(this), "Image1");
     Image1->setPixmap(badge(QSize(64, 64), QColor(0x1f, 0x4e, 0x8c), QColor(0x4f, 0x9d, 0xd9)));
     Image2 = named(new QLabel(this), "Image2");
@@ -320,7 +326,8 @@ void FPRINCIPAL::buildControls() {
     connect(TRECHTRAIN, &QLineEdit::returnPressed, this, &FPRINCIPAL::CRECHTRAIN_Click);
 }
 
-bool FPRINCIPAL::claimInstance() {
+bool FPRINCIPAL::claimInstance()
+{
     if (m_instance.claim())
         return true;
     StationMessages::inform(m_dialogs, QStringLiteral("Désolé, l'application est déjà lancée..."));
@@ -329,7 +336,8 @@ bool FPRINCIPAL::claimInstance() {
     return false;
 }
 
-bool FPRINCIPAL::load() {
+bool FPRINCIPAL::load()
+{
     if (!claimInstance())
         return false;
     setWindowTitle(QStringLiteral("Gestion de flux ") + QStringLiteral(" - USER ") +
@@ -351,20 +359,24 @@ bool FPRINCIPAL::load() {
     return true;
 }
 
-void FPRINCIPAL::XRAZ() {
+void FPRINCIPAL::XRAZ()
+{
     TSAISIEPAL->setFocus();
 }
 
-bool FPRINCIPAL::Xrefresh() {
+bool FPRINCIPAL::Xrefresh()
+{
     return m_available.Xrefresh();
 }
 
-void FPRINCIPAL::fillPrinters() {
+void FPRINCIPAL::fillPrinters()
+{
     List4->clear();
     List4->addItems(m_catalog.deviceNames());
 }
 
-void FPRINCIPAL::updateBoundLabels() {
+void FPRINCIPAL::updateBoundLabels()
+{
     for (QLabel* label : std::as_const(m_boundLabels)) {
         const QString column =
             label->objectName() == QLatin1String("PAL_CABx") ? QStringLiteral("PAL_CAB") : label->objectName();
@@ -372,12 +384,14 @@ void FPRINCIPAL::updateBoundLabels() {
     }
 }
 
-void FPRINCIPAL::resizeEvent(QResizeEvent* event) {
+void FPRINCIPAL::resizeEvent(QResizeEvent* event)
+{
     QWidget::resizeEvent(event);
     layoutControls();
 }
 
-void FPRINCIPAL::layoutControls() {
+void FPRINCIPAL::layoutControls()
+{
     const int w = width();
     Image1->setGeometry(12, 10, 64, 64);
     Image2->adjustSize();
@@ -394,7 +408,8 @@ void FPRINCIPAL::layoutControls() {
     RBWAIT->setGeometry(12, 54, std::max(0, w - px(1500)), 22);
 }
 
-void FPRINCIPAL::chooseType(const QString& prefix) {
+void FPRINCIPAL::chooseType(const QString& prefix)
+{
     const bool bo = prefix == QLatin1String("bo");
     LTOTAL->setVisible(bo);
     CPLUS24->setVisible(bo);
@@ -404,7 +419,8 @@ void FPRINCIPAL::chooseType(const QString& prefix) {
     Xrefresh();
 }
 
-void FPRINCIPAL::stepArticleTotal() {
+void FPRINCIPAL::stepArticleTotal()
+{
     if (!m_total.step()) {
         StationMessages::inform(m_dialogs, QStringLiteral("Dépassement de capacité : le total des articles ne peut "
                                                           "pas dépasser 32767. Le total reste à %1.")
@@ -414,17 +430,20 @@ void FPRINCIPAL::stepArticleTotal() {
     LTOTOARTICLES->setText(QString::number(m_total.value()));
 }
 
-void FPRINCIPAL::Command1_Click() {
+void FPRINCIPAL::Command1_Click()
+{
     Xrefresh();
 }
 
-void FPRINCIPAL::Command5_Click() {
+void FPRINCIPAL::Command5_Click()
+{
     // Asking for labels cancels a departure that waited for its printer.
     m_dispatchPending = false;
     FRIMP->setVisible(true);
 }
 
-void FPRINCIPAL::List4_Click() {
+void FPRINCIPAL::List4_Click()
+{
     if (m_dispatchPending) {
         m_dispatchPending = false;
         runDispatch();
@@ -433,7 +452,8 @@ void FPRINCIPAL::List4_Click() {
     }
 }
 
-void FPRINCIPAL::runLabels() {
+void FPRINCIPAL::runLabels()
+{
     const QListWidgetItem* item = List4->currentItem();
     QString error;
     const QString name = item ? item->text() : QString();
@@ -445,7 +465,8 @@ void FPRINCIPAL::runLabels() {
     m_labelRun.run(m_printer, Tnbre->text());
 }
 
-void FPRINCIPAL::runDispatch() {
+void FPRINCIPAL::runDispatch()
+{
     FRIMP->setVisible(false);
     const QListWidgetItem* item = List4->currentItem();
     QString error;
@@ -466,18 +487,21 @@ void FPRINCIPAL::runDispatch() {
     }
 }
 
-QStringList FPRINCIPAL::trainList() const {
+QStringList FPRINCIPAL::trainList() const
+{
     QStringList codes;
     for (int i = 0; i < LSTTRAIN->count(); ++i)
         codes << LSTTRAIN->item(i)->text();
     return codes;
 }
 
-void FPRINCIPAL::updatePalletCount() {
+void FPRINCIPAL::updatePalletCount()
+{
     TNBPALETTE->setText(QString::number(LSTTRAIN->count()));
 }
 
-void FPRINCIPAL::CAJOUTPAL_Click() {
+void FPRINCIPAL::CAJOUTPAL_Click()
+{
     const QString code = TSAISIEPAL->text().trimmed();
     if (code.isEmpty())
         return;
@@ -493,12 +517,14 @@ void FPRINCIPAL::CAJOUTPAL_Click() {
     TSAISIEPAL->setFocus();
 }
 
-void FPRINCIPAL::CRETIREPAL_Click() {
+void FPRINCIPAL::CRETIREPAL_Click()
+{
     delete LSTTRAIN->takeItem(LSTTRAIN->currentRow());
     updatePalletCount();
 }
 
-void FPRINCIPAL::CDEPART_Click() {
+void FPRINCIPAL::CDEPART_Click()
+{
     if (!m_dispatch.confirmDeparture(trainList()))
         return;
     fillPrinters();
@@ -506,62 +532,75 @@ void FPRINCIPAL::CDEPART_Click() {
     m_dispatchPending = true;
 }
 
-void FPRINCIPAL::CRECHTRAIN_Click() {
+void FPRINCIPAL::CRECHTRAIN_Click()
+{
     const int found = m_dispatch.lookup(TRECHTRAIN->text());
     if (found >= 0 && !TRECHTRAIN->text().isEmpty())
         LNBTRAIN->setText(QString::number(found));
 }
 
-void FPRINCIPAL::Command4_Click() {
+void FPRINCIPAL::Command4_Click()
+{
     m_codes.Command4();
 }
 
-void FPRINCIPAL::Command2_Click() {
+void FPRINCIPAL::Command2_Click()
+{
     m_codes.Command2();
 }
 
-void FPRINCIPAL::CMAJ_Click() {
+void FPRINCIPAL::CMAJ_Click()
+{
     m_codes.CMAJ(Text1->text(), Text2->text());
 }
 
-void FPRINCIPAL::Command3_Click() {
+void FPRINCIPAL::Command3_Click()
+{
     m_codes.Command3(TUT->text(), TDAT->text());
 }
 
-void FPRINCIPAL::CPREFIXE_Click() {
+void FPRINCIPAL::CPREFIXE_Click()
+{
     m_codes.prefixOldCodes();
 }
 
-void FPRINCIPAL::CQ_Click() {
+void FPRINCIPAL::CQ_Click()
+{
     StationMessages::inform(m_dialogs, QStringLiteral("A bientôt ") + OperatorContext::text(m_context.userName));
     m_processes.terminateByImageName(QStringLiteral("KESTRAVO_MAJ_CODEPALETTE.exe"));
     if (m_endApplication)
         m_endApplication(0);
 }
 
-void FPRINCIPAL::setWaitVisible(bool visible) {
+void FPRINCIPAL::setWaitVisible(bool visible)
+{
     FRWAIT->setVisible(visible);
     if (visible)
         FRWAIT->raise();
 }
 
-void FPRINCIPAL::setWaitInfo(const QString& text) {
+void FPRINCIPAL::setWaitInfo(const QString& text)
+{
     LINFOWAIT2->setText(text);
 }
 
-void FPRINCIPAL::setProgressVisible(bool visible) {
+void FPRINCIPAL::setProgressVisible(bool visible)
+{
     RBWAIT->setVisible(visible);
 }
 
-void FPRINCIPAL::setProgressMaximum(int maximum) {
+void FPRINCIPAL::setProgressMaximum(int maximum)
+{
     RBWAIT->setMaximum(maximum);
 }
 
-void FPRINCIPAL::setProgressValue(int value) {
+void FPRINCIPAL::setProgressValue(int value)
+{
     RBWAIT->setValue(value);
 }
 
-void FPRINCIPAL::setBusy(bool busy) {
+void FPRINCIPAL::setBusy(bool busy)
+{
     if (busy == m_busy)
         return;
     m_busy = busy;
@@ -571,10 +610,12 @@ void FPRINCIPAL::setBusy(bool busy) {
         QApplication::restoreOverrideCursor();
 }
 
-void FPRINCIPAL::setArticleInfo(const QString& text) {
+void FPRINCIPAL::setArticleInfo(const QString& text)
+{
     LINFO->setText(text);
 }
 
-void FPRINCIPAL::processEvents() {
+void FPRINCIPAL::processEvents()
+{
     QCoreApplication::processEvents();
 }

@@ -5,7 +5,8 @@
 namespace {
 const QString CourierNew = QStringLiteral("Courier New");
 
-bool emptyLines(Printer& printer, int count) {
+bool emptyLines(Printer& printer, int count)
+{
     for (int i = 0; i < count; ++i) {
         if (!printer.printLine())
             return false;
@@ -13,7 +14,8 @@ bool emptyLines(Printer& printer, int count) {
     return true;
 }
 
-bool failed(Printer& printer, QString* error) {
+bool failed(Printer& printer, QString* error)
+{
     if (error)
         *error = printer.errorText();
     printer.abortDocument();
@@ -21,7 +23,8 @@ bool failed(Printer& printer, QString* error) {
 }
 } // namespace
 
-bool LabelPrinting::XImprmEtiq(Printer& printer, const PageCodes& codes, QString* error) {
+bool LabelPrinting::XImprmEtiq(Printer& printer, const PageCodes& codes, QString* error)
+{
     printer.setFont(CourierNew, 15);
     if (!emptyLines(printer, 3))
         return failed(printer, error);
@@ -43,7 +46,8 @@ bool LabelPrinting::XImprmEtiq(Printer& printer, const PageCodes& codes, QString
 }
 
 bool LabelPrinting::printRun(Printer& printer, const QStringList& codes, QString* error,
-                             const std::function<void(int)>& onLabel) {
+                             const std::function<void(int)>& onLabel)
+{
     PageCodes page;
     int onPage = 0;
     for (qsizetype i = 0; i < codes.size(); ++i) {

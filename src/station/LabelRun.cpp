@@ -11,16 +11,19 @@
 LabelRun::LabelRun(DataView& pallets, StationView& view, Dialogs& dialogs)
     : m_pallets(pallets)
     , m_view(view)
-    , m_dialogs(dialogs) {}
+    , m_dialogs(dialogs)
+{}
 
-bool LabelRun::fail(const QString& text) {
+bool LabelRun::fail(const QString& text)
+{
     m_view.setWaitVisible(false);
     m_view.setBusy(false);
     StationMessages::inform(m_dialogs, text);
     return false;
 }
 
-bool LabelRun::run(Printer& printer, const QString& count) {
+bool LabelRun::run(Printer& printer, const QString& count)
+{
     bool isNumber = false;
     const int labels = count.trimmed().toInt(&isNumber);
     if (!isNumber || labels < 0 || labels > 32767) {

@@ -17,7 +17,8 @@ public:
     // the first page is printed. False when the run did not complete (already told).
     bool run(Printer& printer, const QString& count);
 
-    static QString recordSource() {
+    static QString recordSource()
+    {
         return QStringLiteral("select * from kestravo_palette where PAL_STATUT is null order by PAL_CAB");
     }
 

@@ -4,7 +4,8 @@
 #include "platform/print/PrintDevice.h"
 #include "platform/print/PrinterCatalog.h"
 
-bool PrinterChoice::choose(Printer& printer, const PrinterCatalog& catalog, const QString& name, QString* error) {
+bool PrinterChoice::choose(Printer& printer, const PrinterCatalog& catalog, const QString& name, QString* error)
+{
     if (name.isEmpty())
         return true;
     std::unique_ptr<PrintDevice> device = catalog.open(name);

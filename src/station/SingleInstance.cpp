@@ -3,12 +3,14 @@
 #include <QDir>
 
 SingleInstance::SingleInstance(const QString& lockFile)
-    : m_lock(lockFile) {
+    : m_lock(lockFile)
+{
     // Never considered stale by age: a station stays open all day.
     m_lock.setStaleLockTime(0);
 }
 
-bool SingleInstance::claim() {
+bool SingleInstance::claim()
+{
     if (m_lock.isLocked())
         return true;
     if (m_lock.tryLock(0))
@@ -17,6 +19,7 @@ bool SingleInstance::claim() {
     return false;
 }
 
-QString SingleInstance::lockFileIn(const QString& folder) {
+QString SingleInstance::lockFileIn(const QString& folder)
+{
     return QDir(folder).filePath(QStringLiteral("VORN_UPDATE_VERSION.station.lock"));
 }

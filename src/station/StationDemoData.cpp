@@ -5,7 +5,8 @@
 
 #include <QSqlDatabase>
 
-bool StationDemoData::fillIfEmpty(const QString& appDir, QString* error) {
+bool StationDemoData::fillIfEmpty(const QString& appDir, QString* error)
+{
     DatabaseConnection db(QStringLiteral("KESTRAVO2019"), appDir);
     auto failed = [&db, error] {
         if (error)

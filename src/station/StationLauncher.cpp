@@ -11,7 +11,8 @@ StationLauncher::StationLauncher(OperatorContext& context, Dialogs& dialogs, Pro
     : QObject(parent)
     , m_context(context)
     , m_dialogs(dialogs)
-    , m_endApplication(std::move(endApplication)) {
+    , m_endApplication(std::move(endApplication))
+{
     m_station =
         std::make_unique<FPRINCIPAL>(context, dialogs, processes, m_clock, appDir, SystemPrintDevice::catalog(pdfDir),
                                      SingleInstance::lockFileIn(appDir), m_endApplication);
@@ -24,14 +25,16 @@ StationLauncher::StationLauncher(OperatorContext& context, Dialogs& dialogs, Pro
 
 StationLauncher::~StationLauncher() = default;
 
-bool StationLauncher::start() {
+bool StationLauncher::start()
+{
     if (!m_station->claimInstance())
         return false;
     m_splash->show();
     return true;
 }
 
-void StationLauncher::openStation() {
+void StationLauncher::openStation()
+{
     if (m_station->load())
         m_station->show();
 }

@@ -2,11 +2,13 @@
 
 #include "platform/Dialogs.h"
 
-void StationMessages::inform(Dialogs& dialogs, const QString& text) {
+void StationMessages::inform(Dialogs& dialogs, const QString& text)
+{
     dialogs.inform(text, applicationTitle());
 }
 
-bool StationMessages::ask(Dialogs& dialogs, const QString& text, const QString& title) {
+bool StationMessages::ask(Dialogs& dialogs, const QString& text, const QString& title)
+{
     MessageRequest request;
     request.text = text;
     request.title = title;

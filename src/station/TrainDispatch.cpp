@@ -17,16 +17,19 @@ TrainDispatch::TrainDispatch(DataView& pallets, AvailableArticles& articles, Sta
     , m_articles(articles)
     , m_view(view)
     , m_dialogs(dialogs)
-    , m_appDir(std::move(appDir)) {}
+    , m_appDir(std::move(appDir))
+{}
 
-TrainDispatch::Outcome TrainDispatch::fail(const QString& text) {
+TrainDispatch::Outcome TrainDispatch::fail(const QString& text)
+{
     m_view.setWaitVisible(false);
     m_view.setBusy(false);
     StationMessages::inform(m_dialogs, text);
     return Outcome::Failed;
 }
 
-bool TrainDispatch::checkPallet(const QString& code, const QStringList& train, QString* error) {
+bool TrainDispatch::checkPallet(const QString& code, const QStringList& train, QString* error)
+{
     auto refuse = [error](const QString& text) {
         if (error)
             *error = text;
@@ -53,13 +56,15 @@ bool TrainDispatch::checkPallet(const QString& code, const QStringList& train, Q
     return true;
 }
 
-bool TrainDispatch::confirmDeparture(const QStringList& train) {
+bool TrainDispatch::confirmDeparture(const QStringList& train)
+{
     if (train.isEmpty())
         return false;
     return StationMessages::ask(m_dialogs, QStringLiteral("DEPART DU TRAIN ?\r"), QStringLiteral("DEPART DU TRAIN"));
 }
 
-bool TrainDispatch::readPallets(const QStringList& train, QList<PalletRow>* rows) {
+bool TrainDispatch::readPallets(const QStringList& train, QList<PalletRow>* rows)
+{
     for (const QString& code : train) {
         m_pallets.setRecordSource(palletQuery(), {code});
         if (!m_pallets.refresh()) {
@@ -84,8 +89,8 @@ bool TrainDispatch::readPallets(const QStringList& train, QList<PalletRow>* rows
 }
 
 TrainDispatch::Outcome TrainDispatch::dispatch(Printer& printer, const QString& trainNumber, const QStringList& train,
-                                               const QString& palletCount, const QString& userName,
-                                               const QDate& today) {
+                                               const QString& palletCount, const QString& userName, const QDate& today)
+{
     bool isNumber = false;
     const int count = palletCount.trimmed().toInt(&isNumber);
     if (!isNumber || count != train.size())
@@ -134,7 +139,8 @@ TrainDispatch::Outcome TrainDispatch::dispatch(Printer& printer, const QString& 
 }
 
 TrainDispatch::Outcome TrainDispatch::writeDispatch(const QString& trainNumber, const QStringList& train,
-                                                    const QString& userName, const QDate& today) {
+                                                    const QString& userName, const QDate& today)
+{
     const QString stamp = today.toString(QStringLiteral("yyyyMMdd"));
     for (qsizetype i = 0; i < train.size(); ++i) {
         const QString& code = train[i];
@@ -169,7 +175,8 @@ TrainDispatch::Outcome TrainDispatch::writeDispatch(const QString& trainNumber, 
     return Outcome::Dispatched;
 }
 
-int TrainDispatch::lookup(const QString& trainNumber) {
+int TrainDispatch::lookup(const QString& trainNumber)
+{
     if (trainNumber.isEmpty())
         return 0;
     m_pallets.setRecordSource(QStringLiteral("select * from kestravo_palette where PAL_NO_TRAIN1  like ?"),

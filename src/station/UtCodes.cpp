@@ -14,7 +14,8 @@
 namespace {
 const QString Kestravo = QStringLiteral("KESTRAVO2019");
 
-bool wholeNumber(const QString& text, qlonglong* value) {
+bool wholeNumber(const QString& text, qlonglong* value)
+{
     bool ok = false;
     *value = text.trimmed().toLongLong(&ok);
     return ok;
@@ -26,18 +27,22 @@ UtCodes::UtCodes(DataView& pallets, DataView& articles, StationView& view, Dialo
     , m_articles(articles)
     , m_view(view)
     , m_dialogs(dialogs)
-    , m_appDir(std::move(appDir)) {}
+    , m_appDir(std::move(appDir))
+{}
 
-bool UtCodes::fail(const QString& text) {
+bool UtCodes::fail(const QString& text)
+{
     StationMessages::inform(m_dialogs, text);
     return false;
 }
 
-QString UtCodes::utCode(int number) {
+QString UtCodes::utCode(int number)
+{
     return QStringLiteral("UT") + (QStringLiteral("000000") + QString::number(number)).right(6);
 }
 
-int UtCodes::highestUtNumber(const DataView& pallets) {
+int UtCodes::highestUtNumber(const DataView& pallets)
+{
     static const QRegularExpression form(QStringLiteral("^UT(\\d{6})$"));
     int highest = 0;
     for (int row = 0; row < pallets.recordCount(); ++row) {
@@ -48,7 +53,8 @@ int UtCodes::highestUtNumber(const DataView& pallets) {
     return highest;
 }
 
-bool UtCodes::insertCodes(const QStringList& codes, bool letEventsRun) {
+bool UtCodes::insertCodes(const QStringList& codes, bool letEventsRun)
+{
     DatabaseConnection connection(Kestravo, m_appDir);
     if (!connection.open())
         return fail(QStringLiteral("Impossible d'ouvrir la base de données.\n\n") + connection.error());
@@ -72,7 +78,8 @@ bool UtCodes::insertCodes(const QStringList& codes, bool letEventsRun) {
     return true;
 }
 
-bool UtCodes::Command4() {
+bool UtCodes::Command4()
+{
     m_pallets.setRecordSource(QStringLiteral("select * from kestravo_palette order by PAL_CAB"));
     if (!m_pallets.refresh())
         return fail(QStringLiteral("Impossible de lire les palettes.\n\n") + m_pallets.error());
@@ -92,7 +99,8 @@ bool UtCodes::Command4() {
     return true;
 }
 
-bool UtCodes::Command2() {
+bool UtCodes::Command2()
+{
     QStringList codes;
     for (int g = 1; g <= TestCodes; ++g)
         codes << QStringLiteral("77137601") + (QStringLiteral("0000") + QString::number(g)).right(4);
@@ -102,7 +110,8 @@ bool UtCodes::Command2() {
     return true;
 }
 
-bool UtCodes::CMAJ(const QString& first, const QString& last) {
+bool UtCodes::CMAJ(const QString& first, const QString& last)
+{
     qlonglong firstNumber = 0;
     qlonglong lastNumber = 0;
     if (!wholeNumber(first, &firstNumber) || !wholeNumber(last, &lastNumber))
@@ -141,7 +150,8 @@ bool UtCodes::CMAJ(const QString& first, const QString& last) {
     return true;
 }
 
-bool UtCodes::Command3(const QString& code, const QString& date) {
+bool UtCodes::Command3(const QString& code, const QString& date)
+{
     m_pallets.setRecordSource(QStringLiteral("select * from kestravo_palette where pal_cab like ?"), {code});
     if (!m_pallets.refresh())
         return fail(QStringLiteral("Impossible de lire les palettes.\n\n") + m_pallets.error());
@@ -159,7 +169,8 @@ bool UtCodes::Command3(const QString& code, const QString& date) {
     return true;
 }
 
-bool UtCodes::prefixOldCodes() {
+bool UtCodes::prefixOldCodes()
+{
     m_pallets.setRecordSource(QStringLiteral("select * from kestravo_palette where pal_cab like ?"),
                               {QStringLiteral("77%")});
     if (!m_pallets.refresh())

@@ -13,6 +13,6 @@ public:
     QStringList terminated; // every name asked for, in order
     QStringList started;
     bool failTerminate = false;
-    bool failStart = false;  // otherwise a start fails only when the file is missing
-    QStringList selfNames;   // names that match the calling process
+    bool failStart = false; // otherwise a start fails only when the file is missing
+    QStringList selfNames;  // names that match the calling process
 };

@@ -7,8 +7,7 @@
 
 FtpTestServer::FtpTestServer(const QStringList& extraArguments)
     : m_arguments(extraArguments)
-{
-}
+{}
 
 FtpTestServer::~FtpTestServer()
 {
@@ -24,9 +23,13 @@ bool FtpTestServer::start()
         m_error = QStringLiteral("no temporary folder");
         return false;
     }
-    QStringList args{QStringLiteral(VORN_FIXTURES_DIR "/ftpserver.py"), QStringLiteral("--root"), m_root.path(),
-                     QStringLiteral("--user"),     user(),
-                     QStringLiteral("--password"), password()};
+    QStringList args{QStringLiteral(VORN_FIXTURES_DIR "/ftpserver.py"),
+                     QStringLiteral("--root"),
+                     m_root.path(),
+                     QStringLiteral("--user"),
+                     user(),
+                     QStringLiteral("--password"),
+                     password()};
     args << m_arguments;
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(QStringLiteral(VORN_SYSTEM_PYTHON), args);

@@ -13,9 +13,11 @@
 TestDatabases::TestDatabases(const QString& backend)
     : m_backend(backend)
     , m_savedOdbcIni(qgetenv("ODBCINI"))
-    , m_hadOdbcIni(qEnvironmentVariableIsSet("ODBCINI")) {}
+    , m_hadOdbcIni(qEnvironmentVariableIsSet("ODBCINI"))
+{}
 
-TestDatabases::~TestDatabases() {
+TestDatabases::~TestDatabases()
+{
     dropPrivateSchema();
     if (m_hadOdbcIni)
         qputenv("ODBCINI", m_savedOdbcIni);
@@ -23,13 +25,15 @@ TestDatabases::~TestDatabases() {
         qunsetenv("ODBCINI");
 }
 
-QString TestDatabases::skipReason() const {
+QString TestDatabases::skipReason() const
+{
     if (isPostgresql() && qEnvironmentVariableIsEmpty("VORN_TEST_PG_ODBCINI"))
         return QStringLiteral("VORN_TEST_PG_ODBCINI is not set: source scripts/start-test-services first");
     return {};
 }
 
-bool TestDatabases::useOdbcIni(const QString& odbcIni, const QString& scratchDir) {
+bool TestDatabases::useOdbcIni(const QString& odbcIni, const QString& scratchDir)
+{
     // Writing to a profile is what empties unixODBC's cache of them; the write goes to a scratch
     // file so that the shared test odbc.ini is never rewritten under a running test.
     const QString scratch = QDir(scratchDir).filePath(QStringLiteral("odbc-scratch.ini"));
@@ -43,7 +47,8 @@ bool TestDatabases::useOdbcIni(const QString& odbcIni, const QString& scratchDir
     return cleared;
 }
 
-bool TestDatabases::prepare() {
+bool TestDatabases::prepare()
+{
     if (!m_appDir.isValid()) {
         m_error = QStringLiteral("no temporary application folder");
         return false;
@@ -74,7 +79,8 @@ bool TestDatabases::prepare() {
     return true;
 }
 
-bool TestDatabases::usePrivateSchema(const QString& sharedIni) {
+bool TestDatabases::usePrivateSchema(const QString& sharedIni)
+{
     static int counter = 0;
     const QString schema = QStringLiteral("vorn_test_%1_%2").arg(QCoreApplication::applicationPid()).arg(++counter);
     for (const QString& dataSource : dataSources()) {
@@ -109,7 +115,8 @@ bool TestDatabases::usePrivateSchema(const QString& sharedIni) {
     return true;
 }
 
-void TestDatabases::dropPrivateSchema() {
+void TestDatabases::dropPrivateSchema()
+{
     if (m_schema.isEmpty())
         return;
     if (useOdbcIni(qEnvironmentVariable("VORN_TEST_PG_ODBCINI"), m_appDir.path())) {
@@ -119,7 +126,8 @@ void TestDatabases::dropPrivateSchema() {
     m_schema.clear();
 }
 
-bool TestDatabases::createTables(const QString& dataSource) {
+bool TestDatabases::createTables(const QString& dataSource)
+{
     DatabaseConnection c(dataSource, appDir());
     if (!c.open()) {
         m_error = c.error();
@@ -142,7 +150,8 @@ bool TestDatabases::createTables(const QString& dataSource) {
     return true;
 }
 
-bool TestDatabases::makeUnreachable(const QStringList& names) {
+bool TestDatabases::makeUnreachable(const QStringList& names)
+{
     QByteArray text;
     for (const QString& name : names)
         text += "[" + name.toLatin1() + "]\nDriver=PostgreSQL Unicode\nServername=127.0.0.1\nPort=1\n";
@@ -154,7 +163,8 @@ bool TestDatabases::makeUnreachable(const QStringList& names) {
     return useOdbcIni(ini, m_appDir.path());
 }
 
-bool TestDatabases::clear(const QString& dataSource) {
+bool TestDatabases::clear(const QString& dataSource)
+{
     for (const QString& table : DatabaseSchema::tables(dataSource)) {
         if (!exec(dataSource, QStringLiteral("delete from %1").arg(table)))
             return false;
@@ -162,7 +172,8 @@ bool TestDatabases::clear(const QString& dataSource) {
     return true;
 }
 
-bool TestDatabases::exec(const QString& dataSource, const QString& sql, const QVariantList& values) {
+bool TestDatabases::exec(const QString& dataSource, const QString& sql, const QVariantList& values)
+{
     DatabaseConnection c(dataSource, appDir());
     if (!c.open() || !c.execute(sql, values)) {
         m_error = c.error();
@@ -172,7 +183,8 @@ bool TestDatabases::exec(const QString& dataSource, const QString& sql, const QV
 }
 
 int TestDatabases::count(const QString& dataSource, const QString& table, const QString& where,
-                         const QVariantList& values) {
+                         const QVariantList& values)
+{
     DatabaseConnection c(dataSource, appDir());
     RecordSet rows;
     const QString sql = QStringLiteral("select * from %1%2")

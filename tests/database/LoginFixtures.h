@@ -10,7 +10,8 @@
 //   NOGROUP/pw     group G9, which does not exist
 //   ADMINX/pw      in a domain that is not a user domain
 //   ""/""          group G2
-inline bool seedLogins(TestDatabases& env) {
+inline bool seedLogins(TestDatabases& env)
+{
     const QString kestravo = QStringLiteral("KESTRAVO2019");
     const QString user = QStringLiteral(
         "insert into KESTRAVO_PARAM (P_DOMAINE, P_VAL1, P_VAL2, P_VAL3, P_VAL4, P_VAL5) values (?, ?, ?, ?, ?, ?)");

@@ -26,17 +26,20 @@ private:
     static void backendRows();
 };
 
-void TestDatabaseConnection::backendRows() {
+void TestDatabaseConnection::backendRows()
+{
     QTest::addColumn<QString>("backend");
     for (const QString& b : TestDatabases::backends())
         QTest::newRow(qPrintable(b)) << b;
 }
 
-void TestDatabaseConnection::reachesBackend_data() {
+void TestDatabaseConnection::reachesBackend_data()
+{
     backendRows();
 }
 
-void TestDatabaseConnection::reachesBackend() {
+void TestDatabaseConnection::reachesBackend()
+{
     QFETCH(QString, backend);
     TestDatabases env(backend);
     VORN_PREPARE_DATABASES(env);
@@ -75,7 +78,8 @@ void TestDatabaseConnection::reachesBackend() {
     QCOMPARE(rows.text(0, QStringLiteral("di_no_di")), QStringLiteral("DI1"));
 }
 
-void TestDatabaseConnection::boundValuesAndExactCount_data() {
+void TestDatabaseConnection::boundValuesAndExactCount_data()
+{
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<int>("expected");
@@ -88,7 +92,8 @@ void TestDatabaseConnection::boundValuesAndExactCount_data() {
     }
 }
 
-void TestDatabaseConnection::boundValuesAndExactCount() {
+void TestDatabaseConnection::boundValuesAndExactCount()
+{
     QFETCH(QString, backend);
     QFETCH(QString, pattern);
     QFETCH(int, expected);
@@ -127,11 +132,13 @@ void TestDatabaseConnection::boundValuesAndExactCount() {
              expected);
 }
 
-void TestDatabaseConnection::failuresAreReported_data() {
+void TestDatabaseConnection::failuresAreReported_data()
+{
     backendRows();
 }
 
-void TestDatabaseConnection::failuresAreReported() {
+void TestDatabaseConnection::failuresAreReported()
+{
     QFETCH(QString, backend);
     TestDatabases env(backend);
     VORN_PREPARE_DATABASES(env);
@@ -153,7 +160,8 @@ void TestDatabaseConnection::failuresAreReported() {
     QVERIFY2(c.read(QStringLiteral("select * from TORVANDEL_DI"), {}, rows), qPrintable(c.error()));
 }
 
-void TestDatabaseConnection::switchesBackendsInOneProcess() {
+void TestDatabaseConnection::switchesBackendsInOneProcess()
+{
     // The driver manager re-reads ODBCINI: each backend must be reached in turn, data included.
     for (const QString& backend : {QStringLiteral("sqlite"), QStringLiteral("postgresql"), QStringLiteral("sqlite")}) {
         TestDatabases env(backend);
@@ -166,7 +174,8 @@ void TestDatabaseConnection::switchesBackendsInOneProcess() {
     }
 }
 
-void TestDatabaseConnection::unreachableDataSource() {
+void TestDatabaseConnection::unreachableDataSource()
+{
     // A registered data source wins over the embedded file, even when it cannot be reached.
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
@@ -183,7 +192,8 @@ void TestDatabaseConnection::unreachableDataSource() {
     QVERIFY(!QFileInfo::exists(appDir + QStringLiteral("/data")));
 }
 
-void TestDatabaseConnection::embeddedFolderCannotBeCreated() {
+void TestDatabaseConnection::embeddedFolderCannotBeCreated()
+{
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
     // A file where the data folder should be.

@@ -14,7 +14,8 @@
 namespace {
 
 template <typename T>
-T* child(QWidget& w, const char* name) {
+T* child(QWidget& w, const char* name)
+{
     return w.findChild<T*>(QString::fromLatin1(name));
 }
 
@@ -33,7 +34,8 @@ private slots:
     void CNONEndsTheApplication();
 };
 
-void TestFPLASH::controlsAndTimerSequence() {
+void TestFPLASH::controlsAndTimerSequence()
+{
     OperatorContext context;
     ScriptedDialogs dialogs;
     FPLASH w(context, dialogs, QString(), QVersionNumber(1, 0, 3), [] {});
@@ -76,7 +78,8 @@ void TestFPLASH::controlsAndTimerSequence() {
     QVERIFY(dialogs.shown().isEmpty());
 }
 
-void TestFPLASH::enterMovesFocusWithoutLogin() {
+void TestFPLASH::enterMovesFocusWithoutLogin()
+{
     OperatorContext context;
     ScriptedDialogs dialogs;
     FPLASH w(context, dialogs, QString(), QVersionNumber(1, 0, 3), [] {});
@@ -102,7 +105,8 @@ void TestFPLASH::enterMovesFocusWithoutLogin() {
     QCOMPARE(TPW->text(), QStringLiteral("x"));
 }
 
-void TestFPLASH::COK_data() {
+void TestFPLASH::COK_data()
+{
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
@@ -129,7 +133,8 @@ void TestFPLASH::COK_data() {
     }
 }
 
-void TestFPLASH::COK() {
+void TestFPLASH::COK()
+{
     QFETCH(QString, backend);
     QFETCH(QString, user);
     QFETCH(QString, password);
@@ -168,7 +173,8 @@ void TestFPLASH::COK() {
     }
 }
 
-void TestFPLASH::serviceCodeNeedsNoDatabase() {
+void TestFPLASH::serviceCodeNeedsNoDatabase()
+{
     // An unreachable data source proves no database is consulted.
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
@@ -196,7 +202,8 @@ void TestFPLASH::serviceCodeNeedsNoDatabase() {
     QVERIFY(!context.fifthValue.isValid());
 }
 
-void TestFPLASH::unreachableDatabaseSaysSoOnce() {
+void TestFPLASH::unreachableDatabaseSaysSoOnce()
+{
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
     QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
@@ -216,7 +223,8 @@ void TestFPLASH::unreachableDatabaseSaysSoOnce() {
     QVERIFY(w.isVisible());
 }
 
-void TestFPLASH::CNONEndsTheApplication() {
+void TestFPLASH::CNONEndsTheApplication()
+{
     OperatorContext context;
     ScriptedDialogs dialogs;
     int ended = 0;

@@ -18,7 +18,8 @@ private slots:
     void groupQueryFails();
 };
 
-void TestUserLogin::XLogin_data() {
+void TestUserLogin::XLogin_data()
+{
     QTest::addColumn<QString>("backend");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
@@ -79,7 +80,8 @@ void TestUserLogin::XLogin_data() {
     }
 }
 
-void TestUserLogin::XLogin() {
+void TestUserLogin::XLogin()
+{
     QFETCH(QString, backend);
     QFETCH(QString, user);
     QFETCH(QString, password);
@@ -119,13 +121,15 @@ void TestUserLogin::XLogin() {
     }
 }
 
-void TestUserLogin::failedCheckKeepsEarlierUser_data() {
+void TestUserLogin::failedCheckKeepsEarlierUser_data()
+{
     QTest::addColumn<QString>("backend");
     for (const QString& b : TestDatabases::backends())
         QTest::newRow(qPrintable(b)) << b;
 }
 
-void TestUserLogin::failedCheckKeepsEarlierUser() {
+void TestUserLogin::failedCheckKeepsEarlierUser()
+{
     QFETCH(QString, backend);
     TestDatabases env(backend);
     VORN_PREPARE_DATABASES(env);
@@ -142,7 +146,8 @@ void TestUserLogin::failedCheckKeepsEarlierUser() {
     QCOMPARE(OperatorContext::text(context.groupCode), QStringLiteral("G1"));
 }
 
-void TestUserLogin::unreachableDatabase() {
+void TestUserLogin::unreachableDatabase()
+{
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));
     QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
@@ -161,7 +166,8 @@ void TestUserLogin::unreachableDatabase() {
              qPrintable(dialogs.texts().first()));
 }
 
-void TestUserLogin::groupQueryFails() {
+void TestUserLogin::groupQueryFails()
+{
     // The user is found, then the group table cannot be read: no login, user entries kept.
     TestDatabases env(QStringLiteral("sqlite"));
     QVERIFY2(env.prepare(), qPrintable(env.error()));

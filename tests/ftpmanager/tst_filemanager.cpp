@@ -27,8 +27,7 @@ const QString DownloadPlural =
 struct Manager {
     Manager()
         : ftp(5000)
-    {
-    }
+    {}
 
     bool start()
     {
@@ -208,7 +207,7 @@ private slots:
         QCOMPARE(readLocal(folder + QStringLiteral("/a.txt")), QByteArray("A\r\nA\r\n"));
         QCOMPARE(readLocal(folder + QStringLiteral("/b.txt")), QByteArray("B"));
         QVERIFY(f.File1->names().contains(QStringLiteral("a.txt"))); // refreshed
-        QVERIFY(f.ftp().log().contains(QStringLiteral("\n550 "))); // "../" refused by the server
+        QVERIFY(f.ftp().log().contains(QStringLiteral("\n550 ")));   // "../" refused by the server
 
         f.Option1[0]->click();
         m.select(f.List1, {QStringLiteral("a.txt")});
@@ -263,9 +262,10 @@ private slots:
         QFile::remove(folder + QStringLiteral("/locked.txt"));
         m.dialogs.answerNext(AnswerYes);
         f.Command5Click();
-        QCOMPARE(m.dialogs.texts().first(),
-                 QStringLiteral("Etes vous sur de vouloir transférer les fichiers locaux suivant vers le site distant :") +
-                     m.selectedInOrder(f.File1));
+        QCOMPARE(
+            m.dialogs.texts().first(),
+            QStringLiteral("Etes vous sur de vouloir transférer les fichiers locaux suivant vers le site distant :") +
+                m.selectedInOrder(f.File1));
         QCOMPARE(m.dialogs.shown().size(), 2);
         QVERIFY(m.dialogs.texts()[1].contains(QStringLiteral("locked.txt")));
         QCOMPARE(m.dialogs.shown()[1].request.icon, DialogIcon::Exclamation);

@@ -11,14 +11,16 @@
 // Request-folder files and table rows for the intake tests.
 namespace IntakeFiles {
 
-inline bool write(const QString& folder, const QString& name, const QByteArray& content) {
+inline bool write(const QString& folder, const QString& name, const QByteArray& content)
+{
     QDir().mkpath(folder);
     QFile f(QDir(folder).filePath(name));
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
 }
 
 // Every row of TORVANDEL_DI whose DI_NO_DI equals `number`, column names upper-cased.
-inline QList<QVariantMap> rows(const QString& appDir, const QString& number) {
+inline QList<QVariantMap> rows(const QString& appDir, const QString& number)
+{
     QList<QVariantMap> out;
     DatabaseConnection db(QStringLiteral("TORVANDEL"), appDir);
     if (!db.open())

@@ -18,7 +18,8 @@ public:
     void setBusy(bool b) override { busy = b; }
     void setLocalFolder(const QString& folder) override { localFolder = folder; }
     void refreshLocalFiles() override { ++refreshes; }
-    void processEvents() override {
+    void processEvents() override
+    {
         if (onProcessEvents)
             onProcessEvents();
     }

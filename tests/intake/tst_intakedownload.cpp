@@ -22,7 +22,8 @@ struct Window {
     explicit Window(const QString& appDir)
         : ftp(client)
         , sync(appDir, count, view)
-        , download(ftp, sync, processes, dialogs, view, clock, appDir) {}
+        , download(ftp, sync, processes, dialogs, view, clock, appDir)
+    {}
     QtFtpClient client{5000};
     FtpConnection ftp;
     IntakeCounter count;
@@ -43,7 +44,8 @@ private slots:
     void attachments();
 };
 
-void TestIntakeDownload::validations() {
+void TestIntakeDownload::validations()
+{
     TestDatabases env("sqlite");
     VORN_PREPARE_DATABASES(env);
     QVERIFY(env.exec("TORVANDEL", "insert into TORVANDEL_DI (DI_NO_DI, DI_STATUT) values (?, 'DEMANDE')",
@@ -112,7 +114,8 @@ void TestIntakeDownload::validations() {
     QVERIFY(server.exists("OKDI20201118.txt"));
 }
 
-void TestIntakeDownload::attachments() {
+void TestIntakeDownload::attachments()
+{
     QTemporaryDir appDir;
     FtpTestServer server;
     QVERIFY2(server.start(), qPrintable(server.error()));

@@ -19,13 +19,15 @@ private slots:
     void counterStopsAtItsLimit();
 };
 
-void TestRequestLoader::loading_data() {
+void TestRequestLoader::loading_data()
+{
     QTest::addColumn<QString>("backend");
     for (const QString& b : TestDatabases::backends())
         QTest::newRow(qPrintable(b)) << b;
 }
 
-void TestRequestLoader::loading() {
+void TestRequestLoader::loading()
+{
     QFETCH(QString, backend);
     TestDatabases env(backend);
     VORN_PREPARE_DATABASES(env);
@@ -113,7 +115,8 @@ void TestRequestLoader::loading() {
     QCOMPARE(count.value(), qint16(0));
 }
 
-void TestRequestLoader::failures() {
+void TestRequestLoader::failures()
+{
     QFETCH(QString, backend);
     TestDatabases env(backend);
     VORN_PREPARE_DATABASES(env);
@@ -178,7 +181,8 @@ void TestRequestLoader::failures() {
     }
 }
 
-void TestRequestLoader::counterStopsAtItsLimit() {
+void TestRequestLoader::counterStopsAtItsLimit()
+{
     IntakeCounter c;
     for (int i = 0; i < 40000; ++i)
         c.add();

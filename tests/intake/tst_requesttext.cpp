@@ -21,7 +21,8 @@ private slots:
     void attachmentName();
 };
 
-void TestRequestText::repair_data() {
+void TestRequestText::repair_data()
+{
     QTest::addColumn<QByteArray>("input");
     QTest::addColumn<QByteArray>("expected");
     QTest::newRow("separator") << QByteArray("A//B") << QByteArray("A;B");
@@ -50,13 +51,15 @@ void TestRequestText::repair_data() {
     QTest::newRow("empty") << QByteArray() << QByteArray();
 }
 
-void TestRequestText::repair() {
+void TestRequestText::repair()
+{
     QFETCH(QByteArray, input);
     QFETCH(QByteArray, expected);
     QCOMPARE(RequestText::repair(input), expected);
 }
 
-void TestRequestText::upperCase() {
+void TestRequestText::upperCase()
+{
     const QByteArray lower("abz\xE9\xE0\xFE\xFF\x9A\x9C\x9E\xDF\xB5\xF7\x83"
                            "09;");
     const QByteArray upper("ABZ\xC9\xC0\xDE\x9F\x8A\x8C\x8E\xDF\xB5\xF7\x83"
@@ -71,7 +74,8 @@ void TestRequestText::upperCase() {
     QCOMPARE(Cp1252::fromUnicode(QStringLiteral("é€Ÿ中")), QByteArray("\xE9\x80\x9F?"));
 }
 
-void TestRequestText::lines() {
+void TestRequestText::lines()
+{
     QCOMPARE(RequestText::joinLines("a\r\nb\rc\nd\r"), QByteArray("abc\nd"));
     QCOMPARE(RequestText::joinLines("\r\r\n\n"), QByteArray("\n"));
 
@@ -86,7 +90,8 @@ void TestRequestText::lines() {
     QCOMPARE(line, QByteArray());
 }
 
-void TestRequestText::fields_data() {
+void TestRequestText::fields_data()
+{
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("two") << "A;B" << QStringList{"A", "B"};
@@ -97,13 +102,15 @@ void TestRequestText::fields_data() {
     QTest::newRow("one") << "ABC" << QStringList{"ABC"};
 }
 
-void TestRequestText::fields() {
+void TestRequestText::fields()
+{
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
     QCOMPARE(RequestLoader::fields(text), expected);
 }
 
-void TestRequestText::sixteenFields() {
+void TestRequestText::sixteenFields()
+{
     const QByteArray raw = "Dupont//RH//2//1//K123//05//03//2021//matin//B12//A001//C002//Carton: 3//RAS//"
                            "01-02-03-04-05//jean-luc";
     const QStringList f = RequestLoader::fields(RequestText::prepare(raw));
@@ -161,7 +168,8 @@ void TestRequestText::sixteenFields() {
     QCOMPARE(s.value("DI_EMAIL"), QString());
 }
 
-void TestRequestText::codesAndNames() {
+void TestRequestText::codesAndNames()
+{
     const QStringList types{"ACCOMPAGNEMENT", "MANUTENTION", "COURSE", "DEMENAGEMENT", "MISE EN PLACE", "AUTRE"};
     for (int i = 0; i < types.size(); ++i)
         QCOMPARE(RequestRecord::typeText(QString::number(i + 1)), types.at(i));
@@ -195,7 +203,8 @@ void TestRequestText::codesAndNames() {
     QCOMPARE(RequestRecord::requestDate("DI5.doc"), QStringLiteral("5.doc"));
 }
 
-void TestRequestText::attachmentName_data() {
+void TestRequestText::attachmentName_data()
+{
     QTest::addColumn<QString>("remote");
     QTest::addColumn<QString>("expected");
     QTest::newRow("example") << "IMGDI20201116093000.jpg"
@@ -212,7 +221,8 @@ void TestRequestText::attachmentName_data() {
                                   << "";
 }
 
-void TestRequestText::attachmentName() {
+void TestRequestText::attachmentName()
+{
     QFETCH(QString, remote);
     QFETCH(QString, expected);
     QString name = QStringLiteral("unset");

@@ -17,13 +17,15 @@ private slots:
     void failure();
 };
 
-void TestValidationSync::sync_data() {
+void TestValidationSync::sync_data()
+{
     QTest::addColumn<QString>("backend");
     for (const QString& b : TestDatabases::backends())
         QTest::newRow(qPrintable(b)) << b;
 }
 
-void TestValidationSync::sync() {
+void TestValidationSync::sync()
+{
     QFETCH(QString, backend);
     TestDatabases env(backend);
     VORN_PREPARE_DATABASES(env);
@@ -64,7 +66,8 @@ void TestValidationSync::sync() {
     QCOMPARE(env.count("TORVANDEL", "TORVANDEL_DI", "DI_STATUT = ?", {QStringLiteral("VALIDE")}), 3);
 }
 
-void TestValidationSync::failure() {
+void TestValidationSync::failure()
+{
     QFETCH(QString, backend);
     TestDatabases env(backend);
     VORN_PREPARE_DATABASES(env);

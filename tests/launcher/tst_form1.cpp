@@ -32,8 +32,7 @@ class CountingFtpClient final : public FtpClient {
 public:
     explicit CountingFtpClient(int timeoutMs)
         : m_real(timeoutMs)
-    {
-    }
+    {}
     int openConnections = 0;
 
     FtpHandle open(const QString& a) override { return m_real.open(a); }
@@ -79,8 +78,7 @@ struct Run {
     explicit Run(const QStringList& faults = {}, int timeoutMs = 3000)
         : server(faults)
         , ftp(timeoutMs)
-    {
-    }
+    {}
 
     bool start() { return server.start(); }
 
@@ -153,8 +151,7 @@ bool managerButtonsEnabled(const Form1& f)
 
 bool managerButtonsDisabled(const Form1& f)
 {
-    return !f.Command2->isEnabled() && !f.Command4->isEnabled() && !f.Command5->isEnabled() &&
-           !f.Command6->isEnabled();
+    return !f.Command2->isEnabled() && !f.Command4->isEnabled() && !f.Command5->isEnabled() && !f.Command6->isEnabled();
 }
 
 } // namespace
@@ -183,11 +180,12 @@ private slots:
         QCOMPARE(f.Text3->echoMode(), QLineEdit::Password);
         QCOMPARE(f.List1->toolTip(), QStringLiteral("Vous pouvez selectionner plusieurs fichiers avec CTRL"));
         QCOMPARE(f.Command7->text(), QStringLiteral("Command7"));
-        for (const char* name : {"FRTRAIT", "RB1", "LDI", "Image2", "LINFOWAIT1", "Line3", "Label1", "StatusBar1",
-                                 "Text1", "Frame3", "Command1", "Command3", "Frame7", "Frame6", "Text4", "Frame4",
-                                 "Text2", "Frame5", "Text3", "Timer1", "Image1", "Frame2", "List1", "Command4",
-                                 "Command2", "Command6", "Command7", "Frame1", "Command5", "Drive1", "Dir1", "File1",
-                                 "Frame8", "FileOKDI", "ListDI", "FileDI", "TXTUFT8", "Line1", "Line2"})
+        for (const char* name :
+             {"FRTRAIT",  "RB1",      "LDI",      "Image2",   "LINFOWAIT1", "Line3",  "Label1", "StatusBar1",
+              "Text1",    "Frame3",   "Command1", "Command3", "Frame7",     "Frame6", "Text4",  "Frame4",
+              "Text2",    "Frame5",   "Text3",    "Timer1",   "Image1",     "Frame2", "List1",  "Command4",
+              "Command2", "Command6", "Command7", "Frame1",   "Command5",   "Drive1", "Dir1",   "File1",
+              "Frame8",   "FileOKDI", "ListDI",   "FileDI",   "TXTUFT8",    "Line1",  "Line2"})
             QVERIFY2(f.findChild<QObject*>(QLatin1String(name)) != nullptr, name);
         QCOMPARE(f.findChildren<QRadioButton*>(QStringLiteral("Option1")).size(), 3);
         QCOMPARE(f.findChildren<QLabel*>(QStringLiteral("Picture1")).size(), 4);
@@ -370,7 +368,8 @@ private slots:
 
         const QString log = f.ftp().log();
         QCOMPARE(log.count(QStringLiteral("\n550 ")), 2); // "../" and the sub-folder
-        QVERIFY2(log.contains(QStringLiteral("..\\evil.exe")) && log.contains(QStringLiteral("refusé")), qPrintable(log));
+        QVERIFY2(log.contains(QStringLiteral("..\\evil.exe")) && log.contains(QStringLiteral("refusé")),
+                 qPrintable(log));
         QCOMPARE(log.count(QStringLiteral("\n226 ")), 4);
         QCOMPARE(f.RB1->maximum(), 7);
         QVERIFY(f.RB1->isHidden());

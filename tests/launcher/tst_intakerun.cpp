@@ -23,8 +23,7 @@ struct IntakeRun {
         : env(backend)
         , ftp(5000)
         , clock(QDateTime(QDate(2021, 3, 5), QTime(14, 7, 9)))
-    {
-    }
+    {}
 
     bool serve()
     {
@@ -133,7 +132,8 @@ private slots:
         down.form().runIntake();
         QCOMPARE(down.exitCode, std::optional<int>(3));
         QVERIFY(!down.dialogs.texts().isEmpty());
-        QVERIFY2(down.dialogs.texts().first().contains(QStringLiteral("TORVANDEL")), qPrintable(down.dialogs.texts().first()));
+        QVERIFY2(down.dialogs.texts().first().contains(QStringLiteral("TORVANDEL")),
+                 qPrintable(down.dialogs.texts().first()));
         QVERIFY(down.server.exists(QStringLiteral("www/DI/OKDI20210306120000.txt")));
         QVERIFY(down.server.exists(QStringLiteral("www/DI/IMGDIplan.Jpg")));
     }

@@ -15,16 +15,36 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected"); // empty: refused
 
-        QTest::newRow("plain") << "/app" << "VORN.exe" << "/app/VORN.exe";
-        QTest::newRow("root folder") << "/" << "a.txt" << "/a.txt";
-        QTest::newRow("spaces and accents") << "/app" << "é t'é.ini" << "/app/é t'é.ini";
-        QTest::newRow("dot") << "/app" << "." << "";
-        QTest::newRow("dot dot") << "/app" << ".." << "";
-        QTest::newRow("slash") << "/app" << "../etc/passwd" << "";
-        QTest::newRow("backslash") << "/app" << "..\\x.exe" << "";
-        QTest::newRow("leading slash") << "/app" << "/tmp/x" << "";
-        QTest::newRow("empty") << "/app" << "" << "";
-        QTest::newRow("hidden file is fine") << "/app" << "..hidden" << "/app/..hidden";
+        QTest::newRow("plain") << "/app"
+                               << "VORN.exe"
+                               << "/app/VORN.exe";
+        QTest::newRow("root folder") << "/"
+                                     << "a.txt"
+                                     << "/a.txt";
+        QTest::newRow("spaces and accents") << "/app"
+                                            << "é t'é.ini"
+                                            << "/app/é t'é.ini";
+        QTest::newRow("dot") << "/app"
+                             << "."
+                             << "";
+        QTest::newRow("dot dot") << "/app"
+                                 << ".."
+                                 << "";
+        QTest::newRow("slash") << "/app"
+                               << "../etc/passwd"
+                               << "";
+        QTest::newRow("backslash") << "/app"
+                                   << "..\\x.exe"
+                                   << "";
+        QTest::newRow("leading slash") << "/app"
+                                       << "/tmp/x"
+                                       << "";
+        QTest::newRow("empty") << "/app"
+                               << ""
+                               << "";
+        QTest::newRow("hidden file is fine") << "/app"
+                                             << "..hidden"
+                                             << "/app/..hidden";
     }
 
     void localTargetRefusesEscapes()
@@ -51,7 +71,8 @@ private slots:
 
         QFile f(dir.filePath(QStringLiteral("c.ini")));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("[server]\nhost=ftp.example.org:2121\nversion_root=htdocs/\ntimeout=abc\n[printing]\npdf_dir=/tmp/pdf\n");
+        f.write(
+            "[server]\nhost=ftp.example.org:2121\nversion_root=htdocs/\ntimeout=abc\n[printing]\npdf_dir=/tmp/pdf\n");
         f.close();
         const AppConfig c = AppConfig::load(f.fileName());
         QCOMPARE(c.host, QStringLiteral("ftp.example.org:2121"));

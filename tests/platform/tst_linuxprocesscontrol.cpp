@@ -27,7 +27,6 @@ QString writeScript(const QTemporaryDir& dir, const QString& name, bool executab
     return path;
 }
 
-
 } // namespace
 
 class TestLinuxProcessControl : public QObject {

@@ -227,7 +227,8 @@ private slots:
     {
         // No EPSV, and PASV replies that point at another host: the data must still come from the
         // server we are talking to.
-        FtpTestServer server({QStringLiteral("--no-epsv"), QStringLiteral("--pasv-address"), QStringLiteral("127.0.0.2")});
+        FtpTestServer server(
+            {QStringLiteral("--no-epsv"), QStringLiteral("--pasv-address"), QStringLiteral("127.0.0.2")});
         QVERIFY2(server.start(), qPrintable(server.error()));
         QVERIFY(server.put(QStringLiteral("f.txt"), "pasv"));
         QTemporaryDir local;
@@ -252,7 +253,8 @@ private slots:
         QVERIFY2(ftp.putFile(c, src, QStringLiteral("up.txt"), FtpTransferBinary), qPrintable(ftp.lastResponse()));
         QCOMPARE(server.read(QStringLiteral("up.txt")), QByteArray("a\nb\r\nc"));
         QVERIFY(ftp.putFile(c, src, QStringLiteral("up-ascii.txt"), FtpTransferAscii));
-        QCOMPARE(server.read(QStringLiteral("up-ascii.txt")), QByteArray("a\nb\nc")); // stored with the server's line ends
+        QCOMPARE(server.read(QStringLiteral("up-ascii.txt")),
+                 QByteArray("a\nb\nc")); // stored with the server's line ends
 
         QVERIFY(!ftp.putFile(c, local.filePath(QStringLiteral("absent.txt")), QStringLiteral("x"), 0));
         QVERIFY(ftp.lastResponse().contains(QLatin1String("Impossible de lire le fichier local")));

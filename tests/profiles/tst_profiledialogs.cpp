@@ -25,25 +25,29 @@ const QString ServerMessage = QStringLiteral("L'adresse du serveur n'est pas val
                                              "Elle doit être de la forme «www.serveur.com» ou\n"
                                              "l'adresse IP du serveur.");
 
-QByteArray readBytes(const QString& path) {
+QByteArray readBytes(const QString& path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-QStringList texts(const QListWidget& list) {
+QStringList texts(const QListWidget& list)
+{
     QStringList out;
     for (int i = 0; i < list.count(); ++i)
         out << list.item(i)->text();
     return out;
 }
 
-void select(QListWidget& list, const QString& text) {
+void select(QListWidget& list, const QString& text)
+{
     const QList<QListWidgetItem*> found = list.findItems(text, Qt::MatchExactly);
     QVERIFY2(!found.isEmpty(), qPrintable(text));
     list.setCurrentItem(found.first());
@@ -51,7 +55,8 @@ void select(QListWidget& list, const QString& text) {
 }
 
 void fill(Form3& editor, const QString& server, const QString& login, const QString& password,
-          const QString& confirmation, const QString& name) {
+          const QString& confirmation, const QString& name)
+{
     editor.Text1->setText(server);
     editor.Text2->setText(login);
     editor.Text3->setText(password);
@@ -72,7 +77,8 @@ private:
     QString path() const { return m_dir->filePath(QStringLiteral("Profil.ini")); }
 
     // The main window's open procedure, without the modal wait.
-    std::unique_ptr<Form2> openList(ProfileActivation activate = {}) {
+    std::unique_ptr<Form2> openList(ProfileActivation activate = {})
+    {
         m_profiles->Lire(Profil);
         auto form = std::make_unique<Form2>(*m_profiles, m_dialogs, std::move(activate));
         form->show();
@@ -80,14 +86,16 @@ private:
     }
 
 private slots:
-    void init() {
+    void init()
+    {
         m_dir = std::make_unique<QTemporaryDir>();
         m_profiles = std::make_unique<ProfileFile>(m_dir->path());
         m_dialogs.clear();
         writeBytes(path(), NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n");
     }
 
-    void listDialog() {
+    void listDialog()
+    {
         auto form = openList();
         QCOMPARE(form->objectName(), QStringLiteral("Form2"));
         QCOMPARE(form->windowTitle(), QStringLiteral("Profil FTP"));
@@ -114,7 +122,8 @@ private slots:
         QVERIFY(form->Command2->isEnabled());
     }
 
-    void editorDialog() {
+    void editorDialog()
+    {
         QListWidget list;
         Form3 editor(*m_profiles, m_dialogs, list);
         editor.show();
@@ -149,7 +158,8 @@ private slots:
         QCOMPARE(editor.Text5->text(), QStringLiteral("Dép€"));
     }
 
-    void roundedOutline() {
+    void roundedOutline()
+    {
         QListWidget list;
         Form3 editor(*m_profiles, m_dialogs, list);
         editor.show();
@@ -173,7 +183,8 @@ private slots:
         check(editor.size());
     }
 
-    void editorChecksInOrder() {
+    void editorChecksInOrder()
+    {
         QListWidget list;
         Form2::addEntry(list, QStringLiteral("Depot Nord"), Windows1252::decode(NordBytes));
         Form3 editor(*m_profiles, m_dialogs, list);
@@ -237,7 +248,8 @@ private slots:
         QCOMPARE(list.count(), 3); // " Dépôt Sud " is no duplicate of "Dépôt Sud"
     }
 
-    void cancelWritesNothing() {
+    void cancelWritesNothing()
+    {
         QListWidget list;
         Form3 editor(*m_profiles, m_dialogs, list);
         editor.show();
@@ -252,7 +264,8 @@ private slots:
         QCOMPARE(list.count(), 0);
     }
 
-    void newProfileFromTheList() {
+    void newProfileFromTheList()
+    {
         auto form = openList();
         form->setEditorRunner([](Form3& editor) {
             QCOMPARE(editor.Command1->text(), QStringLiteral("&Valider"));
@@ -278,7 +291,8 @@ private slots:
                  NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n$ftp.nord.fr\xA4lui\xA3pw|Nord 2\xB5\r\n");
     }
 
-    void modifyFromTheList() {
+    void modifyFromTheList()
+    {
         auto form = openList();
         select(*form->List1, QStringLiteral("Depot Nord"));
         bool ran = false;
@@ -325,7 +339,8 @@ private slots:
         QCOMPARE(readBytes(path()), "$192.0.2.15\xA4operateur\xA3n\x80uf|Nord\xB5\r\n\r\n" + SiegeBytes + "\r\n");
     }
 
-    void deleteFromTheList() {
+    void deleteFromTheList()
+    {
         writeBytes(path(), NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n" + NordBytes + "\r\n");
         auto form = openList();
         QCOMPARE(texts(*form->List1),
@@ -354,7 +369,8 @@ private slots:
         QCOMPARE(m_profiles->table().lines.value(0), Windows1252::decode(SiegeBytes));
     }
 
-    void failedDeleteKeepsTheEntry() {
+    void failedDeleteKeepsTheEntry()
+    {
         auto form = openList();
         QVERIFY(QFile::remove(path())); // gone behind the dialog's back
         select(*form->List1, QStringLiteral("Siège"));
@@ -384,7 +400,8 @@ private slots:
         QVERIFY(!QFile::exists(path()));
     }
 
-    void doubleClickActivates() {
+    void doubleClickActivates()
+    {
         QStringList activated;
         auto form = openList([&](const QString& server, const QString& login, const QString& password) {
             activated << server << login << password;
@@ -400,7 +417,8 @@ private slots:
         QCOMPARE(form->result(), int(QDialog::Accepted));
     }
 
-    void openProfileListEntryPoint() {
+    void openProfileListEntryPoint()
+    {
         QStringList names;
         QTimer::singleShot(0, [&] {
             auto* list = qobject_cast<Form2*>(QApplication::activeModalWidget());

@@ -15,24 +15,28 @@ const QString Profil = QStringLiteral("\\Profil.ini");
 const QByteArray NordBytes = "$192.0.2.15\xA4operateur\xA3s3cret|Depot Nord\xB5";
 const QByteArray SiegeBytes = "$ftp.example.org\xA4vorn\xA3Q7\xE9|Si\xE8ge\xB5";
 
-QString text(const QByteArray& bytes) {
+QString text(const QByteArray& bytes)
+{
     return Windows1252::decode(bytes);
 }
 
-void writeBytes(const QString& path, const QByteArray& bytes) {
+void writeBytes(const QString& path, const QByteArray& bytes)
+{
     QFile f(path);
     QVERIFY2(f.open(QIODevice::WriteOnly), qPrintable(path));
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-QByteArray readBytes(const QString& path) {
+QByteArray readBytes(const QString& path)
+{
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return "<missing>";
     return f.readAll();
 }
 
-QStringList entries(const QString& folder) {
+QStringList entries(const QString& folder)
+{
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
 }
 
@@ -42,7 +46,8 @@ class TestProfileFile : public QObject {
     Q_OBJECT
 
 private slots:
-    void windows1252() {
+    void windows1252()
+    {
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all.append(static_cast<char>(b));
@@ -64,7 +69,8 @@ private slots:
         QVERIFY(!Windows1252::canEncode(QStringLiteral("\u0142")));
     }
 
-    void nbrLigne_data() {
+    void nbrLigne_data()
+    {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("expected");
 
@@ -80,7 +86,8 @@ private slots:
         QTest::newRow("separator bytes are not ends") << (NordBytes + "\r\n" + SiegeBytes) << 1;
     }
 
-    void nbrLigne() {
+    void nbrLigne()
+    {
         QFETCH(QByteArray, bytes);
         QFETCH(int, expected);
         QTemporaryDir dir;
@@ -89,7 +96,8 @@ private slots:
         QCOMPARE(int(file.NbrLigne(Profil)), expected);
     }
 
-    void missingFileAndNames() {
+    void missingFileAndNames()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         QCOMPARE(int(file.NbrLigne(Profil)), -1);
@@ -101,7 +109,8 @@ private slots:
         QCOMPARE(file.pathOf(QStringLiteral("\\DOWN\\a.txt")), dir.filePath(QStringLiteral("DOWN/a.txt")));
     }
 
-    void lirePacksNonEmptyLines() {
+    void lirePacksNonEmptyLines()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         writeBytes(dir.filePath(QStringLiteral("Profil.ini")), NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n");
@@ -113,7 +122,8 @@ private slots:
         QCOMPARE(ProfileLine::name(t.lines.at(1)), QStringLiteral("Siège"));
     }
 
-    void lireLeavesLinesOnMissingOrEmptyFile() {
+    void lireLeavesLinesOnMissingOrEmptyFile()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         const QString path = dir.filePath(QStringLiteral("Profil.ini"));
@@ -132,7 +142,8 @@ private slots:
         QCOMPARE(file.table().lines, QStringList({text(NordBytes)}));
     }
 
-    void ecrireFin() {
+    void ecrireFin()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         const QString path = dir.filePath(QStringLiteral("Profil.ini"));
@@ -154,7 +165,8 @@ private slots:
         QCOMPARE(entries(dir.path()), QStringList({QStringLiteral("Profil.ini")}));
     }
 
-    void modifReplacesAndDrops() {
+    void modifReplacesAndDrops()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         const QString path = dir.filePath(QStringLiteral("Profil.ini"));
@@ -190,7 +202,8 @@ private slots:
         QCOMPARE(entries(dir.path()), QStringList({QStringLiteral("Profil.ini")}));
     }
 
-    void modifOnMissingOrEmptyFile() {
+    void modifOnMissingOrEmptyFile()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         const QString path = dir.filePath(QStringLiteral("Profil.ini"));
@@ -208,7 +221,8 @@ private slots:
         QCOMPARE(readBytes(path), QByteArray());
     }
 
-    void interruptedChangeKeepsTheOldFile() {
+    void interruptedChangeKeepsTheOldFile()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         const QString path = dir.filePath(QStringLiteral("Profil.ini"));
@@ -240,7 +254,8 @@ private slots:
         QCOMPARE(readBytes(path), SiegeBytes + "\r\n");
     }
 
-    void missingFolder() {
+    void missingFolder()
+    {
         QTemporaryDir dir;
         // A folder that does not exist: nothing can be created in it.
         ProfileFile absent(dir.filePath(QStringLiteral("absent")));
@@ -251,7 +266,8 @@ private slots:
         QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("absent"))));
     }
 
-    void readOnlyFolder() {
+    void readOnlyFolder()
+    {
         QTemporaryDir dir;
         QString error;
         const QString locked = dir.filePath(QStringLiteral("locked"));
@@ -285,7 +301,8 @@ private slots:
         QCOMPARE(readBytes(locked + QStringLiteral("/Profil.ini")), before);
     }
 
-    void sixteenBitLimit() {
+    void sixteenBitLimit()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         const QString path = dir.filePath(QStringLiteral("Profil.ini"));
@@ -314,7 +331,8 @@ private slots:
         QCOMPARE(readBytes(path), over);
     }
 
-    void rubriques_data() {
+    void rubriques_data()
+    {
         QTest::addColumn<QString>("valeurs");
         QTest::addColumn<QString>("open");
         QTest::addColumn<QString>("close");
@@ -367,7 +385,8 @@ private slots:
         QTest::newRow("pipe in password: name") << pipe << "|" << QStringLiteral("µ") << "cd|Nom";
     }
 
-    void rubriques() {
+    void rubriques()
+    {
         QFETCH(QString, valeurs);
         QFETCH(QString, open);
         QFETCH(QString, close);
@@ -375,7 +394,8 @@ private slots:
         QCOMPARE(ProfileFile::Rubriques(valeurs, open, close), expected);
     }
 
-    void accentedProfileRoundTrip() {
+    void accentedProfileRoundTrip()
+    {
         QTemporaryDir dir;
         ProfileFile file(dir.path());
         const QString line = ProfileLine::make(QStringLiteral("  ftp.dépôt.fr "), QStringLiteral(" opérateur"),

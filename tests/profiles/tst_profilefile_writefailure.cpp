@@ -18,7 +18,8 @@ const QString Profil = QStringLiteral("\\Profil.ini");
 // Lowers the size any file of this process may reach, for as long as it lives.
 class FileSizeLimit {
 public:
-    explicit FileSizeLimit(rlim_t bytes) {
+    explicit FileSizeLimit(rlim_t bytes)
+    {
         getrlimit(RLIMIT_FSIZE, &m_saved);
         rlimit lowered = m_saved;
         lowered.rlim_cur = bytes;
@@ -34,7 +35,8 @@ private:
     bool m_ok = false;
 };
 
-QByteArray readBytes(const QString& path) {
+QByteArray readBytes(const QString& path)
+{
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
@@ -45,12 +47,14 @@ class TestProfileFileWriteFailure : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
+    void initTestCase()
+    {
         // The write is to fail with an error, not to end the process.
         std::signal(SIGXFSZ, SIG_IGN);
     }
 
-    void refusedWriteKeepsTheOldFile() {
+    void refusedWriteKeepsTheOldFile()
+    {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("Profil.ini"));
         const QByteArray before =

@@ -12,7 +12,8 @@
 namespace {
 const QDate Day(2021, 3, 5);
 
-QList<PalletRow> pallets(int count) {
+QList<PalletRow> pallets(int count)
+{
     QList<PalletRow> rows;
     for (int i = 1; i <= count; ++i)
         rows.append({QStringLiteral("UT%1").arg(i, 6, 10, QLatin1Char('0')), QString::number(100 + i),
@@ -20,7 +21,8 @@ QList<PalletRow> pallets(int count) {
     return rows;
 }
 
-QStringList sortedCodes(const QList<PalletRow>& rows) {
+QStringList sortedCodes(const QList<PalletRow>& rows)
+{
     QStringList codes;
     for (const PalletRow& r : rows)
         codes.append(r.code);
@@ -34,7 +36,8 @@ class DispatchNoteTest : public QObject {
 
 private:
     // Prints the note of `rows` to a fresh folder; returns the one PDF written.
-    QString printNote(QTemporaryDir& dir, const QList<PalletRow>& rows, QList<int>* progress = nullptr) {
+    QString printNote(QTemporaryDir& dir, const QList<PalletRow>& rows, QList<int>* progress = nullptr)
+    {
         double total = -1;
         QString error;
         if (!DispatchNote::sumWeights(rows, &total, &error))
@@ -53,7 +56,8 @@ private:
 
 private slots:
     // The cover alone for an empty train; the cover and list page 1 for one pallet.
-    void coverPage() {
+    void coverPage()
+    {
         for (int count : {0, 1}) {
             QTemporaryDir dir;
             const QList<PalletRow> rows = pallets(count);
@@ -87,7 +91,8 @@ private slots:
     }
 
     // 24 pallets fill one list page; the 25th opens page 2 under a fresh header.
-    void pageBreaks() {
+    void pageBreaks()
+    {
         for (int count : {24, 25}) {
             QTemporaryDir dir;
             const QList<PalletRow> rows = pallets(count);
@@ -113,7 +118,8 @@ private slots:
 
     // Columns: a long weight is cut to 4 characters in the list and counted whole; a code of
     // 15 characters or more is followed by exactly the 4 spaces before the weight.
-    void columns() {
+    void columns()
+    {
         QList<PalletRow> rows{{QStringLiteral("UT000001"), QStringLiteral("12345.5"), QStringLiteral("120"),
                                QStringLiteral("80"), QStringLiteral("7")},
                               {QStringLiteral("UT0000000000015"), QStringLiteral("9"), QStringLiteral("1"),
@@ -142,7 +148,8 @@ private slots:
         QVERIFY(qAbs((at[QStringLiteral("120")].left - at[QStringLiteral("1234")].left) / column - 12) < 0.1);
     }
 
-    void weights() {
+    void weights()
+    {
         double total = 0;
         QString error;
         QList<PalletRow> rows = pallets(2);
@@ -159,7 +166,8 @@ private slots:
     }
 
     // A printer failure mid-note is reported and nothing half-printed is sent.
-    void printerFailure() {
+    void printerFailure()
+    {
         Printer printer;
         auto owned = std::make_unique<FakePrintDevice>();
         FakePrintDevice* device = owned.get();

@@ -4,11 +4,13 @@
 #include <QPdfWriter>
 
 FakePrintDevice::FakePrintDevice(QString name)
-    : m_name(std::move(name)) {}
+    : m_name(std::move(name))
+{}
 
 FakePrintDevice::~FakePrintDevice() = default;
 
-QPagedPaintDevice* FakePrintDevice::beginDocument(QString* error) {
+QPagedPaintDevice* FakePrintDevice::beginDocument(QString* error)
+{
     ++begun;
     if (failBegin) {
         *error = QStringLiteral("Imprimante hors ligne.");
@@ -20,7 +22,8 @@ QPagedPaintDevice* FakePrintDevice::beginDocument(QString* error) {
     return m_writer.get();
 }
 
-bool FakePrintDevice::finishDocument(bool send, QString* error) {
+bool FakePrintDevice::finishDocument(bool send, QString* error)
+{
     finished.append(send);
     m_writer.reset();
     m_buffer.reset();

@@ -10,7 +10,8 @@
 #include <QtTest>
 
 namespace {
-QStringList utCodes(int count) {
+QStringList utCodes(int count)
+{
     QStringList codes;
     for (int i = 1; i <= count; ++i)
         codes.append(QStringLiteral("UT%1").arg(i, 6, 10, QLatin1Char('0')));
@@ -25,7 +26,8 @@ class LabelPrintingTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void run_data() {
+    void run_data()
+    {
         QTest::addColumn<int>("labels");
         QTest::addColumn<int>("pages");
         QTest::newRow("4: one full page") << 4 << 1;
@@ -35,7 +37,8 @@ private slots:
     }
 
     // Four codes a page, each twice; every page a document (a file) of its own.
-    void run() {
+    void run()
+    {
         QFETCH(int, labels);
         QFETCH(int, pages);
         QTemporaryDir dir;
@@ -75,7 +78,8 @@ private slots:
     }
 
     // The rows sit where the page's lines, fonts and sizes put them.
-    void rowPositions() {
+    void rowPositions()
+    {
         QTemporaryDir dir;
         Printer printer;
         printer.setDevice(std::make_unique<PdfPrintDevice>(dir.path()));
@@ -102,7 +106,8 @@ private slots:
     }
 
     // A printer that fails stops the run with its message; the page in the making is dropped.
-    void printerFailure() {
+    void printerFailure()
+    {
         Printer printer;
         auto owned = std::make_unique<FakePrintDevice>();
         FakePrintDevice* device = owned.get();

@@ -7,7 +7,8 @@
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
-QByteArray PdfReadback::run(const QString& program, const QStringList& arguments, bool* ok) {
+QByteArray PdfReadback::run(const QString& program, const QStringList& arguments, bool* ok)
+{
     QProcess process;
     process.start(program, arguments);
     const bool finished = process.waitForFinished(60000);
@@ -16,7 +17,8 @@ QByteArray PdfReadback::run(const QString& program, const QStringList& arguments
     return process.readAllStandardOutput();
 }
 
-QStringList PdfReadback::files(const QString& folder) {
+QStringList PdfReadback::files(const QString& folder)
+{
     QStringList result;
     const QDir dir(folder);
     for (const QString& name : dir.entryList({QStringLiteral("*.pdf")}, QDir::Files, QDir::Name))
@@ -24,7 +26,8 @@ QStringList PdfReadback::files(const QString& folder) {
     return result;
 }
 
-int PdfReadback::pages(const QString& pdf) {
+int PdfReadback::pages(const QString& pdf)
+{
     bool ok = false;
     const QString info = QString::fromUtf8(run(QStringLiteral("pdfinfo"), {pdf}, &ok));
     const QRegularExpressionMatch m =
@@ -32,7 +35,8 @@ int PdfReadback::pages(const QString& pdf) {
     return ok && m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-QStringList PdfReadback::pageTexts(const QString& pdf) {
+QStringList PdfReadback::pageTexts(const QString& pdf)
+{
     QStringList pages =
         QString::fromUtf8(run(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), pdf, QStringLiteral("-")}))
             .split(QLatin1Char('\f'));
@@ -41,7 +45,8 @@ QStringList PdfReadback::pageTexts(const QString& pdf) {
     return pages;
 }
 
-QStringList PdfReadback::barcodes(const QString& pdf, int page, const QList<double>& cutsX) {
+QStringList PdfReadback::barcodes(const QString& pdf, int page, const QList<double>& cutsX)
+{
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
     const QString number = QString::number(page);
@@ -68,7 +73,8 @@ QStringList PdfReadback::barcodes(const QString& pdf, int page, const QList<doub
     return codes;
 }
 
-QStringList PdfReadback::fonts(const QString& pdf) {
+QStringList PdfReadback::fonts(const QString& pdf)
+{
     const QStringList lines = QString::fromUtf8(run(QStringLiteral("pdffonts"), {pdf})).split(QLatin1Char('\n'));
     QStringList names;
     for (qsizetype i = 2; i < lines.size(); ++i) {
@@ -80,7 +86,8 @@ QStringList PdfReadback::fonts(const QString& pdf) {
     return names;
 }
 
-QList<PdfReadback::Word> PdfReadback::words(const QString& pdf, int page) {
+QList<PdfReadback::Word> PdfReadback::words(const QString& pdf, int page)
+{
     const QString number = QString::number(page);
     const QByteArray html = run(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), QStringLiteral("-f"), number,
                                                               QStringLiteral("-l"), number, pdf, QStringLiteral("-")});

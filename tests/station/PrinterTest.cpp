@@ -20,7 +20,8 @@ private:
     QString folder() const { return m_dir.path(); }
 
 private slots:
-    void init() {
+    void init()
+    {
         QVERIFY(m_dir.isValid());
         for (const QString& f : PdfReadback::files(folder()))
             QFile::remove(f);
@@ -29,7 +30,8 @@ private slots:
     }
 
     // Lines go down by the font's height from the left margin; printText stays on the line.
-    void linesAdvanceByFontHeight() {
+    void linesAdvanceByFontHeight()
+    {
         Printer& p = *m_printer;
         p.setFont(QStringLiteral("Courier New"), 15);
         QVERIFY(p.printLine(QStringLiteral("UN")));
@@ -72,7 +74,8 @@ private slots:
     }
 
     // Runs between asterisks become bars that scan; the rest stays text; "**" is no symbol.
-    void barcodesScan() {
+    void barcodesScan()
+    {
         Printer& p = *m_printer;
         p.setFont(Printer::BarcodeFont, 24);
         QVERIFY(p.printLine(QStringLiteral("  *UT000001*  *UT000001*")));
@@ -107,7 +110,8 @@ private slots:
     }
 
     // One file per document, none without output; new pages and full pages both add a page.
-    void documentsAndPages() {
+    void documentsAndPages()
+    {
         Printer& p = *m_printer;
         QVERIFY(p.endDocument());
         QVERIFY(PdfReadback::files(folder()).isEmpty());
@@ -133,7 +137,8 @@ private slots:
     }
 
     // A device that fails is reported, never taken for a printed page.
-    void failuresAreReported() {
+    void failuresAreReported()
+    {
         Printer p;
         QVERIFY(!p.printLine(QStringLiteral("x")));
         QCOMPARE(p.errorText(), QStringLiteral("Aucune imprimante n'est choisie."));
@@ -158,7 +163,8 @@ private slots:
         QCOMPARE(device->finished, QList<bool>({true, false}));
     }
 
-    void catalogue() {
+    void catalogue()
+    {
         QStringList opened;
         auto opener = [&opened](const QString& name) {
             opened.append(name);

@@ -7,7 +7,8 @@
 namespace {
 const QString Kestravo = QStringLiteral("KESTRAVO2019");
 
-bool addPallet(TestDatabases& env, const QVariant& code, const QVariant& weight, const QVariant& status = {}) {
+bool addPallet(TestDatabases& env, const QVariant& code, const QVariant& weight, const QVariant& status = {})
+{
     return env.exec(Kestravo,
                     QStringLiteral("insert into kestravo_palette (PAL_CAB, PAL_POIDS, PAL_LONGUEUR, PAL_STATUT) "
                                    "values (?, ?, ?, ?)"),
@@ -19,7 +20,8 @@ class TestDataView : public QObject {
     Q_OBJECT
 
 private slots:
-    void backends_data() {
+    void backends_data()
+    {
         QTest::addColumn<QString>("backend");
         for (const QString& b : TestDatabases::backends())
             QTest::newRow(qPrintable(b)) << b;
@@ -27,7 +29,8 @@ private slots:
 
     // Reading, walking and writing back through the view, on both engines.
     void readMoveAndWriteBack_data() { backends_data(); }
-    void readMoveAndWriteBack() {
+    void readMoveAndWriteBack()
+    {
         QFETCH(QString, backend);
         TestDatabases env(backend);
         VORN_PREPARE_DATABASES(env);
@@ -91,7 +94,8 @@ private slots:
 
     // A failing query empties the view and says why; the next good one works again.
     void failures_data() { backends_data(); }
-    void failures() {
+    void failures()
+    {
         QFETCH(QString, backend);
         TestDatabases env(backend);
         VORN_PREPARE_DATABASES(env);

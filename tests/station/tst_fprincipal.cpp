@@ -31,13 +31,15 @@ const QString Kestravo = QStringLiteral("KESTRAVO2019");
 
 // One station window over a test database, printing to a PDF folder.
 struct Station {
-    explicit Station(const QString& appDir, const QStringList& installed = {}) {
+    explicit Station(const QString& appDir, const QStringList& installed = {})
+    {
         w = std::make_unique<FPRINCIPAL>(
             context, dialogs, processes, clock, appDir, PrinterCatalog(installed, {}, pdf.path()),
             SingleInstance::lockFileIn(lockDir.path()), [this](int code) { ended = code; });
     }
     template <typename T>
-    T* get(const char* name) const {
+    T* get(const char* name) const
+    {
         T* widget = w->findChild<T*>(QString::fromLatin1(name));
         if (!widget)
             qWarning("missing control %s", name);
@@ -47,7 +49,8 @@ struct Station {
     void type(const char* name, const QString& text) const { get<QLineEdit>(name)->setText(text); }
     QString label(const char* name) const { return get<QLabel>(name)->text(); }
     // Clicks the PDF printer, the last entry of List4.
-    void choosePdfPrinter() const {
+    void choosePdfPrinter() const
+    {
         auto* list = get<QListWidget>("List4");
         list->setCurrentRow(list->count() - 1);
         emit list->itemClicked(list->currentItem());
@@ -64,7 +67,8 @@ struct Station {
 };
 
 bool addPallet(TestDatabases& env, const QString& code, const QVariant& weight = 500,
-               const QVariant& status = QVariant()) {
+               const QVariant& status = QVariant())
+{
     return env.exec(Kestravo,
                     QStringLiteral("insert into kestravo_palette (PAL_CAB, PAL_POIDS, PAL_LONGUEUR, PAL_LARGEUR, "
                                    "PAL_HAUTEUR, PAL_STATUT) values (?, ?, ?, ?, ?, ?)"),
@@ -72,7 +76,8 @@ bool addPallet(TestDatabases& env, const QString& code, const QVariant& weight =
 }
 
 bool addArticle(TestDatabases& env, const QVariant& palette, const QVariant& type, const QVariant& state,
-                const QVariant& palletCode = QVariant()) {
+                const QVariant& palletCode = QVariant())
+{
     return env.exec(Kestravo,
                     QStringLiteral("insert into kestravo_global (G_NO_PALETTE, g_type_uc, G_WF_ETAT, "
                                    "G_LOCALISATION_PERMANENTE, G_WF_PAL_CAB) values (?, ?, ?, ?, ?)"),
@@ -92,7 +97,8 @@ struct QuietView final : StationView {
     bool busy = false;
 };
 
-QString ut(int n) {
+QString ut(int n)
+{
     return QStringLiteral("UT%1").arg(n, 6, 10, QLatin1Char('0'));
 }
 } // namespace
@@ -101,14 +107,16 @@ class TestFPRINCIPAL : public QObject {
     Q_OBJECT
 
 private slots:
-    void backends_data() {
+    void backends_data()
+    {
         QTest::addColumn<QString>("backend");
         for (const QString& b : TestDatabases::backends())
             QTest::newRow(qPrintable(b)) << b;
     }
 
     // Start-up without a database: caption, printers, Frame1, total step, second instance, quit.
-    void startUpAndWindowState() {
+    void startUpAndWindowState()
+    {
         QTemporaryDir appDir;
         Station s(appDir.path(), {QStringLiteral("Laser A"), QStringLiteral("Laser A")});
         QVERIFY(s.w->load());
@@ -176,7 +184,8 @@ private slots:
 
     // Caption after a login, the administrator's Frame1, and the article counting rules.
     void articlesAndCaption_data() { backends_data(); }
-    void articlesAndCaption() {
+    void articlesAndCaption()
+    {
         QFETCH(QString, backend);
         TestDatabases env(backend);
         VORN_PREPARE_DATABASES(env);
@@ -228,7 +237,8 @@ private slots:
 
     // Code generation, archive numbering and extraction dates.
     void codes_data() { backends_data(); }
-    void codes() {
+    void codes()
+    {
         QFETCH(QString, backend);
         TestDatabases env(backend);
         VORN_PREPARE_DATABASES(env);
@@ -302,7 +312,8 @@ private slots:
 
     // Labels end to end: five pallets without status, two pages read back and scanned.
     void labelRun_data() { backends_data(); }
-    void labelRun() {
+    void labelRun()
+    {
         QFETCH(QString, backend);
         TestDatabases env(backend);
         VORN_PREPARE_DATABASES(env);
@@ -346,7 +357,8 @@ private slots:
 
     // A train of 25 pallets: refused once (nothing written), then accepted.
     void dispatch_data() { backends_data(); }
-    void dispatch() {
+    void dispatch()
+    {
         QFETCH(QString, backend);
         TestDatabases env(backend);
         VORN_PREPARE_DATABASES(env);
@@ -462,7 +474,8 @@ private slots:
 
     // The run alone: no pallets prints the cover and writes nothing; a count that does not match
     // and a printer that fails stop it before the question.
-    void dispatchRunEdges() {
+    void dispatchRunEdges()
+    {
         TestDatabases env(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(env);
         QVERIFY(addPallet(env, ut(1)));
@@ -510,7 +523,8 @@ private slots:
     }
 
     // Station mode: the splash first, the station after the login; a second launcher is refused.
-    void launcher() {
+    void launcher()
+    {
         QTemporaryDir appDir;
         OperatorContext context;
         ScriptedDialogs dialogs;
@@ -535,7 +549,8 @@ private slots:
     }
 
     // The demo data fills an empty database once and leaves a used one alone.
-    void demoData() {
+    void demoData()
+    {
         TestDatabases env(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(env);
         QString error;

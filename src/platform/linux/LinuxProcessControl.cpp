@@ -29,8 +29,7 @@ QByteArray readSmallFile(const QString& path)
 
 LinuxProcessControl::LinuxProcessControl(QString procRoot)
     : m_procRoot(std::move(procRoot))
-{
-}
+{}
 
 QStringList LinuxProcessControl::imageNamesOf(qint64 pid) const
 {

@@ -14,11 +14,13 @@ struct SymbolDeleter {
 constexpr int ModulesPerCharacter = 13;
 } // namespace
 
-int Code39Symbol::modulesFor(int characters) {
+int Code39Symbol::modulesFor(int characters)
+{
     return characters > 0 ? characters * ModulesPerCharacter - 1 : 0;
 }
 
-bool Code39Symbol::encode(const QString& data, QString* error) {
+bool Code39Symbol::encode(const QString& data, QString* error)
+{
     m_bars.clear();
     m_modules = 0;
     const QByteArray bytes = data.toLatin1();

@@ -11,19 +11,23 @@
 #include <QSaveFile>
 
 PdfPrintDevice::PdfPrintDevice(QString folder)
-    : m_folder(std::move(folder)) {}
+    : m_folder(std::move(folder))
+{}
 
 PdfPrintDevice::~PdfPrintDevice() = default;
 
-QString PdfPrintDevice::deviceName(const QString& folder) {
+QString PdfPrintDevice::deviceName(const QString& folder)
+{
     return QStringLiteral("PDF - ") + QDir::toNativeSeparators(folder);
 }
 
-QString PdfPrintDevice::name() const {
+QString PdfPrintDevice::name() const
+{
     return deviceName(m_folder);
 }
 
-QPagedPaintDevice* PdfPrintDevice::beginDocument(QString* error) {
+QPagedPaintDevice* PdfPrintDevice::beginDocument(QString* error)
+{
     if (!QDir().mkpath(m_folder)) {
         if (error)
             *error = QStringLiteral("Impossible de créer le dossier PDF %1.").arg(QDir::toNativeSeparators(m_folder));
@@ -42,7 +46,8 @@ QPagedPaintDevice* PdfPrintDevice::beginDocument(QString* error) {
     return m_writer.get();
 }
 
-QString PdfPrintDevice::nextFileName() const {
+QString PdfPrintDevice::nextFileName() const
+{
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmsszzz"));
     QString path;
     do {
@@ -53,7 +58,8 @@ QString PdfPrintDevice::nextFileName() const {
     return path;
 }
 
-bool PdfPrintDevice::finishDocument(bool send, QString* error) {
+bool PdfPrintDevice::finishDocument(bool send, QString* error)
+{
     m_writer.reset(); // flushes the end of the PDF into the buffer
     std::unique_ptr<QBuffer> buffer = std::move(m_buffer);
     if (!send || !buffer)

@@ -6,12 +6,14 @@ PrinterCatalog::PrinterCatalog(QStringList installed, Opener openInstalled, QStr
     : m_names(std::move(installed))
     , m_installedCount(m_names.size())
     , m_openInstalled(std::move(openInstalled))
-    , m_pdfDir(std::move(pdfDir)) {
+    , m_pdfDir(std::move(pdfDir))
+{
     if (!m_pdfDir.isEmpty())
         m_names.append(PdfPrintDevice::deviceName(m_pdfDir));
 }
 
-std::unique_ptr<PrintDevice> PrinterCatalog::open(const QString& name) const {
+std::unique_ptr<PrintDevice> PrinterCatalog::open(const QString& name) const
+{
     const qsizetype index = m_names.indexOf(name);
     if (index < 0)
         return nullptr;

@@ -4,17 +4,20 @@
 #include <QPrinterInfo>
 
 SystemPrintDevice::SystemPrintDevice(QString printerName)
-    : m_name(std::move(printerName)) {}
+    : m_name(std::move(printerName))
+{}
 
 SystemPrintDevice::~SystemPrintDevice() = default;
 
-PrinterCatalog SystemPrintDevice::catalog(const QString& pdfDir) {
+PrinterCatalog SystemPrintDevice::catalog(const QString& pdfDir)
+{
     return PrinterCatalog(
         QPrinterInfo::availablePrinterNames(),
         [](const QString& name) { return std::make_unique<SystemPrintDevice>(name); }, pdfDir);
 }
 
-QPagedPaintDevice* SystemPrintDevice::beginDocument(QString* error) {
+QPagedPaintDevice* SystemPrintDevice::beginDocument(QString* error)
+{
     const QPrinterInfo info = QPrinterInfo::printerInfo(m_name);
     if (info.isNull()) {
         if (error)
@@ -33,12 +36,14 @@ QPagedPaintDevice* SystemPrintDevice::beginDocument(QString* error) {
     return m_printer.get();
 }
 
-void SystemPrintDevice::cancelDocument() {
+void SystemPrintDevice::cancelDocument()
+{
     if (m_printer)
         m_printer->abort();
 }
 
-bool SystemPrintDevice::finishDocument(bool send, QString* error) {
+bool SystemPrintDevice::finishDocument(bool send, QString* error)
+{
     const bool failed = send && m_printer && m_printer->printerState() == QPrinter::Error;
     m_printer.reset();
     if (failed && error)
