@@ -11,7 +11,7 @@
 
 #include "database/DatabaseConnection.h"
 #include "database/DatabaseSchema.h"
-#include "intake/Cp1252.h"
+#include "platform/Windows1252.h"
 #include "intake/IntakeCounter.h"
 #include "intake/IntakeView.h"
 #include "intake/RequestLoader.h"

@@ -1,6 +1,6 @@
 #include "AttachmentName.h"
 
-#include "Cp1252.h"
+#include "platform/Windows1252.h"
 
 bool AttachmentName::localName(const QString& remoteName, const QDateTime& now, QString& name)
 {
@@ -8,7 +8,7 @@ bool AttachmentName::localName(const QString& remoteName, const QDateTime& now, 
     if (dot < 0)
         return false;
     // Upper-cased the way the request files are, so names keep their length and stay in the set.
-    QString stem = Cp1252::toUpper(remoteName.left(dot));
+    QString stem = Windows1252::toUpper(remoteName.left(dot));
     stem.replace(QStringLiteral("IMGDI"), QStringLiteral("DI"));
     name = stem + QLatin1Char('_') + now.toString(QStringLiteral("yyyyMMddHHmmss")) + remoteName.mid(dot);
     return true;

@@ -1,6 +1,6 @@
 #include "RequestText.h"
 
-#include "Cp1252.h"
+#include "platform/Windows1252.h"
 
 #include <QFile>
 
@@ -95,5 +95,5 @@ QByteArray RequestText::repair(QByteArray text)
 
 QString RequestText::prepare(const QByteArray& raw)
 {
-    return Cp1252::toUnicode(Cp1252::toUpper(repair(joinLines(raw))));
+    return Windows1252::decode(Windows1252::toUpper(repair(joinLines(raw))));
 }

@@ -1,6 +1,5 @@
 #include "ValidationSync.h"
 
-#include "Cp1252.h"
 #include "IntakeCounter.h"
 #include "IntakeView.h"
 #include "RequestLoader.h"
@@ -8,6 +7,7 @@
 #include "RequestTable.h"
 #include "RequestText.h"
 #include "database/DatabaseConnection.h"
+#include "platform/Windows1252.h"
 
 #include <QDir>
 
@@ -74,7 +74,7 @@ bool ValidationSync::XmajOKDI(QString& error)
             m_skippedEmpty << name;
             continue;
         }
-        const QString number = Cp1252::toUnicode(line);
+        const QString number = Windows1252::decode(line);
 
         if (!table) {
             if (!db.open()) {

@@ -5,6 +5,7 @@
 #include "FtpConnection.h"
 #include "intake/IntakeCounter.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 
 #include <array>
@@ -175,6 +176,9 @@ private:
     void syncLog(const QString& text);
     void endProgram(int exitCode);
     void showRemoteList(const QStringList& lines);
+    bool beginLogin();
+    QString loginFailureText(const QString& why) const;
+    static void printError(const QString& text);
     bool reportFileError(bool ok, const QString& error);
     bool reportIntakeError(bool ok, const QString& error);
     bool fetchRequestFiles(const QString& folder);
@@ -198,6 +202,7 @@ private:
     std::unique_ptr<Form1IntakeView> m_intakeView;
     std::unique_ptr<Clock> m_systemClock;
     QString m_shownLog;
+    QElapsedTimer m_lastEvents;
     bool m_busy = false;
     bool m_connectQueued = false;
     bool m_ended = false;

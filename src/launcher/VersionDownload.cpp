@@ -4,7 +4,6 @@
 #include "FtpConnection.h"
 #include "LocalTarget.h"
 #include "platform/Dialogs.h"
-#include "platform/FileSync.h"
 #include "platform/ProcessControl.h"
 
 VersionDownload::VersionDownload(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, DownloadView& view)
@@ -63,8 +62,6 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
             Xkill(name);
         fetch(name, path, transferType);
     }
-    // One flush for the whole folder rather than one per file.
-    flushVolumeOf(localFolder);
     m_view.refreshLocalFiles();
     m_view.setAnimationInterval(400);
 

@@ -81,6 +81,9 @@ std::unique_ptr<QFile> createTemporaryBeside(const QString& target)
     return nullptr;
 }
 
+// The complete new file replaces the old one in one rename. No flush per file: the file systems
+// the stations use (ext4, XFS, btrfs; NTFS) commit a file's data before a rename that replaces
+// another file, so a power cut leaves either the whole old file or the whole new one.
 bool replaceFile(const QString& from, const QString& to, QString& error)
 {
     std::error_code ec;
@@ -124,8 +127,9 @@ struct QtFtpClient::Connection {
     std::unique_ptr<QTcpSocket> control;
     QString host;
     quint16 port = 21;
-    char type = 0;       // current TYPE, 0 until set
-    bool noEpsv = false; // the server refused EPSV once: use PASV from then on
+    char type = 0;          // current TYPE, 0 until set
+    bool noEpsv = false;    // the server refused EPSV once: use PASV from then on
+    bool epsvWorks = false; // an EPSV reply was understood: RETR may follow it unanswered
     bool noMlsd = false;
     bool lost = false;
 };
@@ -420,6 +424,7 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
             const auto m = re.match(reply->text);
             if (m.hasMatch())
                 dataPort = m.captured(2).toInt();
+            c.epsvWorks = dataPort > 0;
         } else {
             c.noEpsv = true;
         }
@@ -567,13 +572,16 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     if (!setType(*c, ascii ? 'A' : 'I'))
         return false;
 
-    // SIZE and EPSV go out together: one round trip less per file.
+    // SIZE, EPSV and RETR go out together once the server has shown that it answers EPSV: small
+    // files then cost one round trip of commands instead of three.
     qint64 expected = -1;
     bool epsvSent = false;
+    bool retrSent = false;
     if (!ascii) {
         if (!sendLine(*c, QStringLiteral("SIZE ") + remote))
             return false;
         epsvSent = !c->noEpsv && sendLine(*c, QStringLiteral("EPSV"));
+        retrSent = epsvSent && c->epsvWorks && sendLine(*c, QStringLiteral("RETR ") + remote);
         const auto reply = readReply(*c);
         if (!reply)
             return false;
@@ -582,9 +590,15 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     }
 
     std::unique_ptr<QTcpSocket> data = openDataConnection(*c, epsvSent);
-    if (!data)
+    if (!data) {
+        if (retrSent) {
+            // The transfer asked for cannot be served: the session's state is no longer known.
+            const QString why = m_lastResponse;
+            markLost(*c, m_lastError == FtpErrorNone ? FtpErrorConnectionAborted : m_lastError, why);
+        }
         return false;
-    const auto start = command(*c, QStringLiteral("RETR ") + remote);
+    }
+    const auto start = retrSent ? readReply(*c) : command(*c, QStringLiteral("RETR ") + remote);
     if (!start)
         return false;
     if (start->code != 125 && start->code != 150) {

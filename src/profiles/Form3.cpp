@@ -4,7 +4,7 @@
 #include "ProfileDialogs.h"
 #include "ProfileFile.h"
 #include "ProfileLine.h"
-#include "Windows1252.h"
+#include "platform/Windows1252.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

@@ -1,8 +1,8 @@
 #include "intake/AttachmentName.h"
-#include "intake/Cp1252.h"
 #include "intake/RequestLoader.h"
 #include "intake/RequestRecord.h"
 #include "intake/RequestText.h"
+#include "platform/Windows1252.h"
 
 #include <QTest>
 
@@ -64,14 +64,14 @@ void TestRequestText::upperCase()
                            "09;");
     const QByteArray upper("ABZ\xC9\xC0\xDE\x9F\x8A\x8C\x8E\xDF\xB5\xF7\x83"
                            "09;");
-    QCOMPARE(Cp1252::toUpper(lower), upper);
-    QCOMPARE(Cp1252::toUpper(upper), upper);
-    QCOMPARE(Cp1252::toUpper(QStringLiteral("éÿßaā")), QStringLiteral("ÉŸßAā"));
+    QCOMPARE(Windows1252::toUpper(lower), upper);
+    QCOMPARE(Windows1252::toUpper(upper), upper);
+    QCOMPARE(Windows1252::toUpper(QStringLiteral("éÿßaā")), QStringLiteral("ÉŸßAā"));
 
     // After repair and upper case the text decodes to what the table will hold.
     QCOMPARE(RequestText::prepare("caf&Atilde;\x89 \xE9t\xE9 &Atilde;&copy; \x80"),
              QStringLiteral("CAFÉ ÉTÉ  &COPY €"));
-    QCOMPARE(Cp1252::fromUnicode(QStringLiteral("é€Ÿ中")), QByteArray("\xE9\x80\x9F?"));
+    QCOMPARE(Windows1252::encode(QStringLiteral("é€Ÿ中")), QByteArray("\xE9\x80\x9F?"));
 }
 
 void TestRequestText::lines()

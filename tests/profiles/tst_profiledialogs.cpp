@@ -1,10 +1,10 @@
 #include "common/ScriptedDialogs.h"
+#include "platform/Windows1252.h"
 #include "profiles/Form2.h"
 #include "profiles/Form3.h"
 #include "profiles/ProfileDialogs.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileLine.h"
-#include "profiles/Windows1252.h"
 
 #include <QApplication>
 #include <QGroupBox>

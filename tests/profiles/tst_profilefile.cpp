@@ -1,6 +1,6 @@
+#include "platform/Windows1252.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileLine.h"
-#include "profiles/Windows1252.h"
 
 #include <QDir>
 #include <QFile>
