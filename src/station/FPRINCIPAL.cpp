@@ -207,6 +207,10 @@ void FPRINCIPAL::buildControls()
     Command3 = named(new QPushButton(QStringLiteral("NO UT et date extraction"), Frame1), "Command3");
     CPREFIXE = named(new QPushButton(QStringLiteral("Préfixer les codes 77... par UT"), Frame1), "CPREFIXE");
     G_WF_PAL_CAB = named(new QLabel(Frame1), "G_WF_PAL_CAB");
+    // Wide enough for a whole archive number or code.
+    const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000000000000")) + 12;
+    for (QLineEdit* box : {Text1, Text2, TUT, TDAT})
+        box->setMinimumWidth(numberWidth);
     frame1->addWidget(CMAJ, 0, 0);
     frame1->addWidget(Text1, 0, 1);
     frame1->addWidget(Text2, 0, 2);
@@ -254,7 +258,7 @@ void FPRINCIPAL::buildControls()
     auto* train = new QGroupBox(QStringLiteral("Départ d'un train"), m_body);
     auto* trainLayout = new QGridLayout(train);
     TSAISIEPAL = named(new QLineEdit(train), "TSAISIEPAL");
-    TSAISIEPAL->setPlaceholderText(QStringLiteral("Code palette (saisie ou douchette)"));
+    TSAISIEPAL->setPlaceholderText(QStringLiteral("Code palette (saisie ou scan)"));
     CAJOUTPAL = named(new QPushButton(QStringLiteral("Ajouter"), train), "CAJOUTPAL");
     LSTTRAIN = named(new QListWidget(train), "LSTTRAIN");
     CRETIREPAL = named(new QPushButton(QStringLiteral("Retirer"), train), "CRETIREPAL");

@@ -20,4 +20,6 @@ CREATE TABLE IF NOT EXISTS TORVANDEL_DI (
     DI_TELEPH TEXT,
     DI_EMAIL TEXT
 );
-CREATE INDEX IF NOT EXISTS TORVANDEL_DI_NO ON TORVANDEL_DI (DI_NO_DI);
+-- The request lookups use like, which SQLite compares without regard to ASCII case: only an index
+-- in that collation serves them.
+CREATE INDEX IF NOT EXISTS TORVANDEL_DI_NO_NOCASE ON TORVANDEL_DI (DI_NO_DI COLLATE NOCASE);
