@@ -18,7 +18,7 @@ RUN_TIMEOUT=${RUN_TIMEOUT:-60}   # seconds before one client run counts as faile
 BUILD_DIR=${BUILD_DIR:-build}
 PY=/usr/bin/python3
 
-for tool in lftp curl; do
+for tool in lftp curl bc; do
   command -v "$tool" >/dev/null || { echo "installing $tool"; DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$tool" >/dev/null; }
 done
 [ -x "$BUILD_DIR/app/VORN_UPDATE_VERSION" ] || { cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; }
