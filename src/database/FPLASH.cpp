@@ -1,4 +1,5 @@
 #include "FPLASH.h"
+#include "platform/WindowControls.h"
 
 #include "platform/Dialogs.h"
 
@@ -15,23 +16,9 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
+using WindowControls::badge;
 
-// Product artwork is not shipped; a plain drawn badge holds its place.
-QPixmap badge(const QSize& size, const QColor& from, const QColor& to)
-{
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, size.width(), size.height());
-    g.setColorAt(0, from);
-    g.setColorAt(1, to);
-    p.setBrush(g);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(QPointF(0, 0), size), 8, 8);
-    return pixmap;
-}
+namespace {
 
 QLabel* picture(QWidget* parent, const QString& name, const QPixmap& pixmap)
 {

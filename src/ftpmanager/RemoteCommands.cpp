@@ -58,9 +58,7 @@ int RemoteCommands::download(const QStringList& lines, const QList<int>& selecte
         const QString& name = lines.at(row);
         QString path;
         QString why;
-        if (LocalTarget::isParentLine(name)) {
-            path = LocalTarget::join(localFolder, name); // the server refuses it, and says so
-        } else if (!LocalTarget::resolve(localFolder, name, path, why)) {
+        if (!LocalTarget::resolveListed(localFolder, name, path, why)) {
             m_ftp.appendLog(why);
             continue;
         }

@@ -1,4 +1,5 @@
 #include "Form1.h"
+#include "platform/WindowControls.h"
 
 #include "AnimationFrames.h"
 #include "Form1IntakeView.h"
@@ -42,19 +43,14 @@
 
 #include <cstdio>
 
+using WindowControls::named;
+
 namespace {
 
 // Twips to pixels at the design's 15 twips per pixel.
 constexpr int px(int twips)
 {
     return twips / 15;
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
 }
 
 QFrame* line(QWidget* parent, const char* name)

@@ -23,6 +23,15 @@ bool LocalTarget::resolve(const QString& folder, const QString& name, QString& p
     return true;
 }
 
+bool LocalTarget::resolveListed(const QString& folder, const QString& name, QString& path, QString& why)
+{
+    if (isParentLine(name)) {
+        path = join(folder, name);
+        return true;
+    }
+    return resolve(folder, name, path, why);
+}
+
 QString LocalTarget::join(const QString& folder, const QString& name)
 {
     if (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))

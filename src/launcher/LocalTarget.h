@@ -12,6 +12,10 @@ public:
     // True and `path` set when `name` is a plain file name; otherwise false and `why` says why.
     static bool resolve(const QString& folder, const QString& name, QString& path, QString& why);
 
+    // Like resolve, for a line of a remote listing: the listing's own parent line passes (the
+    // server refuses its fetch, and that reply is what the operator sees; no local file is made).
+    static bool resolveListed(const QString& folder, const QString& name, QString& path, QString& why);
+
     // folder + separator + name, without doubling a separator that already ends the folder.
     static QString join(const QString& folder, const QString& name);
 };

@@ -22,13 +22,8 @@ void VersionDownload::Xkill(const QString& appli)
 
 bool VersionDownload::localPathFor(const QString& name, const QString& localFolder, QString& path)
 {
-    if (LocalTarget::isParentLine(name)) {
-        // The listing's own parent line is asked for like any other; the server refuses it.
-        path = LocalTarget::join(localFolder, name);
-        return true;
-    }
     QString why;
-    if (LocalTarget::resolve(localFolder, name, path, why))
+    if (LocalTarget::resolveListed(localFolder, name, path, why))
         return true;
     m_ftp.appendLog(why);
     return false;

@@ -1,4 +1,5 @@
 #include "Form2.h"
+#include "platform/WindowControls.h"
 
 #include "Form3.h"
 #include "ProfileFile.h"
@@ -13,16 +14,9 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-namespace {
+using WindowControls::named;
 
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
-
-} // namespace
+namespace {} // namespace
 
 Form2::Form2(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate, QWidget* parent)
     : QDialog(parent)

@@ -1,4 +1,5 @@
 #include "Form3.h"
+#include "platform/WindowControls.h"
 
 #include "Form2.h"
 #include "ProfileDialogs.h"
@@ -20,6 +21,8 @@
 #include <QValidator>
 #include <QWindow>
 
+using WindowControls::named;
+
 namespace {
 
 constexpr int CornerEllipse = 20;
@@ -37,13 +40,6 @@ public:
         return Acceptable;
     }
 };
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QLatin1String(name));
-    return widget;
-}
 
 QLineEdit* textBox(QWidget* parent, const char* name, QValidator* validator)
 {

@@ -1,4 +1,5 @@
 #include "FPRINCIPAL.h"
+#include "platform/WindowControls.h"
 
 #include "DataView.h"
 #include "PrinterChoice.h"
@@ -28,6 +29,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+using WindowControls::badge;
+using WindowControls::named;
+
 namespace {
 const QString Kestravo = QStringLiteral("KESTRAVO2019");
 const QStringList BoundColumns = {"PAL_CAB",     "PAL_CABx",   "PAL_POIDS",     "PAL_LONGUEUR",     "PAL_LARGEUR",
@@ -40,28 +44,6 @@ int px(int twips)
     return twips / TwipsPerPixel;
 }
 
-// Product artwork is not shipped; a drawn badge holds its place.
-QPixmap badge(const QSize& size, const QColor& from, const QColor& to)
-{
-    QPixmap pixmap(size);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient g(0, 0, size.width(), size.height());
-    g.setColorAt(0, from);
-    g.setColorAt(1, to);
-    p.setBrush(g);
-    p.setPen(Qt::NoPen);
-    p.drawRoundedRect(QRectF(QPointF(0, 0), size), 8, 8);
-    return pixmap;
-}
-
-template <typename T>
-T* named(T* widget, const char* name)
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-}
 } // namespace
 
 FPRINCIPAL::FPRINCIPAL(OperatorContext& context, Dialogs& dialogs, ProcessControl& processes, const Clock& clock,
