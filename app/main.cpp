@@ -2,8 +2,8 @@
 
 #include "VornVersion.h"
 #include "database/DatabaseConnection.h"
-#include "database/OperatorContext.h"
-#include "launcher/AppConfig.h"
+#include "login/OperatorContext.h"
+#include "ftpsession/AppConfig.h"
 #include "launcher/Form1.h"
 #include "platform/PlatformFactory.h"
 #include "platform/ProcessControl.h"

@@ -1,7 +1,7 @@
 #include "RemoteCommands.h"
 
-#include "launcher/FtpConnection.h"
-#include "launcher/LocalTarget.h"
+#include "ftpsession/FtpConnection.h"
+#include "ftpsession/LocalTarget.h"
 #include "platform/Dialogs.h"
 #include "platform/FtpClient.h"
 

@@ -3,9 +3,9 @@
 
 #include "AnimationFrames.h"
 #include "Form1IntakeView.h"
-#include "LocalTarget.h"
+#include "ftpsession/LocalTarget.h"
 #include "VersionDownload.h"
-#include "database/OperatorContext.h"
+#include "login/OperatorContext.h"
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"

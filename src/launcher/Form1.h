@@ -1,8 +1,8 @@
 #pragma once
 
-#include "AppConfig.h"
+#include "ftpsession/AppConfig.h"
 #include "DownloadView.h"
-#include "FtpConnection.h"
+#include "ftpsession/FtpConnection.h"
 #include "intake/IntakeCounter.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,8 @@
 #include "VersionDownload.h"
 
 #include "DownloadView.h"
-#include "FtpConnection.h"
-#include "LocalTarget.h"
+#include "ftpsession/FtpConnection.h"
+#include "ftpsession/LocalTarget.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 

@@ -7,7 +7,7 @@
 #include "StationView.h"
 #include "TrainDispatch.h"
 #include "UtCodes.h"
-#include "database/OperatorContext.h"
+#include "login/OperatorContext.h"
 #include "platform/Printer.h"
 #include "platform/print/PrinterCatalog.h"
 

@@ -2,7 +2,7 @@
 
 #include "FPRINCIPAL.h"
 #include "SingleInstance.h"
-#include "database/FPLASH.h"
+#include "login/FPLASH.h"
 #include "platform/print/SystemPrintDevice.h"
 
 StationLauncher::StationLauncher(OperatorContext& context, Dialogs& dialogs, ProcessControl& processes, QString appDir,

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "database/OperatorContext.h"
+#include "login/OperatorContext.h"
 #include "platform/SystemClock.h"
 
 #include <QObject>

@@ -1,7 +1,7 @@
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
-#include "database/OperatorContext.h"
+#include "login/OperatorContext.h"
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"

@@ -8,7 +8,7 @@
 #include "intake/IntakeCounter.h"
 #include "intake/IntakeDownload.h"
 #include "intake/ValidationSync.h"
-#include "launcher/FtpConnection.h"
+#include "ftpsession/FtpConnection.h"
 #include "platform/QtFtpClient.h"
 
 #include <QTest>

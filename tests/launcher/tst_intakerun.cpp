@@ -3,7 +3,7 @@
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
-#include "database/OperatorContext.h"
+#include "login/OperatorContext.h"
 #include "launcher/Form1.h"
 #include "platform/QtFtpClient.h"
 

@@ -1,5 +1,5 @@
-#include "launcher/AppConfig.h"
-#include "launcher/LocalTarget.h"
+#include "ftpsession/AppConfig.h"
+#include "ftpsession/LocalTarget.h"
 #include "platform/UnattendedDialogs.h"
 
 #include <QTemporaryDir>

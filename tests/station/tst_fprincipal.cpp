@@ -4,7 +4,7 @@
 #include "common/FixedClock.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
-#include "database/FPLASH.h"
+#include "login/FPLASH.h"
 #include "platform/print/PdfPrintDevice.h"
 #include "station/AvailableArticles.h"
 #include "station/DataView.h"

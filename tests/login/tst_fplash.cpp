@@ -1,7 +1,7 @@
 #include "LoginFixtures.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
-#include "database/FPLASH.h"
+#include "login/FPLASH.h"
 
 #include <QApplication>
 #include <QLabel>

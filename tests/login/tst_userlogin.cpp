@@ -2,7 +2,7 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
 #include "database/DatabaseConnection.h"
-#include "database/UserLogin.h"
+#include "login/UserLogin.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 #include "UserLogin.h"
 
-#include "DatabaseConnection.h"
-#include "RecordSet.h"
+#include "database/DatabaseConnection.h"
+#include "database/RecordSet.h"
 #include "platform/Dialogs.h"
 
 #include <QCoreApplication>
