@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QIcon>
 #include <QObject>
 #include <QPixmap>
 #include <QSize>
@@ -16,7 +17,15 @@ T* named(T* control, const char* name)
     return control;
 }
 
-// Product artwork is not shipped: a drawn rounded badge holds the place of a picture.
+// The device pixel ratio drawn pictures are made for: the highest of the screens, so that a
+// picture stays sharp at 200 % instead of being scaled up.
+qreal drawingRatio();
+
+// Product artwork is not shipped: a drawn rounded badge holds the place of a picture. `size` is in
+// device-independent pixels; the pixmap is drawn for drawingRatio().
 QPixmap badge(const QSize& size, const QColor& from, const QColor& to);
+
+// The program's icon, drawn at the usual icon sizes; every window carries it.
+QIcon programIcon();
 
 } // namespace WindowControls
