@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QtGlobal>
+
+#include <functional>
 
 // Transfer types as they travel in the flags of every get and put.
 enum FtpTransferType : int {
@@ -15,6 +18,8 @@ enum FtpError : quint32 {
     FtpErrorNone = 0,
     FtpErrorFileExists = 80,
     FtpErrorInvalidHandle = 6,
+    FtpErrorInvalidName = 123, // a name the client refuses to send or to write locally
+    FtpErrorBusy = 170,        // a call arrived while another one was waiting on the network
     FtpErrorTimeout = 12002,
     FtpErrorExtended = 12003, // the server refused: see lastResponse()
     FtpErrorCannotConnect = 12029,
@@ -25,11 +30,13 @@ enum FtpError : quint32 {
 // A handle given out by the client: a session, a connection or a listing. 0 means "none".
 using FtpHandle = quint32;
 
-// One entry of a remote listing. Only the name is relied upon; the rest is informative.
+// One entry of a remote listing. The name is always there; the facts only when the server gave
+// them.
 struct FtpFindData {
     QString fileName;
     bool isDirectory = false;
-    qint64 size = -1;
+    qint64 size = -1;   // -1: not given
+    QDateTime modified; // UTC; invalid when not given
 };
 
 // The FTP client the program talks through: a session/connection/listing handle model with a
@@ -84,4 +91,8 @@ public:
 
     // Error code of the last failed call, 0 after a success.
     virtual quint32 lastError() const = 0;
+
+    // Called regularly while a call waits on the network, so that the caller's window keeps
+    // painting; the callback must not call into the client. Clients that never wait may ignore it.
+    virtual void setWaitCallback(std::function<void()> callback) { Q_UNUSED(callback); }
 };

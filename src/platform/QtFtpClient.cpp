@@ -1,22 +1,29 @@
 #include "QtFtpClient.h"
 
+#include "ftp/FtpListing.h"
+#include "ftp/FtpReply.h"
+#include "ftp/FtpReplyReader.h"
+#include "ftp/PartFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 
-#include <cctype>
-#include <filesystem>
-#include <system_error>
+#include <algorithm>
 
 namespace {
 
-constexpr qint64 ChunkSize = 1 << 20;
+constexpr qint64 ChunkSize = 256 * 1024;
+constexpr qint64 ControlBufferSize = 256 * 1024;
+constexpr qint64 DataBufferSize = 1024 * 1024;
 constexpr int QuitWaitMs = 2000;
+constexpr quint32 NoMoreFiles = 18;
 
-QString describeSocketError(const QTcpSocket& socket)
+QString describeSocketError(const QAbstractSocket& socket)
 {
     switch (socket.error()) {
     case QAbstractSocket::ConnectionRefusedError:
@@ -32,6 +39,41 @@ QString describeSocketError(const QTcpSocket& socket)
     default:
         return socket.errorString();
     }
+}
+
+QString describeTlsError(const QSslError& error, const QString& host)
+{
+    switch (error.error()) {
+    case QSslError::HostNameMismatch:
+        return QStringLiteral("le certificat ne porte pas le nom « %1 »").arg(host);
+    case QSslError::SelfSignedCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::CertificateUntrusted:
+    case QSslError::CertificateRejected:
+        return QStringLiteral("le certificat n'est pas signé par une autorité reconnue");
+    case QSslError::CertificateExpired:
+        return QStringLiteral("le certificat a expiré");
+    case QSslError::CertificateNotYetValid:
+        return QStringLiteral("le certificat n'est pas encore valide");
+    default:
+        return error.errorString();
+    }
+}
+
+QString describeTlsFailure(const QSslSocket& socket, const QString& host)
+{
+    QStringList reasons;
+    for (const QSslError& e : socket.sslHandshakeErrors()) {
+        const QString reason = describeTlsError(e, host);
+        if (!reasons.contains(reason))
+            reasons << reason;
+    }
+    if (reasons.isEmpty())
+        reasons << socket.errorString();
+    return reasons.join(QStringLiteral(" ; "));
 }
 
 // "host", "host:port", "[v6]" or "[v6]:port".
@@ -64,79 +106,87 @@ void splitServer(const QString& server, quint16 defaultPort, QString& host, quin
     }
 }
 
-// A temporary file beside `target`, created with the usual permissions (not 0600), so that the
-// replaced file keeps a normal mode.
-std::unique_ptr<QFile> createTemporaryBeside(const QString& target)
+// A line break inside a name would end the command early and start another one.
+bool hasControlCharacter(const QString& text)
 {
-    const QFileInfo info(target);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        const QString name = info.absolutePath() + QStringLiteral("/.") + info.fileName() + QLatin1Char('.') +
-                             QString::number(QRandomGenerator::global()->generate(), 36) + QStringLiteral(".part");
-        auto file = std::make_unique<QFile>(name);
-        if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            return file;
-        if (file->error() != QFileDevice::OpenError || QFileInfo::exists(name) == false)
-            return file; // not a name clash: report the real error
-    }
-    return nullptr;
+    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
 }
 
-// The complete new file replaces the old one in one rename. No flush per file: the file systems
-// the stations use (ext4, XFS, btrfs; NTFS) commit a file's data before a rename that replaces
-// another file, so a power cut leaves either the whole old file or the whole new one.
-bool replaceFile(const QString& from, const QString& to, QString& error)
+QString visible(const QString& text)
 {
-    std::error_code ec;
-    const std::filesystem::path src(from.toStdString());
-    const std::filesystem::path dst(to.toStdString());
-    if (std::filesystem::exists(dst, ec)) {
-        const auto perms = std::filesystem::status(dst, ec).permissions();
-        if (!ec)
-            std::filesystem::permissions(src, perms, ec);
-    }
-    std::filesystem::rename(src, dst, ec);
-    if (ec) {
-        error = QString::fromStdString(ec.message());
-        return false;
-    }
-    return true;
+    QString out = text.left(200);
+    for (QChar& c : out)
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            c = QLatin1Char('?');
+    if (text.size() > 200)
+        out += QStringLiteral("…");
+    return out;
 }
 
-// Reply lines joined by a lone line feed, without the final line end.
-QString joinReply(const QList<QByteArray>& lines)
+// The reply to SIZE is read by its leading number ("213 100" and "213 100 bytes" alike).
+qint64 sizeFromReply(const FtpReply& reply)
 {
-    QStringList out;
-    for (const QByteArray& l : lines)
-        out << QString::fromUtf8(l);
-    return out.join(QLatin1Char('\n'));
-}
-
-bool wildcardMatches(const QString& pattern, const QString& name)
-{
-    if (pattern.isEmpty() || pattern == QLatin1String("*.*") || pattern == QLatin1String("*"))
-        return true;
-    const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern),
-                                QRegularExpression::CaseInsensitiveOption);
-    return re.match(name).hasMatch();
+    static const QRegularExpression re(QStringLiteral("^213 +(\\d{1,18})"));
+    const QRegularExpressionMatch m = re.match(reply.text);
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
 
 } // namespace
 
 struct QtFtpClient::Connection {
     FtpHandle session = 0;
-    std::unique_ptr<QTcpSocket> control;
-    QString host;
+    std::unique_ptr<QTcpSocket> control; // a QSslSocket when the session is encrypted
+    bool encrypted = false;              // control under TLS, and every data connection too
+    QSslConfiguration tlsConfiguration;
+    QString host;         // as the operator wrote it: names the server in messages and for TLS
+    QHostAddress address; // where data connections go
     quint16 port = 21;
     char type = 0;          // current TYPE, 0 until set
     bool noEpsv = false;    // the server refused EPSV once: use PASV from then on
-    bool epsvWorks = false; // an EPSV reply was understood: RETR may follow it unanswered
+    bool epsvWorks = false; // an EPSV reply was understood: a command may follow it unanswered
     bool noMlsd = false;
     bool lost = false;
+    int pending = 0; // final replies the server still owes for commands already sent
+};
+
+struct QtFtpClient::Listing {
+    FtpHandle connection = 0;
+    std::unique_ptr<FtpListing> entries;
+    qsizetype next = 0;
+};
+
+// Calls that wait on the network run the wait callback, and a window's events with it: a second
+// call arriving from there must not interleave with the first on the same control connection.
+class QtFtpClient::CallGuard {
+public:
+    explicit CallGuard(QtFtpClient& client)
+        : m_client(client)
+        , m_entered(!client.m_inCall)
+    {
+        if (m_entered)
+            m_client.m_inCall = true;
+        else
+            m_client.fail(FtpErrorBusy, QStringLiteral("Une opération FTP est déjà en cours."));
+    }
+    ~CallGuard()
+    {
+        if (m_entered)
+            m_client.m_inCall = false;
+    }
+    CallGuard(const CallGuard&) = delete;
+    CallGuard& operator=(const CallGuard&) = delete;
+    explicit operator bool() const { return m_entered; }
+
+private:
+    QtFtpClient& m_client;
+    bool m_entered;
 };
 
 QtFtpClient::QtFtpClient(int timeoutMs)
-    : m_timeoutMs(timeoutMs)
-{}
+    : m_buffer(ChunkSize, Qt::Uninitialized)
+{
+    setTimeout(timeoutMs);
+}
 
 QtFtpClient::~QtFtpClient()
 {
@@ -147,6 +197,21 @@ QtFtpClient::~QtFtpClient()
         closeConnection(h);
 }
 
+void QtFtpClient::setTimeout(int timeoutMs)
+{
+    m_timeoutMs = std::clamp(timeoutMs, MinTimeoutMs, MaxTimeoutMs);
+}
+
+void QtFtpClient::setTls(const FtpTlsSettings& settings)
+{
+    m_tls = settings;
+}
+
+QString QtFtpClient::seconds() const
+{
+    return QString::number(m_timeoutMs / 1000.0);
+}
+
 void QtFtpClient::fail(quint32 error, const QString& message)
 {
     m_lastError = error;
@@ -154,7 +219,7 @@ void QtFtpClient::fail(quint32 error, const QString& message)
         m_lastResponse = message;
 }
 
-void QtFtpClient::failReply(const Reply& reply)
+void QtFtpClient::failReply(const FtpReply& reply)
 {
     m_lastError = FtpErrorExtended;
     m_lastResponse = reply.text;
@@ -163,6 +228,7 @@ void QtFtpClient::failReply(const Reply& reply)
 void QtFtpClient::markLost(Connection& c, quint32 error, const QString& message)
 {
     c.lost = true;
+    c.pending = 0;
     if (c.control)
         c.control->abort();
     fail(error, message);
@@ -191,87 +257,140 @@ FtpHandle QtFtpClient::open(const QString& agent)
     return h;
 }
 
-std::optional<QtFtpClient::Reply> QtFtpClient::readReply(Connection& c)
+bool QtFtpClient::send(Connection& c, const QStringList& commands)
 {
-    QTcpSocket& s = *c.control;
-    QList<QByteArray> lines;
-    QByteArray code;
-    for (;;) {
-        while (!s.canReadLine()) {
-            if (s.state() != QAbstractSocket::ConnectedState && s.bytesAvailable() == 0) {
-                markLost(c, FtpErrorConnectionAborted,
-                         QStringLiteral("La connexion avec le serveur %1 a été interrompue.").arg(c.host));
-                return std::nullopt;
-            }
-            if (!s.waitForReadyRead(m_timeoutMs)) {
-                if (s.error() == QAbstractSocket::SocketTimeoutError) {
-                    markLost(c, FtpErrorTimeout,
-                             QStringLiteral("Le serveur %1 ne répond plus (délai de %2 s dépassé).")
-                                 .arg(c.host)
-                                 .arg(m_timeoutMs / 1000.0));
-                    return std::nullopt;
-                }
-                if (!s.canReadLine() && s.bytesAvailable() == 0) {
-                    markLost(c, FtpErrorConnectionAborted,
-                             QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
-                                 .arg(c.host, describeSocketError(s)));
-                    return std::nullopt;
-                }
-                if (!s.canReadLine()) {
-                    markLost(c, FtpErrorConnectionAborted,
-                             QStringLiteral("Réponse incomplète du serveur %1.").arg(c.host));
-                    return std::nullopt;
-                }
-            }
+    QByteArray bytes;
+    for (const QString& line : commands) {
+        if (hasControlCharacter(line)) {
+            const QString shown = line.startsWith(QLatin1String("PASS ")) ? QStringLiteral("PASS ****") : visible(line);
+            fail(FtpErrorInvalidName,
+                 QStringLiteral("Commande refusée : « %1 » contient un caractère de contrôle.").arg(shown));
+            return false;
         }
-        QByteArray line = s.readLine();
-        while (line.endsWith('\n') || line.endsWith('\r'))
-            line.chop(1);
-        lines << line;
-        if (code.isEmpty()) {
-            if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
-                !std::isdigit(static_cast<unsigned char>(line[1])) ||
-                !std::isdigit(static_cast<unsigned char>(line[2]))) {
-                markLost(c, FtpErrorConnectionAborted,
-                         QStringLiteral("Réponse invalide du serveur %1 : %2").arg(c.host, QString::fromUtf8(line)));
-                return std::nullopt;
-            }
-            code = line.left(3);
-            if (line.size() == 3 || line[3] != '-')
-                break;
-        } else if (line.size() >= 4 && line.startsWith(code) && line[3] == ' ') {
-            break;
-        } else if (line.size() == 3 && line == code) {
-            break;
-        }
+        bytes += line.toUtf8();
+        bytes += "\r\n";
     }
-    Reply r;
-    r.code = code.toInt();
-    r.text = joinReply(lines);
-    m_lastResponse = r.text;
-    return r;
-}
-
-std::optional<QtFtpClient::Reply> QtFtpClient::command(Connection& c, const QString& line)
-{
-    if (!sendLine(c, line))
-        return std::nullopt;
-    return readReply(c);
-}
-
-bool QtFtpClient::sendLine(Connection& c, const QString& line)
-{
-    QByteArray bytes = line.toUtf8();
-    bytes.replace('\r', QByteArray()).replace('\n', QByteArray()); // one command per line, always
-    bytes += "\r\n";
     c.control->write(bytes);
-    while (c.control->bytesToWrite() > 0) {
-        if (!c.control->waitForBytesWritten(m_timeoutMs)) {
-            markLost(c,
-                     c.control->error() == QAbstractSocket::SocketTimeoutError ? FtpErrorTimeout
-                                                                               : FtpErrorConnectionAborted,
-                     QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
-                         .arg(c.host, describeSocketError(*c.control)));
+    c.pending += static_cast<int>(commands.size());
+    switch (m_wait.written(*c.control, deadline())) {
+    case SocketWait::Result::Ready:
+        return true;
+    case SocketWait::Result::Expired:
+        markLost(c, FtpErrorTimeout,
+                 QStringLiteral("Le serveur %1 ne reçoit plus (délai de %2 s dépassé).").arg(c.host, seconds()));
+        return false;
+    case SocketWait::Result::Closed:
+        break;
+    }
+    markLost(c, FtpErrorConnectionAborted,
+             QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
+                 .arg(c.host, describeSocketError(*c.control)));
+    return false;
+}
+
+std::optional<FtpReply> QtFtpClient::nextReply(Connection& c)
+{
+    FtpReplyReader reader;
+    FtpReply reply;
+    switch (reader.read(*c.control, m_wait, deadline(), reply)) {
+    case FtpReplyReader::Status::Complete:
+        break;
+    case FtpReplyReader::Status::Closed:
+        markLost(c, FtpErrorConnectionAborted,
+                 QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
+                     .arg(c.host, describeSocketError(*c.control)));
+        return std::nullopt;
+    case FtpReplyReader::Status::Expired:
+        markLost(c, FtpErrorTimeout,
+                 QStringLiteral("Le serveur %1 ne répond plus (délai de %2 s dépassé).").arg(c.host, seconds()));
+        return std::nullopt;
+    case FtpReplyReader::Status::LineTooLong:
+        markLost(
+            c, FtpErrorConnectionAborted,
+            QStringLiteral("Réponse refusée du serveur %1 : une ligne dépasse 64 Kio. Connexion fermée.").arg(c.host));
+        return std::nullopt;
+    case FtpReplyReader::Status::ReplyTooLong:
+        markLost(c, FtpErrorConnectionAborted,
+                 QStringLiteral("Réponse refusée du serveur %1 : elle dépasse 1 Mio. Connexion fermée.").arg(c.host));
+        return std::nullopt;
+    case FtpReplyReader::Status::Invalid:
+        markLost(c, FtpErrorConnectionAborted,
+                 QStringLiteral("Réponse invalide du serveur %1 : %2").arg(c.host, visible(reader.offendingLine())));
+        return std::nullopt;
+    }
+    if (!reply.preliminary() && c.pending > 0)
+        --c.pending;
+    m_lastResponse = reply.text;
+    return reply;
+}
+
+bool QtFtpClient::settle(Connection& c)
+{
+    if (c.pending <= 0)
+        return true;
+    // Replies still owed for commands of an earlier step: read and drop them, so that the next
+    // command gets its own reply. The step's outcome stays what it was.
+    const QString response = m_lastResponse;
+    const quint32 error = m_lastError;
+    while (c.pending > 0)
+        if (!nextReply(c))
+            return false;
+    m_lastResponse = response;
+    m_lastError = error;
+    return true;
+}
+
+std::optional<FtpReply> QtFtpClient::command(Connection& c, const QString& line)
+{
+    if (!settle(c) || !send(c, {line}))
+        return std::nullopt;
+    return nextReply(c);
+}
+
+bool QtFtpClient::startTls(Connection& c)
+{
+    const auto reply = command(c, QStringLiteral("AUTH TLS"));
+    if (!reply)
+        return false;
+    if (reply->code != 234) {
+        fail(FtpErrorExtended,
+             reply->text +
+                 QStringLiteral("\nLe serveur %1 n'accepte pas le chiffrement TLS (AUTH TLS) : connexion abandonnée, "
+                                "rien n'a été envoyé en clair.")
+                     .arg(c.host));
+        return false;
+    }
+    auto& tls = static_cast<QSslSocket&>(*c.control);
+    tls.startClientEncryption();
+    switch (m_wait.encrypted(tls, deadline())) {
+    case SocketWait::Result::Ready:
+        c.encrypted = true;
+        return true;
+    case SocketWait::Result::Expired:
+        fail(FtpErrorTimeout, QStringLiteral("La négociation TLS avec le serveur %1 n'a pas abouti (délai de %2 s "
+                                             "dépassé). Rien n'a été envoyé en clair.")
+                                  .arg(c.host, seconds()));
+        return false;
+    case SocketWait::Result::Closed:
+        break;
+    }
+    fail(FtpErrorCannotConnect,
+         QStringLiteral("Connexion TLS refusée avec le serveur %1 : %2. Rien n'a été envoyé en clair.")
+             .arg(c.host, describeTlsFailure(tls, c.host)));
+    return false;
+}
+
+bool QtFtpClient::protectData(Connection& c)
+{
+    for (const QString& step : {QStringLiteral("PBSZ 0"), QStringLiteral("PROT P")}) {
+        const auto reply = command(c, step);
+        if (!reply)
+            return false;
+        if (!reply->positive()) {
+            fail(FtpErrorExtended,
+                 reply->text + QStringLiteral("\nLe serveur %1 refuse de chiffrer les connexions de données (%2) : "
+                                              "connexion abandonnée.")
+                                   .arg(c.host, step));
             return false;
         }
     }
@@ -281,6 +400,9 @@ bool QtFtpClient::sendLine(Connection& c, const QString& line)
 FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16 port, const QString& user,
                                const QString& password, bool /*passive: the client always works in passive mode*/)
 {
+    CallGuard guard(*this);
+    if (!guard)
+        return 0;
     if (m_sessions.find(session) == m_sessions.end()) {
         fail(FtpErrorInvalidHandle, QString());
         return 0;
@@ -288,22 +410,68 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
     auto c = std::make_unique<Connection>();
     c->session = session;
     splitServer(server, port, c->host, c->port);
-    c->control = std::make_unique<QTcpSocket>();
+    const bool tls = m_tls.mode == FtpTlsSettings::Mode::Explicit;
+    if (tls) {
+        if (!QSslSocket::supportsSsl()) {
+            fail(FtpErrorCannotConnect,
+                 QStringLiteral("Le chiffrement TLS n'est pas disponible sur ce poste (bibliothèque TLS absente)."));
+            return 0;
+        }
+        QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
+        // Data connections resume the control connection's session; some servers demand it.
+        conf.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+        conf.setPeerVerifyMode(m_tls.verify ? QSslSocket::VerifyPeer : QSslSocket::VerifyNone);
+        if (!m_tls.caFile.isEmpty()) {
+            const QList<QSslCertificate> authorities = QSslCertificate::fromPath(m_tls.caFile, QSsl::Pem);
+            if (authorities.isEmpty()) {
+                fail(FtpErrorCannotConnect,
+                     QStringLiteral("Le fichier d'autorités TLS « %1 » est illisible ou ne contient aucun certificat.")
+                         .arg(QDir::toNativeSeparators(m_tls.caFile)));
+                return 0;
+            }
+            conf.setCaCertificates(authorities);
+        }
+        c->tlsConfiguration = conf;
+        auto socket = std::make_unique<QSslSocket>();
+        socket->setSslConfiguration(conf);
+        socket->setPeerVerifyName(c->host);
+        c->control = std::move(socket);
+    } else {
+        c->control = std::make_unique<QTcpSocket>();
+    }
+    c->control->setReadBufferSize(ControlBufferSize);
     c->control->connectToHost(c->host, c->port);
-    if (!c->control->waitForConnected(m_timeoutMs)) {
-        const bool timedOut = c->control->error() == QAbstractSocket::SocketTimeoutError;
-        fail(timedOut ? FtpErrorTimeout : FtpErrorCannotConnect,
-             QStringLiteral("Connexion impossible au serveur %1:%2 (%3).")
-                 .arg(c->host)
-                 .arg(c->port)
-                 .arg(timedOut ? QStringLiteral("délai d'attente dépassé") : describeSocketError(*c->control)));
+    switch (m_wait.connected(*c->control, deadline())) {
+    case SocketWait::Result::Ready:
+        break;
+    case SocketWait::Result::Expired:
+        fail(FtpErrorTimeout, QStringLiteral("Connexion impossible au serveur %1:%2 (délai d'attente dépassé).")
+                                  .arg(c->host)
+                                  .arg(c->port));
+        return 0;
+    case SocketWait::Result::Closed:
+        fail(FtpErrorCannotConnect, QStringLiteral("Connexion impossible au serveur %1:%2 (%3).")
+                                        .arg(c->host)
+                                        .arg(c->port)
+                                        .arg(describeSocketError(*c->control)));
         return 0;
     }
-    auto reply = readReply(*c);
+    c->address = c->control->peerAddress();
+
+    c->pending = 1; // the greeting
+    std::optional<FtpReply> reply;
+    do
+        reply = nextReply(*c);
+    while (reply && reply->preliminary());
     if (!reply)
         return 0;
     if (reply->code != 220) {
         failReply(*reply);
+        c->control->abort();
+        return 0;
+    }
+    if (tls && !startTls(*c)) {
+        c->control->abort();
         return 0;
     }
     reply = command(*c, QStringLiteral("USER ") + user);
@@ -319,14 +487,30 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
         c->control->abort();
         return 0;
     }
+    QString loginReply = reply->text;
+    if (tls) {
+        if (!protectData(*c)) {
+            c->control->abort();
+            return 0;
+        }
+        if (!m_tls.verify)
+            loginReply +=
+                QStringLiteral("\nAttention : le certificat du serveur %1 n'est pas vérifié (tls_verify=false) ; "
+                               "rien ne garantit que c'est le vrai serveur.")
+                    .arg(c->host);
+    }
     const FtpHandle h = newHandle();
     m_connections[h] = std::move(c);
+    m_lastResponse = loginReply;
     succeed();
     return h;
 }
 
 bool QtFtpClient::currentDirectory(FtpHandle connection, QString& directory)
 {
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
     Connection* c = connectionFor(connection);
     if (!c)
         return false;
@@ -361,15 +545,18 @@ bool QtFtpClient::currentDirectory(FtpHandle connection, QString& directory)
     return true;
 }
 
-bool QtFtpClient::simpleCommand(FtpHandle connection, const QString& verb, const QString& argument, int expectedClass)
+bool QtFtpClient::simpleCommand(FtpHandle connection, const QString& verb, const QString& argument)
 {
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
     Connection* c = connectionFor(connection);
     if (!c)
         return false;
     const auto reply = command(*c, verb + QLatin1Char(' ') + argument);
     if (!reply)
         return false;
-    if (reply->code / 100 != expectedClass) {
+    if (!reply->positive()) {
         failReply(*reply);
         return false;
     }
@@ -379,22 +566,22 @@ bool QtFtpClient::simpleCommand(FtpHandle connection, const QString& verb, const
 
 bool QtFtpClient::setCurrentDirectory(FtpHandle connection, const QString& directory)
 {
-    return simpleCommand(connection, QStringLiteral("CWD"), directory, 2);
+    return simpleCommand(connection, QStringLiteral("CWD"), directory);
 }
 
 bool QtFtpClient::deleteFile(FtpHandle connection, const QString& name)
 {
-    return simpleCommand(connection, QStringLiteral("DELE"), name, 2);
+    return simpleCommand(connection, QStringLiteral("DELE"), name);
 }
 
 bool QtFtpClient::removeDirectory(FtpHandle connection, const QString& name)
 {
-    return simpleCommand(connection, QStringLiteral("RMD"), name, 2);
+    return simpleCommand(connection, QStringLiteral("RMD"), name);
 }
 
 bool QtFtpClient::createDirectory(FtpHandle connection, const QString& name)
 {
-    return simpleCommand(connection, QStringLiteral("MKD"), name, 2);
+    return simpleCommand(connection, QStringLiteral("MKD"), name);
 }
 
 bool QtFtpClient::setType(Connection& c, char type)
@@ -404,7 +591,7 @@ bool QtFtpClient::setType(Connection& c, char type)
     const auto reply = command(c, QStringLiteral("TYPE ") + QLatin1Char(type));
     if (!reply)
         return false;
-    if (reply->code / 100 != 2) {
+    if (!reply->positive()) {
         failReply(*reply);
         return false;
     }
@@ -416,7 +603,7 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
 {
     int dataPort = -1;
     if (!c.noEpsv) {
-        const auto reply = epsvSent ? readReply(c) : command(c, QStringLiteral("EPSV"));
+        const auto reply = epsvSent ? nextReply(c) : command(c, QStringLiteral("EPSV"));
         if (!reply)
             return nullptr;
         if (reply->code == 229) {
@@ -430,6 +617,7 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
         }
     }
     if (dataPort <= 0) {
+        // A command sent behind a refused EPSV is answered (and dropped) before PASV goes out.
         const auto reply = command(c, QStringLiteral("PASV"));
         if (!reply)
             return nullptr;
@@ -450,61 +638,204 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
         fail(FtpErrorExtended, QStringLiteral("Port de données invalide annoncé par le serveur %1.").arg(c.host));
         return nullptr;
     }
-    auto data = std::make_unique<QTcpSocket>();
-    data->connectToHost(c.control->peerAddress(), static_cast<quint16>(dataPort));
-    if (!data->waitForConnected(m_timeoutMs)) {
-        fail(data->error() == QAbstractSocket::SocketTimeoutError ? FtpErrorTimeout : FtpErrorCannotConnect,
+
+    std::unique_ptr<QTcpSocket> data;
+    if (c.encrypted) {
+        auto tls = std::make_unique<QSslSocket>();
+        QSslConfiguration conf = c.tlsConfiguration;
+        conf.setSessionTicket(static_cast<QSslSocket&>(*c.control).sslConfiguration().sessionTicket());
+        tls->setSslConfiguration(conf);
+        tls->setPeerVerifyName(c.host);
+        data = std::move(tls);
+    } else {
+        data = std::make_unique<QTcpSocket>();
+    }
+    data->setReadBufferSize(DataBufferSize);
+    data->connectToHost(c.address, static_cast<quint16>(dataPort));
+    const SocketWait::Result connected = m_wait.connected(*data, deadline());
+    if (connected != SocketWait::Result::Ready) {
+        fail(connected == SocketWait::Result::Expired ? FtpErrorTimeout : FtpErrorCannotConnect,
              QStringLiteral("Connexion de données impossible avec le serveur %1 (%2).")
-                 .arg(c.host, describeSocketError(*data)));
+                 .arg(c.host, connected == SocketWait::Result::Expired ? QStringLiteral("délai d'attente dépassé")
+                                                                       : describeSocketError(*data)));
         return nullptr;
     }
+    // The handshake starts now and completes once the server has taken the transfer command.
+    if (c.encrypted)
+        static_cast<QSslSocket&>(*data).startClientEncryption();
     return data;
 }
 
-bool QtFtpClient::waitReadable(QTcpSocket& socket, bool& closed)
+bool QtFtpClient::dataReady(Connection& c, QTcpSocket& data)
 {
-    closed = false;
-    if (socket.bytesAvailable() > 0)
+    if (!c.encrypted)
         return true;
-    if (socket.state() != QAbstractSocket::ConnectedState) {
-        closed = true;
+    auto& tls = static_cast<QSslSocket&>(data);
+    const SocketWait::Result r = m_wait.encrypted(tls, deadline());
+    if (r == SocketWait::Result::Ready)
         return true;
+    const QString why = r == SocketWait::Result::Expired ? QStringLiteral("délai de %1 s dépassé").arg(seconds())
+                                                         : describeTlsFailure(tls, c.host);
+    return finishAbortedTransfer(
+        c, data,
+        QStringLiteral("La connexion de données chiffrée avec le serveur %1 a échoué (%2). Si le serveur exige la "
+                       "reprise de la session TLS sur les connexions de données et la refuse encore, désactivez "
+                       "cette exigence sur le serveur (require_ssl_reuse=NO pour vsftpd).")
+            .arg(c.host, why),
+        FtpErrorConnectionAborted);
+}
+
+bool QtFtpClient::finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error)
+{
+    data.abort();
+    // The server answers the transfer it was serving; that answer is read here, or the next
+    // command would take it for its own. No answer within the timeout: the connection is closed.
+    QString serverWord;
+    if (c.pending > 0) {
+        if (const auto reply = nextReply(c)) {
+            serverWord = reply->text + QLatin1Char('\n');
+            settle(c);
+        } else {
+            serverWord = m_lastResponse + QLatin1Char('\n');
+        }
     }
-    if (socket.waitForReadyRead(m_timeoutMs))
-        return true;
-    if (socket.error() == QAbstractSocket::SocketTimeoutError)
+    fail(error, serverWord + message);
+    return false;
+}
+
+bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote)
+{
+    qint64 received = 0;
+    QDeadlineTimer quiet = deadline(); // a transfer may take long; each byte must not
+    for (;;) {
+        const SocketWait::Result r = m_wait.readable(data, quiet);
+        if (r == SocketWait::Result::Closed)
+            break;
+        if (r == SocketWait::Result::Expired)
+            return finishAbortedTransfer(
+                c, data,
+                QStringLiteral("Le serveur %1 n'envoie plus de données (délai de %2 s dépassé).")
+                    .arg(c.host, seconds()),
+                FtpErrorTimeout);
+        const qint64 n = data.read(m_buffer.data(), m_buffer.size());
+        if (n < 0)
+            break;
+        if (n == 0)
+            continue;
+        received += n;
+        if (expected >= 0 && received > expected)
+            return finishAbortedTransfer(c, data,
+                                         QStringLiteral("Transfert refusé : le serveur envoie plus que les %1 octets "
+                                                        "annoncés pour %2.")
+                                             .arg(expected)
+                                             .arg(visible(remote)),
+                                         FtpErrorConnectionAborted);
+        if (out.write(m_buffer.constData(), n) != n)
+            return finishAbortedTransfer(c, data,
+                                         QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
+                                             .arg(QDir::toNativeSeparators(out.fileName()), out.errorString()),
+                                         FtpErrorLocalFile);
+        quiet = deadline();
+    }
+    data.abort();
+    const auto done = nextReply(c);
+    if (!done)
         return false;
-    closed = true; // remote end closed the data connection: end of data
+    if (!done->positive()) {
+        failReply(*done);
+        return false;
+    }
+    if (expected >= 0 && received != expected) {
+        fail(FtpErrorConnectionAborted,
+             done->text + QStringLiteral("\nTransfert incomplet de %1 : %2 octets reçus sur %3.")
+                              .arg(visible(remote))
+                              .arg(received)
+                              .arg(expected));
+        return false;
+    }
     return true;
 }
 
-bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, bool ascii, qint64& received)
+bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
+                          int transferType)
 {
-    Q_UNUSED(ascii);
-    QByteArray buffer(ChunkSize, Qt::Uninitialized);
-    received = 0;
-    for (;;) {
-        bool closed = false;
-        if (!waitReadable(data, closed)) {
-            markLost(c, FtpErrorTimeout,
-                     QStringLiteral("Le serveur %1 n'envoie plus de données (délai de %2 s dépassé).")
-                         .arg(c.host)
-                         .arg(m_timeoutMs / 1000.0));
-            return false;
-        }
-        const qint64 n = data.read(buffer.data(), buffer.size());
-        if (n > 0) {
-            if (out.write(buffer.constData(), n) != n) {
-                fail(FtpErrorLocalFile, QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
-                                            .arg(QDir::toNativeSeparators(out.fileName()), out.errorString()));
-                return false;
-            }
-            received += n;
-            continue;
-        }
-        if (closed || n < 0)
-            return true;
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
+    Connection* c = connectionFor(connection);
+    if (!c)
+        return false;
+    if (failIfExists && QFileInfo::exists(localPath)) {
+        fail(FtpErrorFileExists, QString());
+        return false;
     }
+    const QFileInfo target(localPath);
+    const QString targetName = target.fileName();
+    const bool writable = !targetName.isEmpty() && targetName != QLatin1String(".") &&
+                          targetName != QLatin1String("..") && !target.isDir();
+    const bool ascii = transferType == FtpTransferAscii;
+    if (!setType(*c, ascii ? 'A' : 'I') || !settle(*c))
+        return false;
+
+    // SIZE, EPSV and RETR go out together once the server has shown that it answers EPSV: a small
+    // file then costs one round trip of commands instead of three.
+    QStringList batch;
+    if (!ascii)
+        batch << QStringLiteral("SIZE ") + remote;
+    const bool epsvSent = !c->noEpsv;
+    if (epsvSent)
+        batch << QStringLiteral("EPSV");
+    const bool retrSent = epsvSent && c->epsvWorks;
+    if (retrSent)
+        batch << QStringLiteral("RETR ") + remote;
+    if (!send(*c, batch))
+        return false;
+    qint64 expected = -1;
+    if (!ascii) {
+        const auto reply = nextReply(*c);
+        if (!reply)
+            return false;
+        if (reply->code == 213)
+            expected = sizeFromReply(*reply);
+    }
+
+    std::unique_ptr<QTcpSocket> data = openDataConnection(*c, epsvSent);
+    if (!data)
+        return false;
+    const bool retrPending = retrSent && c->pending > 0;
+    const auto start = retrPending ? nextReply(*c) : command(*c, QStringLiteral("RETR ") + remote);
+    if (!start)
+        return false;
+    if (start->code != 125 && start->code != 150) {
+        failReply(*start);
+        return false;
+    }
+    if (!dataReady(*c, *data))
+        return false;
+
+    // The local file is only created once the server sends the file.
+    const QString folder = target.absolutePath();
+    if (!m_sweptFolders.contains(folder)) {
+        PartFile::sweepStale(folder);
+        m_sweptFolders.insert(folder);
+    }
+    PartFile part(localPath);
+    QString why = QStringLiteral("ce n'est pas un nom de fichier");
+    if (!writable || !part.open(why))
+        return finishAbortedTransfer(*c, *data,
+                                     QStringLiteral("Impossible de créer le fichier local %1 (%2).")
+                                         .arg(QDir::toNativeSeparators(localPath), why),
+                                     FtpErrorLocalFile);
+    if (!receive(*c, *data, part.file(), expected, remote))
+        return false;
+    const QString doneText = m_lastResponse;
+    if (!part.commit(why)) {
+        fail(FtpErrorLocalFile, doneText + QStringLiteral("\nImpossible de remplacer le fichier local %1 (%2).")
+                                               .arg(QDir::toNativeSeparators(localPath), why));
+        return false;
+    }
+    succeed();
+    return true;
 }
 
 bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
@@ -513,11 +844,11 @@ bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
     for (;;) {
         QByteArray chunk = in.read(ChunkSize);
         if (chunk.isEmpty()) {
-            if (in.error() != QFileDevice::NoError) {
-                fail(FtpErrorLocalFile, QStringLiteral("Impossible de lire le fichier local %1 (%2).")
-                                            .arg(QDir::toNativeSeparators(in.fileName()), in.errorString()));
-                return false;
-            }
+            if (in.error() != QFileDevice::NoError)
+                return finishAbortedTransfer(c, data,
+                                             QStringLiteral("Impossible de lire le fichier local %1 (%2).")
+                                                 .arg(QDir::toNativeSeparators(in.fileName()), in.errorString()),
+                                             FtpErrorLocalFile);
             break;
         }
         if (ascii) {
@@ -533,146 +864,23 @@ bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
             chunk = std::move(converted);
         }
         data.write(chunk);
-        while (data.bytesToWrite() > ChunkSize) {
-            if (!data.waitForBytesWritten(m_timeoutMs)) {
-                markLost(c,
-                         data.error() == QAbstractSocket::SocketTimeoutError ? FtpErrorTimeout
-                                                                             : FtpErrorConnectionAborted,
-                         QStringLiteral("L'envoi vers le serveur %1 a été interrompu (%2).")
-                             .arg(c.host, describeSocketError(data)));
-                return false;
-            }
-        }
-    }
-    while (data.bytesToWrite() > 0) {
-        if (!data.waitForBytesWritten(m_timeoutMs)) {
-            markLost(c, FtpErrorConnectionAborted,
-                     QStringLiteral("L'envoi vers le serveur %1 a été interrompu (%2).")
-                         .arg(c.host, describeSocketError(data)));
-            return false;
-        }
+        if (m_wait.written(data, deadline()) != SocketWait::Result::Ready)
+            return finishAbortedTransfer(c, data,
+                                         QStringLiteral("L'envoi vers le serveur %1 a été interrompu (%2).")
+                                             .arg(c.host, describeSocketError(data)),
+                                         FtpErrorConnectionAborted);
     }
     data.disconnectFromHost();
-    if (data.state() != QAbstractSocket::UnconnectedState)
-        data.waitForDisconnected(m_timeoutMs);
-    return true;
-}
-
-bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
-                          int transferType)
-{
-    Connection* c = connectionFor(connection);
-    if (!c)
-        return false;
-    if (failIfExists && QFileInfo::exists(localPath)) {
-        fail(FtpErrorFileExists, QString());
-        return false;
-    }
-    const bool ascii = transferType == FtpTransferAscii;
-    if (!setType(*c, ascii ? 'A' : 'I'))
-        return false;
-
-    // SIZE, EPSV and RETR go out together once the server has shown that it answers EPSV: small
-    // files then cost one round trip of commands instead of three.
-    qint64 expected = -1;
-    bool epsvSent = false;
-    bool retrSent = false;
-    if (!ascii) {
-        if (!sendLine(*c, QStringLiteral("SIZE ") + remote))
-            return false;
-        epsvSent = !c->noEpsv && sendLine(*c, QStringLiteral("EPSV"));
-        retrSent = epsvSent && c->epsvWorks && sendLine(*c, QStringLiteral("RETR ") + remote);
-        const auto reply = readReply(*c);
-        if (!reply)
-            return false;
-        if (reply->code == 213)
-            expected = reply->text.mid(4).trimmed().toLongLong();
-    }
-
-    std::unique_ptr<QTcpSocket> data = openDataConnection(*c, epsvSent);
-    if (!data) {
-        if (retrSent) {
-            // The transfer asked for cannot be served: the session's state is no longer known.
-            const QString why = m_lastResponse;
-            markLost(*c, m_lastError == FtpErrorNone ? FtpErrorConnectionAborted : m_lastError, why);
-        }
-        return false;
-    }
-    const auto start = retrSent ? readReply(*c) : command(*c, QStringLiteral("RETR ") + remote);
-    if (!start)
-        return false;
-    if (start->code != 125 && start->code != 150) {
-        failReply(*start);
-        return false;
-    }
-
-    // The local file is only created once the server sends data.
-    const QFileInfo target(localPath);
-    const QString targetName = target.fileName();
-    std::unique_ptr<QFile> temp;
-    if (!targetName.isEmpty() && targetName != QLatin1String(".") && targetName != QLatin1String("..") &&
-        !target.isDir())
-        temp = createTemporaryBeside(localPath);
-    if (!temp || !temp->isOpen()) {
-        const QString why = temp ? temp->errorString() : QStringLiteral("ce n'est pas un nom de fichier");
-        data->abort();
-        const auto answer = readReply(*c); // the server ends the aborted transfer
-        fail(FtpErrorLocalFile, (answer ? answer->text + QLatin1Char('\n') : QString()) +
-                                    QStringLiteral("Impossible de créer le fichier local %1 (%2).")
-                                        .arg(QDir::toNativeSeparators(localPath), why));
-        return false;
-    }
-    auto discard = [&temp] {
-        temp->close();
-        temp->remove();
-    };
-
-    qint64 received = 0;
-    const bool dataOk = receive(*c, *data, *temp, ascii, received);
-    data->abort();
-    if (!dataOk) {
-        discard();
-        return false;
-    }
-    const auto done = readReply(*c);
-    if (!done) {
-        discard();
-        return false;
-    }
-    if (done->code / 100 != 2) {
-        failReply(*done);
-        discard();
-        return false;
-    }
-    if (expected >= 0 && received != expected) {
-        fail(FtpErrorConnectionAborted,
-             done->text + QStringLiteral("\nTransfert incomplet de %1 : %2 octets reçus sur %3.")
-                              .arg(remote)
-                              .arg(received)
-                              .arg(expected));
-        discard();
-        return false;
-    }
-    if (!temp->flush()) {
-        fail(FtpErrorLocalFile, QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
-                                    .arg(QDir::toNativeSeparators(localPath), temp->errorString()));
-        discard();
-        return false;
-    }
-    temp->close();
-    QString error;
-    if (!replaceFile(temp->fileName(), localPath, error)) {
-        temp->remove();
-        fail(FtpErrorLocalFile, done->text + QStringLiteral("\nImpossible de remplacer le fichier local %1 (%2).")
-                                                 .arg(QDir::toNativeSeparators(localPath), error));
-        return false;
-    }
-    succeed();
+    if (m_wait.disconnected(data, deadline()) != SocketWait::Result::Ready)
+        data.abort();
     return true;
 }
 
 bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType)
 {
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
     Connection* c = connectionFor(connection);
     if (!c)
         return false;
@@ -695,14 +903,12 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
         failReply(*start);
         return false;
     }
-    if (!send(*c, *data, in, ascii)) {
-        data->abort();
+    if (!dataReady(*c, *data) || !send(*c, *data, in, ascii))
         return false;
-    }
-    const auto done = readReply(*c);
+    const auto done = nextReply(*c);
     if (!done)
         return false;
-    if (done->code / 100 != 2) {
+    if (!done->positive()) {
         failReply(*done);
         return false;
     }
@@ -710,8 +916,61 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
     return true;
 }
 
+bool QtFtpClient::readListing(Connection& c, QTcpSocket& data, Listing& listing)
+{
+    QDeadlineTimer quiet = deadline(); // a long listing may take long; its progress must not stop
+    for (;;) {
+        const SocketWait::Result r = m_wait.readable(data, quiet);
+        if (r == SocketWait::Result::Closed)
+            break;
+        if (r == SocketWait::Result::Expired)
+            return finishAbortedTransfer(
+                c, data,
+                QStringLiteral("Le serveur %1 n'envoie plus la liste (délai de %2 s dépassé).").arg(c.host, seconds()),
+                FtpErrorTimeout);
+        const qint64 n = data.read(m_buffer.data(), m_buffer.size());
+        if (n < 0)
+            break;
+        if (n == 0)
+            continue;
+        QString refused;
+        switch (listing.entries->feed(QByteArrayView(m_buffer.constData(), n))) {
+        case FtpListing::Status::Ok:
+            break;
+        case FtpListing::Status::TooManyEntries:
+            refused = QStringLiteral("plus de 1 000 000 d'entrées");
+            break;
+        case FtpListing::Status::TooLarge:
+            refused = QStringLiteral("plus de 256 Mio");
+            break;
+        case FtpListing::Status::LineTooLong:
+            refused = QStringLiteral("une ligne dépasse 64 Kio");
+            break;
+        }
+        if (!refused.isEmpty()) {
+            data.abort();
+            markLost(c, FtpErrorConnectionAborted,
+                     QStringLiteral("Liste refusée du serveur %1 : %2. Connexion fermée.").arg(c.host, refused));
+            return false;
+        }
+        quiet = deadline();
+    }
+    if (listing.entries->finish() != FtpListing::Status::Ok) {
+        data.abort();
+        markLost(
+            c, FtpErrorConnectionAborted,
+            QStringLiteral("Liste refusée du serveur %1 : une ligne dépasse 64 Kio. Connexion fermée.").arg(c.host));
+        return false;
+    }
+    data.abort();
+    return true;
+}
+
 FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& pattern, FtpFindData& data)
 {
+    CallGuard guard(*this);
+    if (!guard)
+        return 0;
     Connection* c = connectionFor(connection);
     if (!c)
         return 0;
@@ -719,9 +978,9 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
     if (!setType(*c, 'A'))
         return 0;
 
-    QList<FtpFindData> entries;
-    bool listed = false;
-    for (int attempt = 0; attempt < 2 && !listed; ++attempt) {
+    auto listing = std::make_unique<Listing>();
+    listing->connection = connection;
+    for (int attempt = 0; attempt < 2 && !listing->entries; ++attempt) {
         const bool mlsd = !c->noMlsd;
         std::unique_ptr<QTcpSocket> socket = openDataConnection(*c);
         if (!socket)
@@ -738,80 +997,36 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
             failReply(*start);
             return 0;
         }
-        QByteArray raw;
-        for (;;) {
-            bool closed = false;
-            if (!waitReadable(*socket, closed)) {
-                markLost(*c, FtpErrorTimeout,
-                         QStringLiteral("Le serveur %1 n'envoie plus la liste (délai de %2 s dépassé).")
-                             .arg(c->host)
-                             .arg(m_timeoutMs / 1000.0));
-                return 0;
-            }
-            const QByteArray chunk = socket->readAll();
-            raw += chunk;
-            if (chunk.isEmpty() && closed)
-                break;
-        }
-        socket->abort();
-        const auto done = readReply(*c);
+        if (!dataReady(*c, *socket))
+            return 0;
+        Listing received;
+        received.entries =
+            std::make_unique<FtpListing>(mlsd ? FtpListing::Format::Mlsd : FtpListing::Format::Nlst, pattern);
+        if (!readListing(*c, *socket, received))
+            return 0;
+        const auto done = nextReply(*c);
         if (!done)
             return 0;
-        if (done->code / 100 != 2) {
+        if (!done->positive()) {
             failReply(*done);
             return 0;
         }
-        for (QByteArray line : raw.split('\n')) {
-            if (line.endsWith('\r'))
-                line.chop(1);
-            if (line.isEmpty())
-                continue;
-            FtpFindData entry;
-            if (mlsd) {
-                const qsizetype space = line.indexOf(' ');
-                if (space < 0)
-                    continue;
-                entry.fileName = QString::fromUtf8(line.mid(space + 1));
-                for (const QByteArray& fact : line.left(space).split(';')) {
-                    const QByteArray lower = fact.toLower();
-                    if (lower == "type=cdir" || lower == "type=pdir")
-                        entry.fileName.clear();
-                    else if (lower == "type=dir")
-                        entry.isDirectory = true;
-                    else if (lower.startsWith("size="))
-                        entry.size = fact.mid(5).toLongLong();
-                }
-            } else {
-                entry.fileName = QString::fromUtf8(line);
-                const qsizetype slash = entry.fileName.lastIndexOf(QLatin1Char('/'));
-                if (slash >= 0) // some servers answer NLST with paths
-                    entry.fileName = entry.fileName.mid(slash + 1);
-            }
-            if (entry.fileName.isEmpty() || entry.fileName == QLatin1String(".") ||
-                entry.fileName == QLatin1String(".."))
-                continue;
-            if (wildcardMatches(pattern, entry.fileName))
-                entries << entry;
-        }
-        listed = true;
+        listing->entries = std::move(received.entries);
     }
-    if (entries.isEmpty()) {
-        fail(18 /* no more files */, QString());
+    if (!listing->entries || listing->entries->size() == 0) {
+        fail(NoMoreFiles, QString());
         return 0;
     }
     // One listing per connection: a new one replaces any that was left open.
     for (auto it = m_listings.begin(); it != m_listings.end();) {
-        if (it->second.connection == connection)
+        if (it->second->connection == connection)
             it = m_listings.erase(it);
         else
             ++it;
     }
+    data = listing->entries->at(0);
+    listing->next = 1;
     const FtpHandle h = newHandle();
-    Listing listing;
-    listing.connection = connection;
-    listing.entries = std::move(entries);
-    data = listing.entries[0];
-    listing.next = 1;
     m_listings[h] = std::move(listing);
     succeed();
     return h;
@@ -824,11 +1039,12 @@ bool QtFtpClient::findNextFile(FtpHandle find, FtpFindData& data)
         fail(FtpErrorInvalidHandle, QString());
         return false;
     }
-    if (it->second.next >= it->second.entries.size()) {
-        fail(18, QString());
+    Listing& l = *it->second;
+    if (l.next >= l.entries->size()) {
+        fail(NoMoreFiles, QString());
         return false;
     }
-    data = it->second.entries[it->second.next++];
+    data = l.entries->at(l.next++);
     succeed();
     return true;
 }
@@ -840,17 +1056,20 @@ void QtFtpClient::closeConnection(FtpHandle handle)
         return;
     Connection& c = *it->second;
     if (!c.lost && c.control->state() == QAbstractSocket::ConnectedState) {
+        // Replies still owed (a transfer cut short) would be taken for the answer to QUIT.
+        const bool inStep = c.pending == 0;
+        const QDeadlineTimer quick(std::min(QuitWaitMs, m_timeoutMs));
         c.control->write("QUIT\r\n");
-        c.control->waitForBytesWritten(QuitWaitMs);
-        if (c.control->waitForReadyRead(QuitWaitMs)) {
-            QByteArray line = c.control->readLine().trimmed();
-            if (!line.isEmpty())
-                m_lastResponse = QString::fromUtf8(line);
+        if (m_wait.written(*c.control, quick) == SocketWait::Result::Ready && inStep) {
+            FtpReplyReader reader;
+            FtpReply reply;
+            if (reader.read(*c.control, m_wait, quick, reply) == FtpReplyReader::Status::Complete)
+                m_lastResponse = reply.text;
         }
     }
     c.control->abort();
     for (auto l = m_listings.begin(); l != m_listings.end();) {
-        if (l->second.connection == handle)
+        if (l->second->connection == handle)
             l = m_listings.erase(l);
         else
             ++l;
@@ -864,6 +1083,9 @@ bool QtFtpClient::closeHandle(FtpHandle handle)
         succeed();
         return true;
     }
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
     if (m_connections.count(handle) > 0) {
         closeConnection(handle);
         succeed();

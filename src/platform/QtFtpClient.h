@@ -1,30 +1,45 @@
 #pragma once
 
 #include "FtpClient.h"
+#include "ftp/FtpTlsSettings.h"
+#include "ftp/SocketWait.h"
 
 #include <QByteArray>
-#include <QHostAddress>
 #include <QList>
+#include <QSet>
+#include <QSslCertificate>
 
 #include <map>
 #include <memory>
 #include <optional>
 
-class QTcpSocket;
+class QAbstractSocket;
 class QFile;
+class QTcpSocket;
+class PartFile;
+struct FtpReply;
 
-// FTP over Qt's TCP sockets (RFC 959 with EPSV, falling back to PASV). Blocking calls on the
-// caller's thread, each wait bounded by the timeout. Data connections always go to the host of the
-// control connection: the address inside a PASV reply is ignored.
+// FTP over Qt's sockets (RFC 959 with EPSV, falling back to PASV; explicit TLS, RFC 4217, on
+// request). Blocking calls on the caller's thread: every reply must arrive whole within the
+// timeout, a transfer fails when no byte came for the timeout, and while a call waits the wait
+// callback runs every few tens of milliseconds. Data connections always go to the address of the
+// control connection: the address inside a PASV reply is ignored. What a server sends is bounded
+// (reply lines, replies, listings), so a hostile server can make a call fail, not exhaust memory.
 class QtFtpClient final : public FtpClient {
 public:
+    static constexpr int MinTimeoutMs = 1000;
+    static constexpr int MaxTimeoutMs = 3600 * 1000;
+
     explicit QtFtpClient(int timeoutMs = 30000);
     ~QtFtpClient() override;
     QtFtpClient(const QtFtpClient&) = delete;
     QtFtpClient& operator=(const QtFtpClient&) = delete;
 
-    void setTimeout(int timeoutMs) { m_timeoutMs = timeoutMs; }
+    // Clamped to MinTimeoutMs..MaxTimeoutMs.
+    void setTimeout(int timeoutMs);
     int timeout() const { return m_timeoutMs; }
+    // Takes effect at the next connect().
+    void setTls(const FtpTlsSettings& settings);
 
     FtpHandle open(const QString& agent) override;
     FtpHandle connect(FtpHandle session, const QString& server, quint16 port, const QString& user,
@@ -42,42 +57,52 @@ public:
     bool closeHandle(FtpHandle handle) override;
     QString lastResponse() const override { return m_lastResponse; }
     quint32 lastError() const override { return m_lastError; }
+    void setWaitCallback(std::function<void()> callback) override { m_wait.setCallback(std::move(callback)); }
 
 private:
-    struct Reply {
-        int code = 0;
-        QString text;
-    };
     struct Connection;
-    struct Listing {
-        FtpHandle connection = 0;
-        QList<FtpFindData> entries;
-        qsizetype next = 0;
-    };
+    struct Listing;
+    class CallGuard;
 
     Connection* connectionFor(FtpHandle handle);
     FtpHandle newHandle() { return m_nextHandle++; }
+    QDeadlineTimer deadline() const { return QDeadlineTimer(m_timeoutMs); }
 
-    std::optional<Reply> readReply(Connection& c);
-    std::optional<Reply> command(Connection& c, const QString& line);
-    bool sendLine(Connection& c, const QString& line);
-    bool simpleCommand(FtpHandle connection, const QString& verb, const QString& argument, int expectedClass);
+    // The control connection
+    bool send(Connection& c, const QStringList& commands);
+    std::optional<FtpReply> nextReply(Connection& c);
+    std::optional<FtpReply> command(Connection& c, const QString& line);
+    bool settle(Connection& c);
+    bool simpleCommand(FtpHandle connection, const QString& verb, const QString& argument);
     bool setType(Connection& c, char type);
+    bool startTls(Connection& c);
+    bool protectData(Connection& c);
+
+    // Data connections
     std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false);
-    bool receive(Connection& c, QTcpSocket& data, QFile& out, bool ascii, qint64& received);
+    bool dataReady(Connection& c, QTcpSocket& data);
+    bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
-    bool waitReadable(QTcpSocket& socket, bool& closed);
+    bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);
+    bool readListing(Connection& c, QTcpSocket& data, Listing& listing);
+
     void closeConnection(FtpHandle handle);
     void fail(quint32 error, const QString& message);
-    void failReply(const Reply& reply);
+    void failReply(const FtpReply& reply);
     void succeed() { m_lastError = FtpErrorNone; }
     void markLost(Connection& c, quint32 error, const QString& message);
+    QString seconds() const;
 
-    int m_timeoutMs;
+    int m_timeoutMs = 30000;
+    FtpTlsSettings m_tls;
+    SocketWait m_wait;
+    QByteArray m_buffer;
+    bool m_inCall = false;
     FtpHandle m_nextHandle = 1;
     std::map<FtpHandle, QString> m_sessions;
     std::map<FtpHandle, std::unique_ptr<Connection>> m_connections;
-    std::map<FtpHandle, Listing> m_listings;
+    std::map<FtpHandle, std::unique_ptr<Listing>> m_listings;
+    QSet<QString> m_sweptFolders;
     QString m_lastResponse;
     quint32 m_lastError = FtpErrorNone;
 };

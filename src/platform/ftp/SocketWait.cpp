@@ -1,0 +1,112 @@
+#include "SocketWait.h"
+
+#include <QEventLoop>
+#include <QSslSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <limits>
+
+int SocketWait::sliceFor(const QDeadlineTimer& deadline) const
+{
+    const qint64 remaining = std::max<qint64>(0, deadline.remainingTime());
+    const qint64 slice = m_callback ? std::min<qint64>(remaining, SliceMs) : remaining;
+    return static_cast<int>(std::min<qint64>(slice, std::numeric_limits<int>::max()));
+}
+
+void SocketWait::idle() const
+{
+    if (m_callback)
+        m_callback();
+}
+
+SocketWait::Result SocketWait::readable(QAbstractSocket& socket, const QDeadlineTimer& deadline) const
+{
+    for (;;) {
+        if (socket.bytesAvailable() > 0)
+            return Result::Ready;
+        if (socket.state() != QAbstractSocket::ConnectedState)
+            return Result::Closed;
+        if (deadline.hasExpired())
+            return Result::Expired;
+        if (socket.waitForReadyRead(sliceFor(deadline)))
+            continue;
+        if (socket.error() != QAbstractSocket::SocketTimeoutError && socket.state() != QAbstractSocket::ConnectedState)
+            return socket.bytesAvailable() > 0 ? Result::Ready : Result::Closed;
+        idle();
+    }
+}
+
+SocketWait::Result SocketWait::written(QAbstractSocket& socket, const QDeadlineTimer& deadline) const
+{
+    while (socket.bytesToWrite() > 0) {
+        if (socket.state() != QAbstractSocket::ConnectedState)
+            return Result::Closed;
+        if (deadline.hasExpired())
+            return Result::Expired;
+        if (socket.waitForBytesWritten(sliceFor(deadline)))
+            continue;
+        if (socket.error() != QAbstractSocket::SocketTimeoutError)
+            return Result::Closed;
+        idle();
+    }
+    return Result::Ready;
+}
+
+SocketWait::Result SocketWait::connected(QAbstractSocket& socket, const QDeadlineTimer& deadline) const
+{
+    if (!m_callback) {
+        // waitForConnected gives up (and aborts the attempt) when its time is out: one call only.
+        if (socket.waitForConnected(sliceFor(deadline)))
+            return Result::Ready;
+        return socket.error() == QAbstractSocket::SocketTimeoutError ? Result::Expired : Result::Closed;
+    }
+    // With a callback the attempt runs in the event loop, so that it is not aborted by a slice.
+    while (socket.state() != QAbstractSocket::ConnectedState) {
+        if (socket.state() == QAbstractSocket::UnconnectedState)
+            return Result::Closed;
+        if (deadline.hasExpired()) {
+            socket.abort();
+            return Result::Expired;
+        }
+        QEventLoop loop;
+        QObject::connect(&socket, &QAbstractSocket::connected, &loop, &QEventLoop::quit);
+        QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+        QTimer::singleShot(sliceFor(deadline), &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+        if (socket.state() != QAbstractSocket::ConnectedState)
+            idle();
+    }
+    return Result::Ready;
+}
+
+SocketWait::Result SocketWait::encrypted(QSslSocket& socket, const QDeadlineTimer& deadline) const
+{
+    while (!socket.isEncrypted()) {
+        if (socket.state() != QAbstractSocket::ConnectedState)
+            return Result::Closed;
+        if (deadline.hasExpired())
+            return Result::Expired;
+        if (socket.waitForEncrypted(sliceFor(deadline)) || socket.isEncrypted())
+            return Result::Ready;
+        if (socket.state() != QAbstractSocket::ConnectedState ||
+            socket.error() == QAbstractSocket::SslHandshakeFailedError || !socket.sslHandshakeErrors().isEmpty())
+            return Result::Closed;
+        idle();
+    }
+    return Result::Ready;
+}
+
+SocketWait::Result SocketWait::disconnected(QAbstractSocket& socket, const QDeadlineTimer& deadline) const
+{
+    while (socket.state() != QAbstractSocket::UnconnectedState) {
+        if (deadline.hasExpired())
+            return Result::Expired;
+        if (socket.waitForDisconnected(sliceFor(deadline)))
+            return Result::Ready;
+        if (socket.error() != QAbstractSocket::SocketTimeoutError)
+            return Result::Closed;
+        idle();
+    }
+    return Result::Ready;
+}
