@@ -1,5 +1,31 @@
 #include "LocalTarget.h"
 
+#include <algorithm>
+
+namespace {
+
+// The longest file name the local file systems take (ext4, XFS, btrfs, NTFS), in bytes.
+constexpr qsizetype MaxNameBytes = 255;
+
+bool isControl(QChar c)
+{
+    return c.unicode() < 0x20 || c.unicode() == 0x7f;
+}
+
+// A name as it can stand in a message: control characters made visible, a long one shortened.
+QString shown(const QString& name)
+{
+    QString out = name.left(60);
+    for (QChar& c : out)
+        if (isControl(c))
+            c = QLatin1Char('?');
+    if (name.size() > 60)
+        out += QStringLiteral("…");
+    return out;
+}
+
+} // namespace
+
 bool LocalTarget::resolve(const QString& folder, const QString& name, QString& path, QString& why)
 {
     if (name.isEmpty()) {
@@ -11,12 +37,20 @@ bool LocalTarget::resolve(const QString& folder, const QString& name, QString& p
         return false;
     }
     if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))) {
-        why =
-            QStringLiteral("Nom « %1 » refusé : un séparateur de dossier l'écrirait hors du dossier local.").arg(name);
+        why = QStringLiteral("Nom « %1 » refusé : un séparateur de dossier l'écrirait hors du dossier local.")
+                  .arg(shown(name));
         return false;
     }
-    if (name.contains(QChar(0))) {
-        why = QStringLiteral("Nom refusé : caractère nul.");
+    if (std::any_of(name.cbegin(), name.cend(), isControl)) {
+        why = QStringLiteral("Nom « %1 » refusé : il contient un caractère de contrôle.").arg(shown(name));
+        return false;
+    }
+    const qsizetype bytes = name.toUtf8().size();
+    if (bytes > MaxNameBytes) {
+        why = QStringLiteral("Nom « %1 » refusé : %2 octets, plus que les %3 qu'un nom de fichier local peut avoir.")
+                  .arg(shown(name))
+                  .arg(bytes)
+                  .arg(MaxNameBytes);
         return false;
     }
     path = join(folder, name);

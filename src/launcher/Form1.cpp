@@ -94,6 +94,9 @@ Form1::Form1(Form1Context context, QWidget* parent)
     else
         arrangeDesignLayout();
     m_ftp.onLogChanged = [this](const QString& text) { syncLog(text); };
+    // While the client waits on the network the window keeps painting and the animation turns;
+    // clicks and keys wait for the operation to end.
+    m_context.ftp.setWaitCallback([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
     Form_Load();
     if (m_context.openProfilesAtStart)
         QTimer::singleShot(0, this, &Form1::openProfileList);
@@ -101,7 +104,10 @@ Form1::Form1(Form1Context context, QWidget* parent)
         QTimer::singleShot(0, this, &Form1::runIntake);
 }
 
-Form1::~Form1() = default;
+Form1::~Form1()
+{
+    m_context.ftp.setWaitCallback({});
+}
 
 QString Form1::captionFor(int major, int minor, int revision)
 {

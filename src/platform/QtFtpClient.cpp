@@ -703,7 +703,8 @@ bool QtFtpClient::finishAbortedTransfer(Connection& c, QTcpSocket& data, const Q
     return false;
 }
 
-bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote)
+bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
+                          const QString& localPath)
 {
     qint64 received = 0;
     QDeadlineTimer quiet = deadline(); // a transfer may take long; each byte must not
@@ -733,7 +734,7 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
         if (out.write(m_buffer.constData(), n) != n)
             return finishAbortedTransfer(c, data,
                                          QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
-                                             .arg(QDir::toNativeSeparators(out.fileName()), out.errorString()),
+                                             .arg(QDir::toNativeSeparators(localPath), out.errorString()),
                                          FtpErrorLocalFile);
         quiet = deadline();
     }
@@ -826,7 +827,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
                                      QStringLiteral("Impossible de créer le fichier local %1 (%2).")
                                          .arg(QDir::toNativeSeparators(localPath), why),
                                      FtpErrorLocalFile);
-    if (!receive(*c, *data, part.file(), expected, remote))
+    if (!receive(*c, *data, part.file(), expected, remote, localPath))
         return false;
     const QString doneText = m_lastResponse;
     if (!part.commit(why)) {

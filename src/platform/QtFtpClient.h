@@ -81,7 +81,8 @@ private:
     // Data connections
     std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false);
     bool dataReady(Connection& c, QTcpSocket& data);
-    bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote);
+    bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
+                 const QString& localPath);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);
     bool readListing(Connection& c, QTcpSocket& data, Listing& listing);

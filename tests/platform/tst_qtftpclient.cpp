@@ -8,6 +8,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 QByteArray readFile(const QString& path)
@@ -27,6 +30,28 @@ QStringList leftovers(const QString& folder)
 {
     return QDir(folder).entryList({QStringLiteral(".*.part")}, QDir::Files | QDir::Hidden);
 }
+
+// Files written by this process may not grow past `bytes` while it lives: the disk "fills up".
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
 
 QStringList listNames(QtFtpClient& ftp, FtpHandle c)
 {
@@ -269,6 +294,98 @@ private slots:
         QVERIFY(!ftp.deleteFile(c, QStringLiteral("new dir")));
         QVERIFY(ftp.removeDirectory(c, QStringLiteral("new dir")));
         QVERIFY(!server.exists(QStringLiteral("new dir")));
+    }
+
+    void localWriteFailureKeepsTheSessionInStep()
+    {
+        FtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("big.bin"), QByteArray(4 << 20, 'b')));
+        QVERIFY(server.put(QStringLiteral("small.txt"), "small"));
+        QTemporaryDir local;
+        const QString target = local.filePath(QStringLiteral("big.bin"));
+        writeFile(target, "old");
+        QtFtpClient ftp(3000);
+        const FtpHandle c = login(ftp, server);
+        {
+            const FileSizeLimit full(64 * 1024);
+            QVERIFY(!ftp.getFile(c, QStringLiteral("big.bin"), target, false, FtpTransferBinary));
+        }
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorLocalFile));
+        // The server's word on the aborted transfer comes first, then ours.
+        QVERIFY2(QRegularExpression(QStringLiteral("^[24]\\d\\d .*\nImpossible d'écrire le fichier local"))
+                     .match(ftp.lastResponse())
+                     .hasMatch(),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(target), QByteArray("old"));
+        QVERIFY(leftovers(local.path()).isEmpty());
+        // The reply of the failed transfer was read: each later command gets its own.
+        QString dir;
+        QVERIFY2(ftp.currentDirectory(c, dir), qPrintable(ftp.lastResponse()));
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("257")));
+        QVERIFY(!ftp.setCurrentDirectory(c, QStringLiteral("no-such-folder")));
+        QVERIFY(ftp.lastResponse().startsWith(QLatin1String("550")));
+        QVERIFY2(ftp.getFile(c, QStringLiteral("small.txt"), local.filePath(QStringLiteral("small.txt")), false,
+                             FtpTransferBinary),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(local.filePath(QStringLiteral("small.txt"))), QByteArray("small"));
+    }
+
+    void namesAtTheLimitAndUnsafeNames()
+    {
+        FtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        const QString longest(255 - 4, QLatin1Char('n'));
+        const QString accented(120, QChar(0x00e9));
+        QVERIFY(server.put(longest + QStringLiteral(".bin"), "longest"));
+        QVERIFY(server.put(accented, "accents"));
+        QTemporaryDir local;
+        // Leftovers of a killed run are swept; another program's files and a live run's are not.
+        writeFile(local.filePath(QStringLiteral(".vorn-999999999-1.part")), "stale");
+        writeFile(local.filePath(QStringLiteral(".vorn-%1-1.part").arg(QCoreApplication::applicationPid())), "ours");
+        writeFile(local.filePath(QStringLiteral(".other-1.part")), "theirs");
+
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+        for (const QString& name : {longest + QStringLiteral(".bin"), accented})
+            QVERIFY2(ftp.getFile(c, name, local.filePath(name), false, FtpTransferBinary),
+                     qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(local.filePath(accented)), QByteArray("accents"));
+        QCOMPARE(leftovers(local.path()),
+                 QStringList({QStringLiteral(".other-1.part"),
+                              QStringLiteral(".vorn-%1-1.part").arg(QCoreApplication::applicationPid())}));
+
+        // A line break in a name would smuggle a second command: nothing is sent.
+        QVERIFY(!ftp.getFile(c, QStringLiteral("a.txt\r\nDELE x"), local.filePath(QStringLiteral("a.txt")), false,
+                             FtpTransferBinary));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorInvalidName));
+        QVERIFY(!ftp.deleteFile(c, QStringLiteral("x\nDELE y")));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorInvalidName));
+        QString dir;
+        QVERIFY(ftp.currentDirectory(c, dir));
+    }
+
+    void waitsKeepTheCallerResponsive()
+    {
+        FtpTestServer server({QStringLiteral("--stall"), QStringLiteral("RETR")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("a.txt"), "a"));
+        QTemporaryDir local;
+        QtFtpClient ftp(1500);
+        const FtpHandle c = login(ftp, server);
+        int calls = 0;
+        bool nestedRefused = false;
+        ftp.setWaitCallback([&] {
+            ++calls;
+            // A second call from inside the wait must not interleave with the first.
+            QString dir;
+            if (!ftp.currentDirectory(c, dir) && ftp.lastError() == FtpErrorBusy)
+                nestedRefused = true;
+        });
+        QVERIFY(!ftp.getFile(c, QStringLiteral("a.txt"), local.filePath(QStringLiteral("a.txt")), false, 0));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorTimeout));
+        QVERIFY2(calls >= 10, qPrintable(QString::number(calls)));
+        QVERIFY(nestedRefused);
     }
 };
 
