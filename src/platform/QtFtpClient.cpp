@@ -420,6 +420,10 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
         QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
         // Data connections resume the control connection's session; some servers demand it.
         conf.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+        // TLS 1.2: an upload ends when the client closes its data connection, and a TLS 1.3 server
+        // sends session tickets after the handshake; arriving at a socket already closed they make
+        // it reset the connection, and the server drops the end of the file it had not yet read.
+        conf.setProtocol(QSsl::TlsV1_2);
         conf.setPeerVerifyMode(m_tls.verify ? QSslSocket::VerifyPeer : QSslSocket::VerifyNone);
         if (!m_tls.caFile.isEmpty()) {
             const QList<QSslCertificate> authorities = QSslCertificate::fromPath(m_tls.caFile, QSsl::Pem);
@@ -651,6 +655,7 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
         data = std::make_unique<QTcpSocket>();
     }
     data->setReadBufferSize(DataBufferSize);
+    SocketWait::watchPeerClose(*data);
     data->connectToHost(c.address, static_cast<quint16>(dataPort));
     const SocketWait::Result connected = m_wait.connected(*data, deadline());
     if (connected != SocketWait::Result::Ready) {
@@ -871,6 +876,7 @@ bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
                                              .arg(c.host, describeSocketError(data)),
                                          FtpErrorConnectionAborted);
     }
+    SocketWait::drain(data);
     data.disconnectFromHost();
     if (m_wait.disconnected(data, deadline()) != SocketWait::Result::Ready)
         data.abort();

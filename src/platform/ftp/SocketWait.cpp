@@ -7,6 +7,34 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+
+const char* const PeerClosed = "vornPeerClosed";
+
+} // namespace
+
+void SocketWait::watchPeerClose(QAbstractSocket& socket)
+{
+    QObject::connect(&socket, &QAbstractSocket::errorOccurred, &socket, [&socket](QAbstractSocket::SocketError e) {
+        if (e == QAbstractSocket::RemoteHostClosedError)
+            socket.setProperty(PeerClosed, true);
+    });
+}
+
+bool SocketWait::peerClosed(const QAbstractSocket& socket)
+{
+    return socket.property(PeerClosed).toBool();
+}
+
+void SocketWait::drain(QAbstractSocket& socket)
+{
+    // Reading with no wait takes in what has arrived (a TLS session ticket, say); a socket closed
+    // with unread data would be reset, and the peer lose what it had not read yet.
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(0))
+        socket.readAll();
+    socket.readAll();
+}
+
 int SocketWait::sliceFor(const QDeadlineTimer& deadline) const
 {
     const qint64 remaining = std::max<qint64>(0, deadline.remainingTime());
@@ -25,7 +53,7 @@ SocketWait::Result SocketWait::readable(QAbstractSocket& socket, const QDeadline
     for (;;) {
         if (socket.bytesAvailable() > 0)
             return Result::Ready;
-        if (socket.state() != QAbstractSocket::ConnectedState)
+        if (socket.state() != QAbstractSocket::ConnectedState || peerClosed(socket))
             return Result::Closed;
         if (deadline.hasExpired())
             return Result::Expired;
@@ -39,14 +67,17 @@ SocketWait::Result SocketWait::readable(QAbstractSocket& socket, const QDeadline
 
 SocketWait::Result SocketWait::written(QAbstractSocket& socket, const QDeadlineTimer& deadline) const
 {
-    while (socket.bytesToWrite() > 0) {
+    // Under TLS what is written waits twice: as clear text, then as records for the network.
+    const auto* tls = qobject_cast<const QSslSocket*>(&socket);
+    auto pending = [&socket, tls] { return socket.bytesToWrite() + (tls ? tls->encryptedBytesToWrite() : 0); };
+    while (pending() > 0) {
         if (socket.state() != QAbstractSocket::ConnectedState)
             return Result::Closed;
         if (deadline.hasExpired())
             return Result::Expired;
         if (socket.waitForBytesWritten(sliceFor(deadline)))
             continue;
-        if (socket.error() != QAbstractSocket::SocketTimeoutError)
+        if (socket.error() != QAbstractSocket::SocketTimeoutError && pending() > 0)
             return Result::Closed;
         idle();
     }

@@ -31,6 +31,13 @@ public:
 
     static constexpr int SliceMs = 50;
 
+    // A TLS peer that ends its side (close_notify) may keep the connection itself open and wait
+    // for ours: watched sockets count that as closed.
+    static void watchPeerClose(QAbstractSocket& socket);
+    static bool peerClosed(const QAbstractSocket& socket);
+    // Takes in and drops whatever has arrived, without waiting.
+    static void drain(QAbstractSocket& socket);
+
 private:
     int sliceFor(const QDeadlineTimer& deadline) const;
     void idle() const;

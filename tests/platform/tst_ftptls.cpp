@@ -1,0 +1,180 @@
+#include "common/FtpTestServer.h"
+#include "common/TestCertificates.h"
+#include "platform/QtFtpClient.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+FtpHandle login(QtFtpClient& ftp, const QString& host, const QString& user = FtpTestServer::user(),
+                const QString& password = FtpTestServer::password())
+{
+    return ftp.connect(ftp.open(QStringLiteral("Transfert")), host, 21, user, password, true);
+}
+
+FtpTlsSettings trusting(const QString& caFile)
+{
+    FtpTlsSettings tls;
+    tls.mode = FtpTlsSettings::Mode::Explicit;
+    tls.caFile = caFile;
+    return tls;
+}
+
+} // namespace
+
+class TestFtpTls : public QObject {
+    Q_OBJECT
+
+    TestCertificates m_certificates;
+
+    QStringList tlsServer(const QString& certificate) const
+    {
+        return {QStringLiteral("--tls-cert"), m_certificates.certificate(certificate), QStringLiteral("--tls-key"),
+                m_certificates.key(certificate)};
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY2(m_certificates.create(), qPrintable(m_certificates.error()));
+        QVERIFY(m_certificates.issue(QStringLiteral("elsewhere"), QStringLiteral("ca"),
+                                     QStringLiteral("DNS:files.elsewhere.example")));
+        QVERIFY(m_certificates.issue(QStringLiteral("foreign"), QStringLiteral("other-ca"),
+                                     QStringLiteral("IP:127.0.0.1,DNS:localhost")));
+    }
+
+    void encryptedSessionEndToEnd()
+    {
+        FtpTestServer server(tlsServer(QStringLiteral("server")) +
+                             QStringList{QStringLiteral("--cut"), QStringLiteral("cut.bin:100")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("f.bin"), QByteArray(300000, 'f')));
+        QVERIFY(server.put(QStringLiteral("cut.bin"), QByteArray(5000, 'c')));
+        QTemporaryDir local;
+
+        // The server takes no clear login.
+        QtFtpClient clear(5000);
+        QCOMPARE(login(clear, server.host()), FtpHandle(0));
+        QVERIFY2(clear.lastResponse().startsWith(QLatin1Char('5')), qPrintable(clear.lastResponse()));
+
+        QtFtpClient ftp(5000);
+        ftp.setTls(trusting(m_certificates.certificate(QStringLiteral("ca"))));
+        const FtpHandle c = login(ftp, server.host());
+        QVERIFY2(c, qPrintable(ftp.lastResponse()));
+        QVERIFY(!ftp.lastResponse().contains(QStringLiteral("vérifié")));
+
+        FtpFindData entry;
+        const FtpHandle find = ftp.findFirstFile(c, QStringLiteral("*.*"), entry);
+        QVERIFY2(find, qPrintable(ftp.lastResponse()));
+        ftp.closeHandle(find);
+        const QString target = local.filePath(QStringLiteral("f.bin"));
+        QVERIFY2(ftp.getFile(c, QStringLiteral("f.bin"), target, false, FtpTransferBinary),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(target), QByteArray(300000, 'f'));
+        QVERIFY2(ftp.putFile(c, target, QStringLiteral("up.bin"), FtpTransferBinary), qPrintable(ftp.lastResponse()));
+        QCOMPARE(server.read(QStringLiteral("up.bin")).size(), 300000);
+
+        // A cut transfer keeps the old file, as in clear.
+        const QString cut = local.filePath(QStringLiteral("cut.bin"));
+        QFile old(cut);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        QVERIFY(!ftp.getFile(c, QStringLiteral("cut.bin"), cut, false, FtpTransferBinary));
+        QCOMPARE(readFile(cut), QByteArray("old"));
+        QString dir;
+        QVERIFY2(ftp.currentDirectory(c, dir), qPrintable(ftp.lastResponse()));
+    }
+
+    void refusalsEndTheLogin_data()
+    {
+        QTest::addColumn<QString>("certificate"); // empty: the server offers no TLS at all
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("other authority") << QStringLiteral("foreign") << QStringLiteral("127.0.0.1")
+                                         << QStringLiteral("pas signé par une autorité reconnue");
+        QTest::newRow("wrong name") << QStringLiteral("elsewhere") << QStringLiteral("127.0.0.1")
+                                    << QStringLiteral("ne porte pas le nom « 127.0.0.1 »");
+        QTest::newRow("no AUTH TLS") << QString() << QStringLiteral("127.0.0.1")
+                                     << QStringLiteral("n'accepte pas le chiffrement TLS");
+    }
+
+    void refusalsEndTheLogin()
+    {
+        QFETCH(QString, certificate);
+        QFETCH(QString, host);
+        QFETCH(QString, reason);
+        FtpTestServer server(certificate.isEmpty() ? QStringList() : tlsServer(certificate));
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QtFtpClient ftp(5000);
+        ftp.setTls(trusting(m_certificates.certificate(QStringLiteral("ca"))));
+        QCOMPARE(login(ftp, QStringLiteral("%1:%2").arg(host).arg(server.port())), FtpHandle(0));
+        QVERIFY2(ftp.lastResponse().contains(reason), qPrintable(ftp.lastResponse()));
+        QVERIFY(ftp.lastResponse().contains(QStringLiteral("abandonnée")) ||
+                ftp.lastResponse().contains(QStringLiteral("Rien n'a été envoyé en clair")));
+    }
+
+    void unverifiedBenchSaysSoAndStallsEnd()
+    {
+        FtpTestServer server(tlsServer(QStringLiteral("foreign")) +
+                             QStringList{QStringLiteral("--stall"), QStringLiteral("RETR")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("a.txt"), "a"));
+        QTemporaryDir local;
+        QtFtpClient ftp(1500);
+        FtpTlsSettings tls = trusting(QString());
+        tls.verify = false;
+        ftp.setTls(tls);
+        const FtpHandle c = login(ftp, server.host());
+        QVERIFY2(c, qPrintable(ftp.lastResponse()));
+        QVERIFY2(ftp.lastResponse().startsWith(QLatin1String("230")), qPrintable(ftp.lastResponse()));
+        QVERIFY(ftp.lastResponse().contains(QStringLiteral("n'est pas vérifié")));
+        QElapsedTimer t;
+        t.start();
+        QVERIFY(!ftp.getFile(c, QStringLiteral("a.txt"), local.filePath(QStringLiteral("a.txt")), false, 0));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorTimeout));
+        QVERIFY(t.elapsed() < 6000);
+        QVERIFY(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // A vsftpd server started by the test services (TLS required, session reuse required on data
+    // connections): VORN_TEST_VSFTPD holds "host:port user password ca-file".
+    void vsftpdAcceptsTheDataConnections()
+    {
+        const QStringList vsftpd =
+            QString::fromLocal8Bit(qgetenv("VORN_TEST_VSFTPD")).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (vsftpd.size() != 4)
+            QSKIP("no vsftpd test server (scripts/start-test-services starts one when run as root)");
+        QTemporaryDir local;
+        QtFtpClient ftp(5000);
+        ftp.setTls(trusting(vsftpd[3]));
+        const FtpHandle c = login(ftp, vsftpd[0], vsftpd[1], vsftpd[2]);
+        QVERIFY2(c, qPrintable(ftp.lastResponse()));
+        const QString up = local.filePath(QStringLiteral("up.bin"));
+        QFile f(up);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(100000, 'v'));
+        f.close();
+        QVERIFY2(ftp.putFile(c, up, QStringLiteral("tls-test.bin"), FtpTransferBinary), qPrintable(ftp.lastResponse()));
+        FtpFindData entry;
+        QVERIFY2(ftp.findFirstFile(c, QStringLiteral("tls-test.bin"), entry), qPrintable(ftp.lastResponse()));
+        const QString back = local.filePath(QStringLiteral("back.bin"));
+        QVERIFY2(ftp.getFile(c, QStringLiteral("tls-test.bin"), back, false, FtpTransferBinary),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(back), QByteArray(100000, 'v'));
+        QVERIFY(ftp.deleteFile(c, QStringLiteral("tls-test.bin")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFtpTls)
+#include "tst_ftptls.moc"
