@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
 
@@ -26,7 +27,7 @@ class TestFPLASH : public QObject {
 
 private slots:
     void controlsAndTimerSequence();
-    void enterMovesFocusWithoutLogin();
+    void enterAloneLogsIn();
     void COK_data();
     void COK();
     void serviceCodeNeedsNoDatabase();
@@ -63,6 +64,7 @@ void TestFPLASH::controlsAndTimerSequence()
     QVERIFY(!Timer2->isActive() && !Timer3->isActive());
     w.show();
     QVERIFY(LTITRE->isHidden() && Image1->isHidden() && Label1->isHidden());
+    const QPoint form = child<QLineEdit>(w, "TLOGIN")->mapTo(&w, QPoint());
 
     QTRY_VERIFY_WITH_TIMEOUT(!LTITRE->isHidden(), 2000);
     QVERIFY(!Image1->isHidden());
@@ -72,13 +74,15 @@ void TestFPLASH::controlsAndTimerSequence()
     QCOMPARE(Timer2->interval(), 1000);
 
     QTRY_VERIFY_WITH_TIMEOUT(!Label1->isHidden(), 3000);
+    QApplication::processEvents();
+    QCOMPARE(child<QLineEdit>(w, "TLOGIN")->mapTo(&w, QPoint()), form); // the titles took no room from it
     QVERIFY(!Timer2->isActive());
     QVERIFY(Timer3->isActive());
     QCOMPARE(Timer3->interval(), 2000);
     QVERIFY(dialogs.shown().isEmpty());
 }
 
-void TestFPLASH::enterMovesFocusWithoutLogin()
+void TestFPLASH::enterAloneLogsIn()
 {
     OperatorContext context;
     ScriptedDialogs dialogs;
@@ -103,6 +107,12 @@ void TestFPLASH::enterMovesFocusWithoutLogin()
     QVERIFY(w.isVisible());
     QCOMPARE(TLOGIN->text(), QStringLiteral("Q7MAZ"));
     QCOMPARE(TPW->text(), QStringLiteral("x"));
+    QStyleOptionButton look;
+    look.initFrom(COK);
+    QVERIFY(look.state & QStyle::State_KeyboardFocusChange); // its focus ring shows
+    QTest::keyClick(COK, Qt::Key_Return);
+    QCOMPARE(spy.count(), 1);
+    QVERIFY(w.isHidden());
 }
 
 void TestFPLASH::COK_data()

@@ -417,6 +417,24 @@ private slots:
         QCOMPARE(form->result(), int(QDialog::Accepted));
     }
 
+    void enterActivatesTheChosenProfile()
+    {
+        QStringList activated;
+        auto form = openList([&](const QString& server, const QString&, const QString&) { activated << server; });
+        int editors = 0;
+        form->setEditorRunner([&](Form3&) { ++editors; });
+        QApplication::setActiveWindow(form.get());
+        form->List1->setFocus();
+        QTest::keyClick(form->List1, Qt::Key_Return); // nothing chosen: the default button, "&Nouveau"
+        QCOMPARE(editors, 1);
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QTest::keyClick(form->List1, Qt::Key_Enter);
+        QCOMPARE(activated, QStringList{QStringLiteral("ftp.example.org")});
+        QCOMPARE(editors, 1);
+        QCOMPARE(form->result(), int(QDialog::Accepted));
+    }
+
     void openProfileListEntryPoint()
     {
         QStringList names;
