@@ -279,6 +279,10 @@ void Form1::buildControls()
         l->addWidget(ListDI);
         l->addWidget(FileDI);
     }
+    // The intake's working lists are never a stop for the keyboard.
+    FileOKDI->setFocusPolicy(Qt::NoFocus);
+    ListDI->setFocusPolicy(Qt::NoFocus);
+    FileDI->setFocusPolicy(Qt::NoFocus);
 
     TXTUFT8 = named(new QLineEdit(QStringLiteral("Text5"), central), "TXTUFT8");
     TXTUFT8->setVisible(false);

@@ -1,16 +1,14 @@
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
+#include "login/OperatorContext.h"
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"
 #include "ftpmanager/SelectionConfirmation.h"
 #include "launcher/Form1.h"
-#include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
 
-#include <QLabel>
-#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -124,20 +122,6 @@ private slots:
         QCOMPARE(SelectionConfirmation::nameList(two, {1}), QStringLiteral("\na.txt"));
         QCOMPARE(SelectionConfirmation::nameList(two, {1, 0}), QStringLiteral("\n../\na.txt"));
         QCOMPARE(SelectionConfirmation::nameList(two, {}), QString());
-    }
-
-    void statusLinesTellTheConnection()
-    {
-        Manager m;
-        QVERIFY2(m.start(), qPrintable(m.server.error()));
-        Form1& f = m.connect();
-        QCOMPARE(f.LDI->text() + u'|' + f.LINFOWAIT1->text(), "Connecté à " + m.server.host() + "|Prêt.");
-        f.disconnectServer();
-        QCOMPARE(f.LDI->text(), QStringLiteral("Non connecté"));
-        f.Text3->setText(QStringLiteral("wrong"));
-        f.Xconnect();
-        QCOMPARE(f.LDI->text(), "Connexion impossible à " + m.server.host());
-        QCOMPARE(f.LINFOWAIT1->text(), QStringLiteral("Cliquez sur « Connexion » pour vous connecter."));
     }
 
     void navigation()
