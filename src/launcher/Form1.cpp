@@ -166,11 +166,11 @@ void Form1::buildControls()
     Command3->setVisible(false);
     Frame7 = named(new QGroupBox(QStringLiteral("Transfert Type"), Frame3), "Frame7");
     const QStringList types{QStringLiteral("Non Défini (Bin)"), QStringLiteral("ASCII"), QStringLiteral("BINARY")};
-    auto* typeLayout = new QVBoxLayout(Frame7);
+    auto* typeLayout = new QGridLayout(Frame7); // two columns: the manager fits a 1024 x 600 screen
     for (int i = 0; i < 3; ++i) {
         Option1[static_cast<size_t>(i)] = named(new QRadioButton(types[i], Frame7), "Option1");
         Option1[static_cast<size_t>(i)]->setProperty("index", i);
-        typeLayout->addWidget(Option1[static_cast<size_t>(i)]);
+        typeLayout->addWidget(Option1[static_cast<size_t>(i)], i / 2, i % 2);
         connect(Option1[static_cast<size_t>(i)], &QRadioButton::clicked, this, &Form1::transferTypeChanged);
     }
     Option1[0]->setChecked(true);
