@@ -44,6 +44,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <iterator>
 
 using WindowControls::named;
 

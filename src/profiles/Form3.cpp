@@ -21,6 +21,8 @@
 #include <QValidator>
 #include <QWindow>
 
+#include <iterator>
+
 using WindowControls::named;
 
 namespace {
