@@ -2,14 +2,15 @@
 
 #include "VornVersion.h"
 #include "database/DatabaseConnection.h"
-#include "login/OperatorContext.h"
 #include "ftpsession/AppConfig.h"
 #include "launcher/Form1.h"
+#include "login/OperatorContext.h"
 #include "platform/PlatformFactory.h"
 #include "platform/ProcessControl.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtFtpClient.h"
 #include "platform/UnattendedDialogs.h"
+#include "platform/WindowControls.h"
 #include "station/StationDemoData.h"
 #include "station/StationLauncher.h"
 
@@ -58,6 +59,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VORN_UPDATE_VERSION"));
     QApplication::setApplicationVersion(QStringLiteral(VORN_VERSION_TEXT));
+    QApplication::setWindowIcon(WindowControls::programIcon());
 
     const QString appDir = QDir(cmd.appDir.isEmpty() ? QApplication::applicationDirPath() : cmd.appDir).absolutePath();
     const QString configFile =

@@ -1,4 +1,5 @@
 #include "DirListBox.h"
+#include "platform/ElidedNameDelegate.h"
 
 #include <QApplication>
 #include <QDir>
@@ -13,6 +14,7 @@ DirListBox::DirListBox(QWidget* parent)
     : QListWidget(parent)
 {
     connect(this, &QListWidget::itemActivated, this, &DirListBox::openItem);
+    new ElidedNameDelegate(this, Qt::ElideRight);
 }
 
 bool DirListBox::setPath(const QString& path)

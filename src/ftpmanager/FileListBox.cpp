@@ -1,4 +1,5 @@
 #include "FileListBox.h"
+#include "platform/ElidedNameDelegate.h"
 
 #include <QDir>
 
@@ -6,6 +7,7 @@ FileListBox::FileListBox(QWidget* parent)
     : QListWidget(parent)
 {
     setSelectionMode(QAbstractItemView::ExtendedSelection);
+    new ElidedNameDelegate(this, Qt::ElideMiddle);
 }
 
 void FileListBox::setPath(const QString& path)

@@ -2,7 +2,8 @@
 
 #include <QListWidget>
 
-// The files of one local folder (no sub-folders), every name shown unless a pattern is set.
+// The files of one local folder (no sub-folders), every name shown unless a pattern is set. A long
+// name is cut in its middle, keeping its extension in sight.
 class FileListBox final : public QListWidget {
     Q_OBJECT
 public:

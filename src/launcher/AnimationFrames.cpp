@@ -1,4 +1,5 @@
 #include "AnimationFrames.h"
+#include "platform/WindowControls.h"
 
 #include <QLinearGradient>
 #include <QPainter>
@@ -6,10 +7,24 @@
 
 #include <cmath>
 
+namespace {
+
+// A pixmap of `width` by `height` device-independent pixels, drawn at the screens' pixel ratio so
+// that a 200 % screen shows it sharp rather than scaled up.
+QPixmap canvas(int width, int height)
+{
+    const qreal ratio = WindowControls::drawingRatio();
+    QPixmap pm(QSize(width, height) * ratio);
+    pm.setDevicePixelRatio(ratio);
+    pm.fill(Qt::transparent);
+    return pm;
+}
+
+} // namespace
+
 QPixmap AnimationFrames::frame(int index, int size)
 {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
+    QPixmap pm = canvas(size, size);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const QPointF c(size / 2.0, size / 2.0);
@@ -27,12 +42,12 @@ QPixmap AnimationFrames::frame(int index, int size)
 
 QPixmap AnimationFrames::banner(int width, int height)
 {
-    QPixmap pm(width, height);
+    QPixmap pm = canvas(width, height);
     QPainter p(&pm);
     QLinearGradient g(0, 0, width, height);
     g.setColorAt(0, QColor(18, 52, 86));
     g.setColorAt(1, QColor(40, 110, 160));
-    p.fillRect(pm.rect(), g);
+    p.fillRect(QRectF(0, 0, width, height), g);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(255, 255, 255, 170), 3));
     // A down arrow into a tray: an update being fetched.

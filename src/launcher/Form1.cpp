@@ -3,18 +3,19 @@
 
 #include "AnimationFrames.h"
 #include "Form1IntakeView.h"
-#include "ftpsession/LocalTarget.h"
 #include "VersionDownload.h"
-#include "login/OperatorContext.h"
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"
 #include "ftpmanager/RemoteCommands.h"
 #include "ftpmanager/SelectionConfirmation.h"
+#include "ftpsession/LocalTarget.h"
 #include "intake/IntakeDownload.h"
 #include "intake/RequestLoader.h"
 #include "intake/ValidationSync.h"
+#include "login/OperatorContext.h"
 #include "platform/Dialogs.h"
+#include "platform/ElidedNameDelegate.h"
 #include "platform/ProcessControl.h"
 #include "platform/SystemClock.h"
 #include "profiles/ProfileDialogs.h"
@@ -31,6 +32,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
@@ -42,6 +44,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <iterator>
 
 using WindowControls::named;
 
@@ -88,6 +91,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
         m_context.clock = m_systemClock.get();
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VORN - UPDATE DES VERSIONS"));
+    setWindowIcon(WindowControls::programIcon());
     buildControls();
     if (m_context.managerMode)
         arrangeManagerLayout();
@@ -169,11 +173,11 @@ void Form1::buildControls()
     Command3->setVisible(false);
     Frame7 = named(new QGroupBox(QStringLiteral("Transfert Type"), Frame3), "Frame7");
     const QStringList types{QStringLiteral("Non Défini (Bin)"), QStringLiteral("ASCII"), QStringLiteral("BINARY")};
-    auto* typeLayout = new QVBoxLayout(Frame7);
+    auto* typeLayout = new QGridLayout(Frame7); // two columns: the manager fits a 1024 x 600 screen
     for (int i = 0; i < 3; ++i) {
         Option1[static_cast<size_t>(i)] = named(new QRadioButton(types[i], Frame7), "Option1");
         Option1[static_cast<size_t>(i)]->setProperty("index", i);
-        typeLayout->addWidget(Option1[static_cast<size_t>(i)]);
+        typeLayout->addWidget(Option1[static_cast<size_t>(i)], i / 2, i % 2);
         connect(Option1[static_cast<size_t>(i)], &QRadioButton::clicked, this, &Form1::transferTypeChanged);
     }
     Option1[0]->setChecked(true);
@@ -184,6 +188,7 @@ void Form1::buildControls()
     Frame5 = named(new QGroupBox(QStringLiteral("Mot de passe"), Frame3), "Frame5");
     Text3 = named(new QLineEdit(m_context.config.password, Frame5), "Text3");
     Text3->setEchoMode(QLineEdit::Password);
+    Text3->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }")); // "*"
     for (auto [frame, box] : {std::pair<QGroupBox*, QLineEdit*>{Frame6, Text4}, {Frame4, Text2}, {Frame5, Text3}}) {
         auto* l = new QVBoxLayout(frame);
         l->setContentsMargins(6, 2, 6, 4);
@@ -205,18 +210,20 @@ void Form1::buildControls()
     Image1 = named(new QLabel(Frame3), "Image1");
     Image1->setPixmap(AnimationFrames::banner(32, 32));
     {
+        // The animation heads the frame; "Connexion" follows the three boxes it uses, so that the
+        // keyboard meets them in the order they are filled in.
         auto* grid = new QGridLayout(Frame3);
-        grid->addWidget(Command1, 0, 0);
-        grid->addWidget(Command3, 0, 0);
         for (QLabel* p : Picture1)
-            grid->addWidget(p, 0, 1, Qt::AlignCenter);
-        grid->addWidget(Image1, 0, 2, Qt::AlignRight);
-        grid->addWidget(Frame6, 1, 0, 1, 3);
-        grid->addWidget(Frame4, 2, 0, 1, 3);
-        grid->addWidget(Frame5, 3, 0, 1, 3);
-        grid->addWidget(Frame7, 4, 0, 1, 3);
-        grid->addWidget(CommandProfils, 5, 0, 1, 3);
-        grid->setRowStretch(6, 1);
+            grid->addWidget(p, 0, 0, Qt::AlignLeft);
+        grid->addWidget(Image1, 0, 1, Qt::AlignRight);
+        grid->addWidget(Frame6, 1, 0, 1, 2);
+        grid->addWidget(Frame4, 2, 0, 1, 2);
+        grid->addWidget(Frame5, 3, 0, 1, 2);
+        grid->addWidget(Command1, 4, 0, 1, 2);
+        grid->addWidget(Command3, 4, 0, 1, 2);
+        grid->addWidget(Frame7, 5, 0, 1, 2);
+        grid->addWidget(CommandProfils, 6, 0, 1, 2);
+        grid->setRowStretch(7, 1);
     }
     connect(Command1, &QPushButton::clicked, this, &Form1::Xconnect);
     connect(Command3, &QPushButton::clicked, this, &Form1::disconnectServer);
@@ -226,6 +233,7 @@ void Form1::buildControls()
     List1 = named(new QListWidget(Frame2), "List1");
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setToolTip(MultiSelectTip);
+    new ElidedNameDelegate(List1, Qt::ElideMiddle);
     Command4 = iconButton(Frame2, "Command4", QStyle::SP_ArrowDown, QStringLiteral("DownLoad"));
     Command2 = iconButton(Frame2, "Command2", QStyle::SP_TrashIcon,
                           QStringLiteral("Suppression d'un fichier ou d'un repertoire"));
@@ -278,13 +286,29 @@ void Form1::buildControls()
         l->addWidget(ListDI);
         l->addWidget(FileDI);
     }
+    // The intake's working lists are never a stop for the keyboard.
+    FileOKDI->setFocusPolicy(Qt::NoFocus);
+    ListDI->setFocusPolicy(Qt::NoFocus);
+    FileDI->setFocusPolicy(Qt::NoFocus);
 
     TXTUFT8 = named(new QLineEdit(QStringLiteral("Text5"), central), "TXTUFT8");
     TXTUFT8->setVisible(false);
     Line1 = line(central, "Line1");
     Line2 = line(central, "Line2");
 
+    arrangeTabOrder();
     setConnectedState(false);
+}
+
+void Form1::arrangeTabOrder()
+{
+    // As the panes read: the connection frame top to bottom, the remote pane, the local pane, and
+    // the response log last (it is only read).
+    QWidget* chain[] = {Text4,      Text2,          Text3, Command1, Command3, Option1[0], Option1[1],
+                        Option1[2], CommandProfils, List1, Command4, Command2, Command6,   Command7,
+                        Drive1,     Dir1,           File1, Command5, Text1};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void Form1::arrangeDesignLayout()
@@ -307,28 +331,37 @@ void Form1::arrangeDesignLayout()
 
 void Form1::arrangeManagerLayout()
 {
+    // The connection frame down the left; the two panes over the response log on the right. The
+    // window's minimum is what its layout needs; its first size fits a 1280 x 720 screen.
     auto* layout = new QVBoxLayout(centralWidget());
     layout->setContentsMargins(6, 6, 6, 6);
-    FRTRAIT->setMinimumHeight(120);
     FRTRAIT->setMaximumHeight(px(2475));
-    Image2->setPixmap(AnimationFrames::banner(96, 96));
+    Image2->setPixmap(AnimationFrames::banner(80, 80));
     layout->addWidget(FRTRAIT);
     layout->addWidget(Line1);
-    auto* panes = new QHBoxLayout;
+    auto* below = new QHBoxLayout;
     Frame3->setMinimumWidth(240);
     Frame3->setMaximumWidth(300);
-    panes->addWidget(Frame3);
+    below->addWidget(Frame3);
+    auto* right = new QVBoxLayout;
+    auto* panes = new QHBoxLayout;
     panes->addWidget(Frame2, 2);
     panes->addWidget(Frame1, 3);
-    layout->addLayout(panes, 3);
-    layout->addWidget(Line2);
-    Text1->setMinimumHeight(120);
-    layout->addWidget(Text1, 1);
+    right->addLayout(panes, 3);
+    right->addWidget(Line2);
+    Text1->setMinimumHeight(80);
+    right->addWidget(Text1, 1);
+    below->addLayout(right, 1);
+    layout->addLayout(below, 1);
     layout->addWidget(Frame8);
     Frame8->setVisible(false);
     Line1->setVisible(false);
     Line2->setVisible(false);
-    resize(1040, 760);
+
+    QSize size(1120, 640);
+    if (const QScreen* shown = screen())
+        size = size.boundedTo(shown->availableGeometry().size() - QSize(16, 48)); // room for a title bar
+    resize(size.expandedTo(minimumSizeHint()));
 }
 
 void Form1::Form_Load()
@@ -352,6 +385,31 @@ void Form1::setConnectedState(bool connected)
     Command5->setEnabled(connected);
     Command1->setVisible(!connected);
     Command3->setVisible(connected);
+    showManagerStatus(connected ? ManagerStatus::Connected : ManagerStatus::Disconnected);
+}
+
+void Form1::showManagerStatus(ManagerStatus status)
+{
+    // The update run always waits for something; the file manager mostly waits for the operator.
+    if (!m_context.managerMode)
+        return;
+    const bool attemptFailed = status == ManagerStatus::Disconnected && m_managerStatus == ManagerStatus::Connecting;
+    m_managerStatus = status;
+    switch (status) {
+    case ManagerStatus::Connecting:
+        LDI->setText(QStringLiteral("Waiting connect FTP..."));
+        LINFOWAIT1->setText(QStringLiteral("Please wait..."));
+        break;
+    case ManagerStatus::Connected:
+        LDI->setText(QStringLiteral("Connecté à %1").arg(Text4->text()));
+        LINFOWAIT1->setText(QStringLiteral("Prêt."));
+        break;
+    case ManagerStatus::Disconnected:
+        LDI->setText(attemptFailed ? QStringLiteral("Connexion impossible à %1").arg(Text4->text())
+                                   : QStringLiteral("Non connecté"));
+        LINFOWAIT1->setText(QStringLiteral("Cliquez sur « Connexion » pour vous connecter."));
+        break;
+    }
 }
 
 void Form1::showOnlyPicture(int index)
@@ -382,6 +440,7 @@ bool Form1::beginLogin()
     m_busy = true;
     AnimationStep = 0;
     Timer1->start();
+    showManagerStatus(ManagerStatus::Connecting);
     return m_ftp.login(Text4->text(), Text2->text(), Text3->text());
 }
 

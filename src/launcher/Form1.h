@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ftpsession/AppConfig.h"
 #include "DownloadView.h"
+#include "ftpsession/AppConfig.h"
 #include "ftpsession/FtpConnection.h"
 #include "intake/IntakeCounter.h"
 
@@ -170,8 +170,11 @@ private:
     void buildControls();
     void arrangeDesignLayout();
     void arrangeManagerLayout();
+    void arrangeTabOrder();
     void Form_Load();
     void setConnectedState(bool connected);
+    enum class ManagerStatus { Disconnected, Connecting, Connected };
+    void showManagerStatus(ManagerStatus status); // the wait frame's lines in the file manager
     void showOnlyPicture(int index);
     void syncLog(const QString& text);
     void endProgram(int exitCode);
@@ -205,5 +208,6 @@ private:
     QElapsedTimer m_lastEvents;
     bool m_busy = false;
     bool m_connectQueued = false;
+    ManagerStatus m_managerStatus = ManagerStatus::Disconnected;
     bool m_ended = false;
 };

@@ -33,6 +33,16 @@ void letEventsRun()
     QCoreApplication::processEvents();
 }
 
+// Shown later by the timers: its place is kept from the start, so the form below does not move
+// under the operator's pointer when it appears.
+void keepPlaceWhileHidden(QWidget* w)
+{
+    QSizePolicy policy = w->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    w->setSizePolicy(policy);
+    w->setVisible(false);
+}
+
 } // namespace
 
 FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir, const QVersionNumber& version,
@@ -45,6 +55,7 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
 {
     setObjectName(QStringLiteral("FPLASH"));
     setWindowTitle(QStringLiteral("NOVAL"));
+    setWindowIcon(WindowControls::programIcon());
 
     LTITRE = new QLabel(QStringLiteral("KESTRAVO"), this);
     LTITRE->setObjectName(QStringLiteral("LTITRE"));
@@ -52,18 +63,18 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
     titleFont.setPointSize(titleFont.pointSize() * 2);
     titleFont.setBold(true);
     LTITRE->setFont(titleFont);
-    LTITRE->setVisible(false);
+    keepPlaceWhileHidden(LTITRE);
 
     Image1 = picture(this, QStringLiteral("Image1"),
                      badge(QSize(96, 96), QColor(0x1f, 0x4e, 0x8c), QColor(0x4f, 0x9d, 0xd9)));
-    Image1->setVisible(false);
+    keepPlaceWhileHidden(Image1);
 
     Label1 = new QLabel(QStringLiteral("Gestion de flux"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont subtitleFont = Label1->font();
     subtitleFont.setPointSize(subtitleFont.pointSize() + 4);
     Label1->setFont(subtitleFont);
-    Label1->setVisible(false);
+    keepPlaceWhileHidden(Label1);
 
     LINFO = new QLabel(this);
     LINFO->setObjectName(QStringLiteral("LINFO"));
@@ -86,6 +97,13 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
     COK->setObjectName(QStringLiteral("COK"));
     CNON = new QPushButton(QStringLiteral("Abandonner"), this);
     CNON->setObjectName(QStringLiteral("CNON"));
+    // As in a dialog: the focused button answers Enter, and "Login" is the one shown as default.
+    COK->setAutoDefault(true);
+    CNON->setAutoDefault(true);
+    COK->setDefault(true);
+    setTabOrder(TLOGIN, TPW);
+    setTabOrder(TPW, COK);
+    setTabOrder(COK, CNON);
 
     Image2 = picture(this, QStringLiteral("Image2"),
                      badge(QSize(24, 24), QColor(0x4f, 0x9d, 0xd9), QColor(0xa8, 0xd4, 0xf2)));
@@ -143,7 +161,7 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
     connect(Timer2, &QTimer::timeout, this, &FPLASH::Timer2_Timer);
     connect(Timer3, &QTimer::timeout, this, &FPLASH::Timer3_Timer);
 
-    // Enter moves along the boxes; only a click or the space bar on COK checks the login.
+    // Enter moves along the boxes to COK without pressing it; a further Enter presses it.
     connect(TLOGIN, &QLineEdit::returnPressed, this, &FPLASH::TLOGIN_Enter);
     connect(TPW, &QLineEdit::returnPressed, this, &FPLASH::TPW_Enter);
     connect(COK, &QPushButton::clicked, this, &FPLASH::COK_Click);
@@ -180,7 +198,9 @@ void FPLASH::TLOGIN_Enter()
 
 void FPLASH::TPW_Enter()
 {
-    COK->setFocus();
+    // Moved there by a key: the button shows its focus ring, as after Tab.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    COK->setFocus(Qt::TabFocusReason);
 }
 
 void FPLASH::grantServiceCode()

@@ -5,9 +5,11 @@
 #include "ProfileFile.h"
 #include "ProfileLine.h"
 #include "platform/Dialogs.h"
+#include "platform/ElidedNameDelegate.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -27,12 +29,14 @@ Form2::Form2(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("Profil FTP"));
+    setWindowIcon(WindowControls::programIcon());
     setModal(true);
 
     Frame1 = named(new QGroupBox(QStringLiteral("Liste des profils"), this), "Frame1");
     List1 = named(new QListWidget(Frame1), "List1");
     List1->setToolTip(QStringLiteral("Double Click pour activer un profil"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    new ElidedNameDelegate(List1);
     (new QVBoxLayout(Frame1))->addWidget(List1);
 
     Frame2 = named(new QGroupBox(this), "Frame2");
@@ -48,6 +52,9 @@ Form2::Form2(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate
     buttons->addWidget(Command2);
     buttons->addStretch();
     buttons->addWidget(Picture1);
+    setTabOrder(List1, Command1);
+    setTabOrder(Command1, Command3);
+    setTabOrder(Command3, Command2);
 
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(Frame1, 1);
@@ -131,6 +138,18 @@ void Form2::List1_DblClick(QListWidgetItem* item)
     if (m_activate)
         m_activate(fields.server, fields.login, fields.password);
     accept();
+}
+
+void Form2::keyPressEvent(QKeyEvent* event)
+{
+    // Enter on a chosen profile activates it as a double click does; without one it still presses
+    // the default button.
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && List1->hasFocus() && selectedEntry()) {
+        List1_DblClick(selectedEntry());
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void Form2::addEntry(QListWidget& list, const QString& text, const QString& line)

@@ -11,6 +11,7 @@ class Dialogs;
 class Form3;
 class ProfileFile;
 class QGroupBox;
+class QKeyEvent;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
@@ -47,6 +48,9 @@ public:
     QPushButton* Command3 = nullptr;
     QPushButton* Command2 = nullptr;
     QLabel* Picture1 = nullptr;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void fillList();

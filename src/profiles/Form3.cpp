@@ -21,6 +21,8 @@
 #include <QValidator>
 #include <QWindow>
 
+#include <iterator>
+
 using WindowControls::named;
 
 namespace {
@@ -65,10 +67,10 @@ Form3::Form3(ProfileFile& profiles, Dialogs& dialogs, QListWidget& profileList, 
     , m_list(profileList)
 {
     setObjectName(QStringLiteral("Form3"));
+    setWindowIcon(WindowControls::programIcon());
     setModal(true);
     auto* ansi = new AnsiTextValidator(this);
 
-    // Created in tab order: server, login, password, confirmation, name, buttons.
     Frame2 = named(new QGroupBox(QStringLiteral("Adresse du Serveur"), this), "Frame2");
     Text1 = textBox(Frame2, "Text1", ansi);
     (new QVBoxLayout(Frame2))->addWidget(Text1);
@@ -98,6 +100,9 @@ Form3::Form3(ProfileFile& profiles, Dialogs& dialogs, QListWidget& profileList, 
     Command1 = named(new QPushButton(newModeCaption(), this), "Command1");
     Command1->setDefault(true);
     Command2 = named(new QPushButton(QStringLiteral("&Annuler"), this), "Command2");
+    QWidget* chain[] = {Text1, Text2, Text3, Text4, Text5, Command1, Command2};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
     connect(Command1, &QPushButton::clicked, this, &Form3::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
 

@@ -1,9 +1,10 @@
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
-#include "login/OperatorContext.h"
+#include "common/TabStops.h"
 #include "ftpmanager/FileListBox.h"
 #include "launcher/Form1.h"
+#include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
 #include "profiles/Form2.h"
 
@@ -177,7 +178,11 @@ private slots:
         QVERIFY(f.Command3->isHidden());
         QVERIFY(!f.Timer1->isActive());
         QCOMPARE(f.Timer1->interval(), 400);
-        QCOMPARE(f.Text3->echoMode(), QLineEdit::Password);
+        QCOMPARE(f.Text3->displayText(), QString(f.Text3->text().size(), u'*'));
+        QCOMPARE(tabStops(&f), (QStringList{"Text4", "Text2", "Text3", "Command1", "Option1", "Option1", "Option1",
+                                            "List1", "Command4", "Command2", "Command6", "Command7", "Drive1", "Dir1",
+                                            "File1", "Command5", "Text1"}));
+        QCOMPARE(f.Image2->pixmap().devicePixelRatio(), qApp->devicePixelRatio()); // also run at 200 %
         QCOMPARE(f.List1->toolTip(), QStringLiteral("Vous pouvez selectionner plusieurs fichiers avec CTRL"));
         QCOMPARE(f.Command7->text(), QStringLiteral("Command7"));
         for (const char* name :
@@ -308,6 +313,7 @@ private slots:
         QVERIFY(f.Command1->isHidden());
         QVERIFY(!f.Command3->isHidden());
         QVERIFY(!run.exitCode.has_value()); // the manager does not update
+        QCOMPARE(f.LDI->text() + u'|' + f.LINFOWAIT1->text(), "Connecté à " + run.server.host() + "|Prêt.");
 
         // Reconnecting replaces the connection rather than leaking it.
         f.Xconnect();
@@ -319,6 +325,9 @@ private slots:
         QCOMPARE(f.List1->count(), 0);
         QVERIFY(managerButtonsDisabled(f));
         QVERIFY(!f.Command1->isHidden());
+        f.Text3->setText(QStringLiteral("wrong"));
+        f.Xconnect();
+        QCOMPARE(f.LDI->text(), "Connexion impossible à " + run.server.host());
     }
 
     void emptyVersionFolderListsOnlyParentLine()

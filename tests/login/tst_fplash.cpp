@@ -1,5 +1,6 @@
 #include "LoginFixtures.h"
 #include "common/ScriptedDialogs.h"
+#include "common/TabStops.h"
 #include "common/TestDatabases.h"
 #include "login/FPLASH.h"
 
@@ -26,7 +27,7 @@ class TestFPLASH : public QObject {
 
 private slots:
     void controlsAndTimerSequence();
-    void enterMovesFocusWithoutLogin();
+    void enterAloneLogsIn();
     void COK_data();
     void COK();
     void serviceCodeNeedsNoDatabase();
@@ -48,6 +49,7 @@ void TestFPLASH::controlsAndTimerSequence()
     QCOMPARE(child<QPushButton>(w, "CNON")->text(), QStringLiteral("Abandonner"));
     QCOMPARE(child<QLineEdit>(w, "TPW")->echoMode(), QLineEdit::Password);
     QVERIFY(child<QLineEdit>(w, "TLOGIN"));
+    QCOMPARE(tabStops(&w), (QStringList{"TLOGIN", "TPW", "COK", "CNON"}));
     for (const char* name : {"Image1", "Image2", "Image3", "Image4", "Line1", "LTITRE"})
         QVERIFY2(w.findChild<QWidget*>(QString::fromLatin1(name)), name);
 
@@ -63,6 +65,7 @@ void TestFPLASH::controlsAndTimerSequence()
     QVERIFY(!Timer2->isActive() && !Timer3->isActive());
     w.show();
     QVERIFY(LTITRE->isHidden() && Image1->isHidden() && Label1->isHidden());
+    const QPoint form = child<QLineEdit>(w, "TLOGIN")->pos();
 
     QTRY_VERIFY_WITH_TIMEOUT(!LTITRE->isHidden(), 2000);
     QVERIFY(!Image1->isHidden());
@@ -72,13 +75,14 @@ void TestFPLASH::controlsAndTimerSequence()
     QCOMPARE(Timer2->interval(), 1000);
 
     QTRY_VERIFY_WITH_TIMEOUT(!Label1->isHidden(), 3000);
+    QCOMPARE(child<QLineEdit>(w, "TLOGIN")->pos(), form); // the titles took no room from the form
     QVERIFY(!Timer2->isActive());
     QVERIFY(Timer3->isActive());
     QCOMPARE(Timer3->interval(), 2000);
     QVERIFY(dialogs.shown().isEmpty());
 }
 
-void TestFPLASH::enterMovesFocusWithoutLogin()
+void TestFPLASH::enterAloneLogsIn()
 {
     OperatorContext context;
     ScriptedDialogs dialogs;
@@ -103,6 +107,9 @@ void TestFPLASH::enterMovesFocusWithoutLogin()
     QVERIFY(w.isVisible());
     QCOMPARE(TLOGIN->text(), QStringLiteral("Q7MAZ"));
     QCOMPARE(TPW->text(), QStringLiteral("x"));
+    QVERIFY(w.testAttribute(Qt::WA_KeyboardFocusChange)); // COK's focus ring shows, as after Tab
+    QTest::keyClick(COK, Qt::Key_Return);
+    QCOMPARE(spy.count(), 1);
 }
 
 void TestFPLASH::COK_data()

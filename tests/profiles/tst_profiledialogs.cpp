@@ -1,4 +1,5 @@
 #include "common/ScriptedDialogs.h"
+#include "common/TabStops.h"
 #include "platform/Windows1252.h"
 #include "profiles/Form2.h"
 #include "profiles/Form3.h"
@@ -14,6 +15,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolTip>
 #include <QtTest>
 
 namespace {
@@ -109,6 +111,7 @@ private slots:
         QVERIFY(!form->Picture1->pixmap().isNull());
         for (const char* name : {"Frame1", "List1", "Frame2", "Command1", "Command3", "Command2", "Picture1"})
             QVERIFY2(form->findChild<QWidget*>(QLatin1String(name)), name);
+        QCOMPARE(tabStops(form.get()), (QStringList{"List1", "Command1", "Command3", "Command2"}));
 
         // Filled from the file when it opens, one entry per profile, blank lines skipped.
         QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
@@ -120,6 +123,20 @@ private slots:
         select(*form->List1, QStringLiteral("Siège"));
         QVERIFY(form->Command3->isEnabled());
         QVERIFY(form->Command2->isEnabled());
+
+        // A name too long for the list ends in "…" and shows in full as its tooltip; one that fits
+        // keeps the list's own.
+        const QString name = QStringLiteral("Dépôt dont le nom est bien plus long que la liste ne peut le montrer");
+        Form2::addEntry(*form->List1, name, QString());
+        auto tipAt = [lines = form->List1->viewport(), &form](int row) {
+            const QPoint at = form->List1->visualItemRect(form->List1->item(row)).center();
+            QHelpEvent tip(QEvent::ToolTip, at, lines->mapToGlobal(at));
+            QApplication::sendEvent(lines, &tip);
+            return QToolTip::text();
+        };
+        QVERIFY(form->List1->visualItemRect(form->List1->item(2)).right() <= form->List1->viewport()->width());
+        QCOMPARE(tipAt(2), name);
+        QCOMPARE(tipAt(0), form->List1->toolTip());
     }
 
     void editorDialog()
@@ -144,6 +161,7 @@ private slots:
                                  "Text3", "Text4", "Text5", "Command1", "Command2"})
             QVERIFY2(editor.findChild<QWidget*>(QLatin1String(name)), name);
         QCOMPARE(editor.Text5->parentWidget(), editor.Frame1);
+        QCOMPARE(tabStops(&editor), (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5", "Command1", "Command2"}));
 
         // Passwords show as "*".
         editor.Text3->setText(QStringLiteral("abc"));
@@ -414,6 +432,20 @@ private slots:
         QCOMPARE(activated,
                  QStringList({QStringLiteral("ftp.example.org"), QStringLiteral("vorn"), QStringLiteral("Q7é")}));
         QVERIFY(!form->isVisible());
+        QCOMPARE(form->result(), int(QDialog::Accepted));
+    }
+
+    void enterActivatesTheChosenProfile()
+    {
+        QString server;
+        auto form = openList([&](const QString& s, const QString&, const QString&) { server = s; });
+        form->setEditorRunner([](Form3&) { QFAIL("Enter on a chosen profile opened the editor"); });
+        QApplication::setActiveWindow(form.get());
+        form->List1->setFocus();
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QTest::keyClick(form->List1, Qt::Key_Down);
+        QTest::keyClick(form->List1, Qt::Key_Enter);
+        QCOMPARE(server, QStringLiteral("ftp.example.org"));
         QCOMPARE(form->result(), int(QDialog::Accepted));
     }
 
