@@ -1,0 +1,88 @@
+#include "common/FakeProcessControl.h"
+#include "common/FtpTestServer.h"
+#include "common/ScriptedDialogs.h"
+#include "launcher/Form1.h"
+#include "login/OperatorContext.h"
+#include "platform/QtFtpClient.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <optional>
+
+namespace {
+
+// Counts the paints of a label while it shows a given text.
+class PaintCounter final : public QObject {
+public:
+    PaintCounter(QLabel* label, QString text)
+        : m_label(label)
+        , m_text(std::move(text))
+    {
+        label->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_label && event->type() == QEvent::Paint && m_label->text() == m_text)
+            ++count;
+        return false;
+    }
+
+private:
+    QLabel* m_label;
+    QString m_text;
+};
+
+} // namespace
+
+class TestWaitPanel : public QObject {
+    Q_OBJECT
+
+private slots:
+    // A transfer that stalls up to the timeout: the window keeps painting, the animation keeps
+    // turning, and the wait panel already names the file being fetched with its bar moved on.
+    void windowLivesThroughAStalledTransfer()
+    {
+        FtpTestServer server({QStringLiteral("--stall"), QStringLiteral("RETR:stalled.bin")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/a.bin"), "a"));
+        QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/stalled.bin"), "x"));
+        QTemporaryDir app;
+        QtFtpClient ftp(2000);
+        FakeProcessControl processes;
+        ScriptedDialogs dialogs;
+        OperatorContext operatorContext;
+        std::optional<int> exitCode;
+        Form1Context c(ftp, processes, dialogs, operatorContext);
+        c.config.host = server.host();
+        c.config.user = FtpTestServer::user();
+        c.config.password = FtpTestServer::password();
+        c.appDir = app.path();
+        c.startApplication = false;
+        c.endProgram = [&exitCode](int code) { exitCode = code; };
+        Form1 f(std::move(c));
+
+        int ticksOnStalledFile = 0;
+        QObject::connect(f.Timer1, &QTimer::timeout, [&] {
+            const auto rows = f.List1->findItems(QStringLiteral("stalled.bin"), Qt::MatchExactly);
+            if (f.LDI->text() == QLatin1String("stalled.bin") && rows.size() == 1 &&
+                f.RB1->value() == f.List1->row(rows.first()))
+                ++ticksOnStalledFile;
+        });
+        const PaintCounter paints(f.LDI, QStringLiteral("stalled.bin"));
+        f.show();
+        QTRY_VERIFY_WITH_TIMEOUT(exitCode.has_value(), 15000);
+        QVERIFY2(ticksOnStalledFile >= 8, qPrintable(QString::number(ticksOnStalledFile)));
+        QVERIFY(paints.count >= 1);
+    }
+};
+
+QTEST_MAIN(TestWaitPanel)
+#include "tst_waitpanel.moc"
