@@ -1,9 +1,10 @@
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
-#include "login/OperatorContext.h"
 #include "ftpmanager/FileListBox.h"
 #include "launcher/Form1.h"
+#include "launcher/VersionDownload.h"
+#include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
 #include "profiles/Form2.h"
 
@@ -347,14 +348,16 @@ private slots:
         Form1& f = run.form();
         f.Xconnect();
 
-        QCOMPARE(run.exitCode, std::optional<int>(0));
+        // The refused name and the sub-folder were not fetched: the update is incomplete.
+        QCOMPARE(run.exitCode, std::optional<int>(4));
         QCOMPARE(run.local(QStringLiteral("VORN.exe")), QByteArray("#!/bin/sh\necho new\n"));
         QCOMPARE(run.local(QStringLiteral("data.ini")), QByteArray("[new]\n"));
         QCOMPARE(run.local(QStringLiteral("TOOL.EXE")), QByteArray("tool"));
         QCOMPARE(run.local(QStringLiteral("VORN_UPDATE_VERSION.exe")), QByteArray("launcher"));
         QVERIFY(!QFileInfo::exists(run.app.filePath(QStringLiteral("sub"))));
         QVERIFY(!QFileInfo::exists(QFileInfo(run.app.path()).absolutePath() + QStringLiteral("/evil.exe")));
-        QCOMPARE(QDir(run.app.path()).entryList(QDir::Files | QDir::Hidden).size(), 4); // nothing partial left
+        // Nothing partial left; the fifth file is the run's log.
+        QCOMPARE(QDir(run.app.path()).entryList(QDir::Files | QDir::Hidden).size(), 5);
 
         // Load, Xkill of VORN.exe only (not TOOL.EXE, never the launcher), stop before the start,
         // then the launcher's own name.
@@ -363,7 +366,9 @@ private slots:
                               QStringLiteral("VORN_UPDATE_VERSION.exe")}));
         QCOMPARE(run.processes.started, QStringList{run.app.filePath(QStringLiteral("VORN.exe"))});
 
-        QCOMPARE(run.dialogs.texts(), QStringList{QStringLiteral("All is OK...  73 ")});
+        const QStringList notFetched = run.remoteList().filter(QRegularExpression(QStringLiteral("^(sub|.*evil.*)$")));
+        QCOMPARE(notFetched.size(), 2); // in the server's order
+        QCOMPARE(run.dialogs.texts(), QStringList{VersionDownload::incompleteText(notFetched)});
         QCOMPARE(run.dialogs.shown().first().request.title, QStringLiteral("VORN_UPDATE_VERSION"));
 
         const QString log = f.ftp().log();
@@ -414,7 +419,7 @@ private slots:
         QCOMPARE(run.local(QStringLiteral("zz.ini")), QByteArray("after"));
         QVERIFY(f.ftp().log().contains(QStringLiteral("10 octets reçus sur 5000")));
         QCOMPARE(run.processes.started.size(), 1); // the old copy is started again
-        QCOMPARE(run.exitCode, std::optional<int>(0));
+        QCOMPARE(run.exitCode, std::optional<int>(4));
     }
 
     void stalledServerDoesNotHang()
