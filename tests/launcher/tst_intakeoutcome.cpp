@@ -83,6 +83,8 @@ private slots:
         in.run(QStringLiteral("www/DI"));
 
         QCOMPARE(in.exitCode, std::optional<int>(0));
+        QCOMPARE(
+            in.rows(QStringLiteral("DI_STATUT = 'VALIDE' and DI_NO_DI in ('DI2024%', ?)"), QStringLiteral("DI\\2")), 2);
         QCOMPARE(in.rows(QStringLiteral("DI_STATUT = ?"), QStringLiteral("VALIDE")), 2); // never DI2024A
         QCOMPARE(in.rows(QStringLiteral("DI_NO_DI = ?"), QStringLiteral("DI_1")), 1);    // not taken for DIX1
         QVERIFY(in.server.exists(QStringLiteral("www/DI/OKDI20240103.txt")));
