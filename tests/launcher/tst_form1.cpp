@@ -2,6 +2,7 @@
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
 #include "ftpmanager/FileListBox.h"
+#include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
 #include "launcher/VersionDownload.h"
 #include "login/OperatorContext.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -170,6 +172,9 @@ private slots:
         Form1& f = run.form();
         QCOMPARE(f.windowTitle(), QStringLiteral("VORN - Mise à jour Versions - V.2.10.0"));
         QCOMPARE(run.processes.terminated, QStringList{QStringLiteral("VORN.exe")});
+        Run manager; // nor the intake: only the update replaces the operator's application
+        manager.form(true);
+        QVERIFY(manager.processes.terminated.isEmpty());
         QCOMPARE(f.TransferType, 0);
         QCOMPARE(f.File1->path(), QDir(run.app.path()).absolutePath());
         QCOMPARE(f.LDI->text(), QStringLiteral("Waiting connect FTP..."));
@@ -367,7 +372,6 @@ private slots:
         QCOMPARE(run.processes.started, QStringList{run.app.filePath(QStringLiteral("VORN.exe"))});
 
         const QStringList notFetched = run.remoteList().filter(QRegularExpression(QStringLiteral("^(sub|.*evil.*)$")));
-        QCOMPARE(notFetched.size(), 2); // in the server's order
         QCOMPARE(run.dialogs.texts(), QStringList{VersionDownload::incompleteText(notFetched)});
         QCOMPARE(run.dialogs.shown().first().request.title, QStringLiteral("VORN_UPDATE_VERSION"));
 
@@ -376,6 +380,13 @@ private slots:
         QVERIFY2(log.contains(QStringLiteral("..\\evil.exe")) && log.contains(QStringLiteral("refusé")),
                  qPrintable(log));
         QCOMPARE(log.count(QStringLiteral("\n226 ")), 4);
+        // The run's trace, time-stamped, ends with the outcome and every name not fetched.
+        const QString trace = QString::fromUtf8(run.local(RunLog::fileName()));
+        QVERIFY2(
+            trace.contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d 230 "))) &&
+                trace.endsWith("Résultat : mise à jour incomplète, 2 fichier(s) non mis à jour : " +
+                               notFetched.join(QStringLiteral(", ")) + '\n'),
+            qPrintable(trace));
         QCOMPARE(f.RB1->maximum(), 7);
         QVERIFY(f.RB1->isHidden());
         QCOMPARE(f.LDI->text(), QStringLiteral("VORN Log is going to start..."));
@@ -420,6 +431,56 @@ private slots:
         QVERIFY(f.ftp().log().contains(QStringLiteral("10 octets reçus sur 5000")));
         QCOMPARE(run.processes.started.size(), 1); // the old copy is started again
         QCOMPARE(run.exitCode, std::optional<int>(4));
+    }
+
+    void missingVersionFolderFetchesNothing()
+    {
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(QStringLiteral("data.ini"), "login folder"));
+        run.putLocal(QStringLiteral("VORN.exe"), "old");
+        run.form().Xconnect();
+        QCOMPARE(run.exitCode, std::optional<int>(4));
+        QCOMPARE(run.local(QStringLiteral("data.ini")), QByteArray("<missing>"));
+        QVERIFY(run.dialogs.texts().value(0).startsWith(
+            "Le dossier des versions « www/DOWN/VERSIONVORN » est inaccessible"));
+        QCOMPARE(run.processes.started, QStringList{run.app.filePath(QStringLiteral("VORN.exe"))});
+    }
+
+    void responseLogStaysBounded()
+    {
+        Run run;
+        Form1& f = run.form(true);
+        for (int i = 0; i < 5100; ++i)
+            f.ftp().appendLog(i < 5099 ? QStringLiteral("line") : QString(5000, u'x'));
+        QCOMPARE(f.Text1->blockCount(), 5000);
+        QCOMPARE(f.Text1->toPlainText(), f.ftp().log());
+        QVERIFY(f.ftp().log().endsWith(QLatin1Char('\n') + QString(4096, u'x') + QChar(0x2026)));
+        Run unattended; // nobody watches: the window's log is left alone
+        unattended.form(true, true).ftp().appendLog(QStringLiteral("220"));
+        QCOMPARE(unattended.window->Text1->toPlainText(), QString());
+    }
+
+    void programSaysWhyItEnds()
+    {
+        QTemporaryDir dir;
+        QProcess p;
+        p.start(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--app-dir"), dir.filePath(QStringLiteral("none"))});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 64);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+        // Unattended, the log goes to standard error too.
+        QFile ini(dir.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[server]\nhost=127.0.0.1:1\ntimeout=2147484\n"));
+        ini.close();
+        p.start(QStringLiteral(VORN_APP_BINARY),
+                {QStringLiteral("--app-dir"), dir.path(), QStringLiteral("--unattended")});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 1);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY(err.contains(QStringLiteral("timeout=2147484 ignoré")) &&
+                err.contains(QRegularExpression(QStringLiteral(":\\d\\d Résultat : Échec de la connexion"))));
     }
 
     void stalledServerDoesNotHang()
