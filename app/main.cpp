@@ -18,11 +18,25 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
 
 namespace {
+
+// A folder named on the command line is used as given: no fallback may send the files elsewhere.
+QString unusableAppDir(const QString& dir)
+{
+    const QFileInfo info(dir);
+    const QString shown = QDir::toNativeSeparators(dir);
+    if (!info.isDir())
+        return QStringLiteral("Le dossier de l'application « %1 » (--app-dir) n'existe pas.").arg(shown);
+    if (!info.isWritable())
+        return QStringLiteral("Le dossier de l'application « %1 » (--app-dir) n'est pas accessible en écriture.")
+            .arg(shown);
+    return {};
+}
 
 bool hasDisplay()
 {
@@ -50,6 +64,13 @@ int main(int argc, char* argv[])
         std::printf("VORN_UPDATE_VERSION %s\n", VORN_VERSION_TEXT);
         return 0;
     }
+    if (!cmd.appDir.isEmpty()) {
+        const QString error = unusableAppDir(cmd.appDir);
+        if (!error.isEmpty()) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 64;
+        }
+    }
     // With no screen to show a window on, run off-screen and answer every message by itself.
     if (!hasDisplay()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -64,7 +85,15 @@ int main(int argc, char* argv[])
     const QString appDir = QDir(cmd.appDir.isEmpty() ? QApplication::applicationDirPath() : cmd.appDir).absolutePath();
     const QString configFile =
         cmd.configFile.isEmpty() ? QDir(appDir).filePath(AppConfig::defaultFileName()) : cmd.configFile;
-    const AppConfig config = AppConfig::load(configFile);
+    const AppConfig config = AppConfig::load(configFile, !cmd.configFile.isEmpty());
+    // Unattended window runs copy their log, these lines included, to standard error already.
+    if (!cmd.unattended || cmd.mode == CommandLine::Mode::Station) {
+        for (const QString& problem : config.problems)
+            std::fprintf(stderr, "%s\n", qPrintable(problem));
+    }
+    QString translationError;
+    if (!QtDialogs::installFrenchTranslations(&translationError))
+        std::fprintf(stderr, "%s\n", qPrintable(translationError));
 
     std::unique_ptr<Dialogs> dialogs;
     if (cmd.unattended)

@@ -1,7 +1,41 @@
 #include "AppConfig.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
+#include <QHash>
+
+namespace {
+
+constexpr int MinTimeout = 1;
+constexpr int MaxTimeout = 3600;
+
+// "section/key" to the value as written.
+QHash<QString, QString> parse(const QByteArray& bytes)
+{
+    QHash<QString, QString> values;
+    QString section;
+    QString text = QString::fromUtf8(bytes);
+    if (text.startsWith(QChar(0xFEFF)))
+        text.remove(0, 1);
+    for (const QString& raw : text.split(QLatin1Char('\n'))) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            section = line.mid(1, line.size() - 2).trimmed();
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            continue;
+        const QString key = line.left(equals).trimmed();
+        values.insert(section.isEmpty() ? key : section + QLatin1Char('/') + key, line.mid(equals + 1).trimmed());
+    }
+    return values;
+}
+
+} // namespace
 
 QString AppConfig::versionFolder() const
 {
@@ -11,27 +45,63 @@ QString AppConfig::versionFolder() const
     return root.isEmpty() ? QStringLiteral("DOWN/VERSIONVORN") : root + QStringLiteral("/DOWN/VERSIONVORN");
 }
 
-AppConfig AppConfig::load(const QString& iniPath)
+AppConfig AppConfig::load(const QString& iniPath, bool required)
 {
     AppConfig c;
-    if (iniPath.isEmpty() || !QFileInfo::exists(iniPath))
+    if (iniPath.isEmpty())
         return c;
-    QSettings s(iniPath, QSettings::IniFormat);
-    auto read = [&s](const char* key, QString& into) {
-        const QVariant v = s.value(QLatin1String(key));
-        if (v.isValid())
-            into = v.toString();
+    const QString shown = QDir::toNativeSeparators(iniPath);
+    const QFileInfo info(iniPath);
+    if (!info.exists()) {
+        if (required)
+            c.problems << QStringLiteral("Le fichier de configuration « %1 » est introuvable : les valeurs par défaut "
+                                         "sont utilisées.")
+                              .arg(shown);
+        return c;
+    }
+    QFile file(iniPath);
+    QByteArray bytes;
+    QString why;
+    if (info.isDir())
+        why = QStringLiteral("c'est un dossier");
+    else if (!file.open(QIODevice::ReadOnly))
+        why = file.errorString();
+    else if (bytes = file.readAll(); file.error() != QFileDevice::NoError)
+        why = file.errorString();
+    if (!why.isEmpty()) {
+        c.problems << QStringLiteral("Le fichier de configuration « %1 » ne peut pas être lu (%2) : les valeurs par "
+                                     "défaut sont utilisées.")
+                          .arg(shown, why);
+        return c;
+    }
+
+    const QHash<QString, QString> values = parse(bytes);
+    auto read = [&values](const char* key, QString& into) {
+        const auto it = values.constFind(QLatin1String(key));
+        if (it != values.constEnd())
+            into = it.value();
     };
     read("server/host", c.host);
     read("server/user", c.user);
     read("server/password", c.password);
     read("server/version_root", c.versionRoot);
     read("server/webspace", c.webspace);
-    bool ok = false;
-    const int timeout = s.value(QStringLiteral("server/timeout")).toInt(&ok);
-    if (ok && timeout > 0)
-        c.timeoutSeconds = timeout;
     read("intake/remote_dir", c.intakeRemoteDir);
     read("printing/pdf_dir", c.pdfDir);
+
+    const auto timeout = values.constFind(QStringLiteral("server/timeout"));
+    if (timeout != values.constEnd()) {
+        bool ok = false;
+        const int seconds = timeout.value().toInt(&ok);
+        if (ok && seconds >= MinTimeout && seconds <= MaxTimeout && !timeout.value().startsWith(QLatin1Char('+')))
+            c.timeoutSeconds = seconds;
+        else
+            c.problems << QStringLiteral("timeout=%1 ignoré dans « %2 » : un nombre de secondes de %3 à %4 est "
+                                         "attendu ; %5 s sont utilisées.")
+                              .arg(timeout.value(), shown)
+                              .arg(MinTimeout)
+                              .arg(MaxTimeout)
+                              .arg(c.timeoutSeconds);
+    }
     return c;
 }

@@ -1,9 +1,15 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Settings read from VORN_UPDATE_VERSION.ini (or the file given with --config). A missing file
 // or key keeps the built-in default.
+//
+// The file is read line by line: "[section]" starts a section, "key=value" sets a key, and a line
+// whose first character (after blanks) is ";" or "#" is a comment. A value is everything after the
+// first "=" to the end of the line, trimmed of blanks and nothing else: quotes, commas and
+// semicolons belong to it (passwords hold such characters).
 struct AppConfig {
     // [server]
     QString host = QStringLiteral("localhost");
@@ -11,15 +17,19 @@ struct AppConfig {
     QString password = QStringLiteral("Q7MAZQ7MAZ");
     QString versionRoot = QStringLiteral("www"); // head of the version folder <root>/DOWN/VERSIONVORN
     QString webspace = QStringLiteral("www");    // where the file manager's web-space button goes
-    int timeoutSeconds = 30;
+    int timeoutSeconds = 30;                     // 1 to 3600
     // [intake]
     QString intakeRemoteDir = QStringLiteral("www/DI");
     // [printing]
     QString pdfDir;
 
+    // What the reader had to say, in French: a file that could not be read, a value it ignored.
+    QStringList problems;
+
     // The version folder, relative to the login directory.
     QString versionFolder() const;
 
-    static AppConfig load(const QString& iniPath);
+    // `required`: the file was named on the command line, so its absence is a problem too.
+    static AppConfig load(const QString& iniPath, bool required = false);
     static QString defaultFileName() { return QStringLiteral("VORN_UPDATE_VERSION.ini"); }
 };

@@ -43,10 +43,10 @@ void FtpConnection::disconnect()
     InternetHandle = 0;
 }
 
-void FtpConnection::changeDirectory(const QString& directory)
+bool FtpConnection::changeDirectory(const QString& directory)
 {
     TargetDirectory = directory;
-    m_client.setCurrentDirectory(ConnectionHandle, TargetDirectory);
+    return m_client.setCurrentDirectory(ConnectionHandle, TargetDirectory);
 }
 
 void FtpConnection::ShowError(bool voir)
@@ -71,14 +71,37 @@ QStringList FtpConnection::EnumFiles()
     return names;
 }
 
+QStringList FtpConnection::cutLines(const QString& text)
+{
+    QStringList lines = text.split(QLatin1Char('\n'));
+    for (QString& line : lines) {
+        if (line.size() > MaxLogLineLength) {
+            line.truncate(MaxLogLineLength);
+            line += QChar(0x2026);
+        }
+    }
+    return lines;
+}
+
 void FtpConnection::setLog(const QString& text)
 {
-    m_log = text;
-    if (onLogChanged)
-        onLogChanged(m_log);
+    m_logLines.clear();
+    if (!text.isEmpty())
+        m_logLines = cutLines(text);
+    if (m_logLines.size() > MaxLogLines)
+        m_logLines.remove(0, m_logLines.size() - MaxLogLines);
+    if (onLogReset)
+        onLogReset(log());
 }
 
 void FtpConnection::appendLog(const QString& line)
 {
-    setLog(m_log + QLatin1Char('\n') + line);
+    const QStringList added = cutLines(line);
+    if (m_logLines.isEmpty())
+        m_logLines.append(QString()); // the text starts with the piece's line feed
+    m_logLines.append(added);
+    if (m_logLines.size() > MaxLogLines)
+        m_logLines.remove(0, m_logLines.size() - MaxLogLines);
+    if (onLogAppended)
+        onLogAppended(added.join(QLatin1Char('\n')));
 }

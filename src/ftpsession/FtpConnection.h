@@ -28,8 +28,8 @@ public:
     // Closes both handles without logging (a failed login).
     void closeHandles();
 
-    // CWD to `directory`; remembers it as the target directory.
-    void changeDirectory(const QString& directory);
+    // CWD to `directory`; remembers it as the target directory. False when the server refused.
+    bool changeDirectory(const QString& directory);
 
     // Reads the last response; with `voir` appends it to the log after a lone line feed.
     void ShowError(bool voir);
@@ -40,10 +40,18 @@ public:
     // Last three characters test used throughout: the reply code of the last response.
     bool lastReplyIs(const char* code) const { return LastResponse.left(3) == QLatin1String(code); }
 
-    const QString& log() const { return m_log; }
+    // The response log: its text is the appended pieces, each after a lone line feed. Only the
+    // last MaxLogLines lines are kept, and a line longer than MaxLogLineLength characters is cut
+    // and ends with "…", so a hostile server cannot make it grow without bound.
+    static constexpr qsizetype MaxLogLines = 5000;
+    static constexpr qsizetype MaxLogLineLength = 4096;
+    QString log() const { return m_logLines.join(QLatin1Char('\n')); }
     void setLog(const QString& text);
     void appendLog(const QString& line);
-    std::function<void(const QString&)> onLogChanged;
+    // Told the text of each append (lines already cut), without its leading line feed.
+    std::function<void(const QString&)> onLogAppended;
+    // Told the whole new text when the log is replaced (emptied after a failed login).
+    std::function<void(const QString&)> onLogReset;
 
     FtpHandle InternetHandle = 0;
     FtpHandle ConnectionHandle = 0;
@@ -54,6 +62,8 @@ public:
     quint32 LastError = 0;
 
 private:
+    static QStringList cutLines(const QString& text);
+
     FtpClient& m_client;
-    QString m_log;
+    QStringList m_logLines;
 };

@@ -11,6 +11,7 @@
 #include "platform/ProcessControl.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 IntakeDownload::IntakeDownload(FtpConnection& ftp, ValidationSync& sync, ProcessControl& processes, Dialogs& dialogs,
                                IntakeView& view, const Clock& clock, QString appDir)
@@ -34,7 +35,7 @@ QString IntakeDownload::prefix(Kind kind)
 }
 
 void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString& folder, int transferType,
-                              Outcome& outcome, QStringList& fetchedNames)
+                              Outcome& outcome, QStringList& fetchedNames, QStringList& leftOnServer)
 {
     const QString pre = prefix(kind);
     const qsizetype lines = List1.size();
@@ -69,7 +70,12 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
         const bool failIfExists = kind == Kind::Attachment;
         const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, line, path, failIfExists, transferType);
         m_ftp.ShowError(true);
-        if (ok) {
+        if (ok && kind == Kind::Validation && QFileInfo(path).size() == 0) {
+            // Still being sent: deleting it now would lose the validation for good.
+            m_ftp.appendLog(
+                QStringLiteral("« %1 » est vide : il reste sur le serveur pour une prochaine fois.").arg(line));
+            leftOnServer << line;
+        } else if (ok) {
             fetchedNames << line;
             outcome.saved << path;
         } else if (m_ftp.LastError == FtpErrorFileExists) {
@@ -93,7 +99,7 @@ void IntakeDownload::report(Kind kind, int count)
 }
 
 void IntakeDownload::cleanServer(Kind kind, const QStringList& List1, const QString& currentLine,
-                                 const QStringList& fetchedNames, Outcome& outcome)
+                                 const QStringList& fetchedNames, const QStringList& leftOnServer, Outcome& outcome)
 {
     if (currentLine.isEmpty())
         return;
@@ -102,6 +108,8 @@ void IntakeDownload::cleanServer(Kind kind, const QStringList& List1, const QStr
     for (const QString& line : List1) {
         if (!line.startsWith(pre, Qt::CaseSensitive))
             continue;
+        if (leftOnServer.contains(line))
+            continue; // already said why
         // A file that did not reach this machine is left on the server: deleting it would lose it.
         if (!fetchedNames.contains(line)) {
             m_ftp.appendLog(QStringLiteral("« %1 » n'a pas été récupéré : il reste sur le serveur.").arg(line));
@@ -122,7 +130,8 @@ IntakeDownload::Outcome IntakeDownload::xdownOKDI(const QStringList& List1, cons
 {
     Outcome outcome;
     QStringList fetchedNames;
-    fetchAll(Kind::Validation, List1, file1Folder, transferType, outcome, fetchedNames);
+    QStringList leftOnServer;
+    fetchAll(Kind::Validation, List1, file1Folder, transferType, outcome, fetchedNames, leftOnServer);
 
     QString error;
     if (!m_sync.XmajOKDI(error)) {
@@ -132,7 +141,7 @@ IntakeDownload::Outcome IntakeDownload::xdownOKDI(const QStringList& List1, cons
     }
     outcome.count = m_sync.intakeCount().value();
     report(Kind::Validation, outcome.count);
-    cleanServer(Kind::Validation, List1, currentLine, fetchedNames, outcome);
+    cleanServer(Kind::Validation, List1, currentLine, fetchedNames, leftOnServer, outcome);
     m_view.setAnimationInterval(400);
     return outcome;
 }
@@ -155,10 +164,11 @@ IntakeDownload::Outcome IntakeDownload::xdownIMGDI(const QStringList& List1, con
     m_view.setInfo(QStringLiteral("Enregistrement des pièces jointes..."));
 
     QStringList fetchedNames;
-    fetchAll(Kind::Attachment, List1, folder, transferType, outcome, fetchedNames);
+    QStringList leftOnServer;
+    fetchAll(Kind::Attachment, List1, folder, transferType, outcome, fetchedNames, leftOnServer);
     outcome.count = static_cast<int>(outcome.saved.size());
     report(Kind::Attachment, outcome.count);
-    cleanServer(Kind::Attachment, List1, currentLine, fetchedNames, outcome);
+    cleanServer(Kind::Attachment, List1, currentLine, fetchedNames, leftOnServer, outcome);
     m_view.setAnimationInterval(400);
 
     const TerminateResult stopped = m_processes.terminateByImageName(downImageName());

@@ -46,10 +46,11 @@ private:
     enum class Kind { Validation, Attachment };
 
     void fetchAll(Kind kind, const QStringList& List1, const QString& folder, int transferType, Outcome& outcome,
-                  QStringList& fetchedNames);
+                  QStringList& fetchedNames, QStringList& leftOnServer);
     void report(Kind kind, int count);
+    // Deletes what was fetched; `leftOnServer` was kept on purpose (and logged as such).
     void cleanServer(Kind kind, const QStringList& List1, const QString& currentLine, const QStringList& fetchedNames,
-                     Outcome& outcome);
+                     const QStringList& leftOnServer, Outcome& outcome);
     static QString prefix(Kind kind);
 
     FtpConnection& m_ftp;

@@ -9,6 +9,7 @@
 #include "platform/Clock.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <memory>
 
@@ -22,6 +23,18 @@ RequestLoader::RequestLoader(QString appDir, IntakeCounter& intakeCount, IntakeV
 QString RequestLoader::requestFolder() const
 {
     return QDir(m_appDir).filePath(QStringLiteral("DOWN"));
+}
+
+QString RequestLoader::databaseInUse(const QString& appDir)
+{
+    // Whether the data source is registered is only known once a conversation is attempted.
+    DatabaseConnection db(dataSource(), appDir);
+    db.open();
+    db.close();
+    if (db.isEmbedded())
+        return QStringLiteral("Base des DI : fichier intégré %1 (aucune source de données %2 déclarée dans ODBC)")
+            .arg(QDir::toNativeSeparators(QFileInfo(db.embeddedFile()).absoluteFilePath()), dataSource());
+    return QStringLiteral("Base des DI : source de données ODBC %1").arg(dataSource());
 }
 
 QStringList RequestLoader::listFiles(const QString& folder, const QString& prefix, bool& ok)

@@ -28,6 +28,9 @@ public:
 
     QString requestFolder() const;
     static QString dataSource() { return QStringLiteral("TORVANDEL"); }
+    // One line naming the database the intake writes to: the registered data source, or the
+    // embedded file used when no data source of that name is registered.
+    static QString databaseInUse(const QString& appDir);
     // Request files: "DI*.*" matched without regard to case (a name without "." included).
     static QStringList listFiles(const QString& folder, const QString& prefix, bool& ok);
 

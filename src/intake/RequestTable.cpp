@@ -1,6 +1,7 @@
 #include "RequestTable.h"
 
 #include "RequestRecord.h"
+#include "database/LikePattern.h"
 
 #include <QSqlError>
 #include <QStringList>
@@ -48,10 +49,11 @@ QSqlQuery* RequestTable::prepared(const QString& sql, QString& error)
 
 bool RequestTable::exists(const QString& number, bool& found, QString& error)
 {
-    QSqlQuery* q = prepared(QStringLiteral("select DI_NO_DI from TORVANDEL_DI where DI_NO_DI like ?"), error);
+    QSqlQuery* q = prepared(
+        QStringLiteral("select DI_NO_DI from TORVANDEL_DI where DI_NO_DI like ?") + LikePattern::EscapeClause, error);
     if (!q)
         return false;
-    q->bindValue(0, text(number));
+    q->bindValue(0, LikePattern::literal(text(number)));
     if (!q->exec()) {
         error = errorText(q->lastError());
         return false;
@@ -87,13 +89,15 @@ bool RequestTable::insert(const RequestRecord& record, QString& error)
 
 bool RequestTable::validate(const QString& number, const QString& date, QString& error)
 {
-    QSqlQuery* q = prepared(
-        QStringLiteral("update TORVANDEL_DI set DI_STATUT = ?, DI_DATE_VALIDATION = ? where DI_NO_DI like ?"), error);
+    QSqlQuery* q =
+        prepared(QStringLiteral("update TORVANDEL_DI set DI_STATUT = ?, DI_DATE_VALIDATION = ? where DI_NO_DI like ?") +
+                     LikePattern::EscapeClause,
+                 error);
     if (!q)
         return false;
     q->bindValue(0, QStringLiteral("VALIDE"));
     q->bindValue(1, text(date));
-    q->bindValue(2, text(number));
+    q->bindValue(2, LikePattern::literal(text(number)));
     if (!q->exec()) {
         error = errorText(q->lastError());
         return false;

@@ -18,7 +18,8 @@ public:
     RequestTable(const RequestTable&) = delete;
     RequestTable& operator=(const RequestTable&) = delete;
 
-    // Whether a row's DI_NO_DI matches `number` (with like: "%" and "_" in it act as wildcards).
+    // Whether a row's DI_NO_DI matches `number` with like, letter case as the database compares it;
+    // "%" and "_" in `number` match only themselves.
     bool exists(const QString& number, bool& found, QString& error);
     bool insert(const RequestRecord& record, QString& error);
     // Status "VALIDE" and the validation date on every row matching `number`.

@@ -10,6 +10,7 @@
 #include "ftpmanager/RemoteCommands.h"
 #include "ftpmanager/SelectionConfirmation.h"
 #include "ftpsession/LocalTarget.h"
+#include "ftpsession/RunLog.h"
 #include "intake/IntakeDownload.h"
 #include "intake/RequestLoader.h"
 #include "intake/ValidationSync.h"
@@ -33,7 +34,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
@@ -89,6 +89,8 @@ Form1::Form1(Form1Context context, QWidget* parent)
 {
     if (!m_context.clock)
         m_context.clock = m_systemClock.get();
+    m_runLog = std::make_unique<RunLog>(QDir(m_context.appDir).filePath(RunLog::fileName()), *m_context.clock,
+                                        m_context.unattended);
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VORN - UPDATE DES VERSIONS"));
     setWindowIcon(WindowControls::programIcon());
@@ -97,7 +99,11 @@ Form1::Form1(Form1Context context, QWidget* parent)
         arrangeManagerLayout();
     else
         arrangeDesignLayout();
-    m_ftp.onLogChanged = [this](const QString& text) { syncLog(text); };
+    Text1->setMaximumBlockCount(static_cast<int>(FtpConnection::MaxLogLines));
+    m_ftp.onLogAppended = [this](const QString& text) { logAppended(text); };
+    m_ftp.onLogReset = [this](const QString& text) { logReset(text); };
+    for (const QString& problem : m_context.config.problems)
+        m_ftp.appendLog(problem);
     // While the client waits on the network the window keeps painting and the animation turns;
     // clicks and keys wait for the operation to end.
     m_context.ftp.setWaitCallback([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
@@ -374,7 +380,9 @@ void Form1::Form_Load()
     }
     File1->setPath(Dir1->path());
     Drive1->selectDriveOf(Dir1->path());
-    m_context.processes.terminateByImageName(VersionDownload::applicationName());
+    // Only the update replaces the application; the other modes leave the operator's copy running.
+    if (!m_context.managerMode && !m_context.intakeRun)
+        m_context.processes.terminateByImageName(VersionDownload::applicationName());
 }
 
 void Form1::setConnectedState(bool connected)
@@ -450,11 +458,6 @@ QString Form1::loginFailureText(const QString& why) const
         .arg(Text4->text(), why.isEmpty() ? QStringLiteral("pas de réponse") : why);
 }
 
-void Form1::printError(const QString& text)
-{
-    std::fprintf(stderr, "%s\n", qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
-}
-
 void Form1::Xconnect()
 {
     if (m_busy || m_ended)
@@ -464,8 +467,13 @@ void Form1::Xconnect()
         m_ftp.HomeDirectory = m_ftp.CurrentDirectory;
         EnumFiles();
         setConnectedState(true);
-        m_ftp.changeDirectory(m_context.config.versionFolder());
+        const bool inVersionFolder = m_ftp.changeDirectory(m_context.config.versionFolder());
         ShowError(true);
+        if (!inVersionFolder && !m_context.managerMode) {
+            // Listing and fetching the login folder instead would overwrite local files.
+            versionFolderUnavailable();
+            return;
+        }
         List1->clear();
         EnumFiles();
         m_busy = false;
@@ -475,6 +483,7 @@ void Form1::Xconnect()
     }
 
     const QString why = m_ftp.LastResponse;
+    m_runLog->outcome(loginFailureText(why));
     m_ftp.setLog(QString());
     m_ftp.closeHandles();
     setConnectedState(false);
@@ -482,10 +491,8 @@ void Form1::Xconnect()
     showOnlyPicture(0);
     List1->clear();
     m_busy = false;
-    if (m_context.unattended) {
-        printError(loginFailureText(why));
-        endProgram(1);
-    }
+    if (m_context.unattended)
+        endProgram(1); // the run log has said why, on standard error too
 }
 
 void Form1::disconnectServer()
@@ -515,6 +522,18 @@ void Form1::Xdown()
     const VersionDownload::Outcome outcome =
         download.Xdown(names, File1->path(), m_context.appDir, TransferType,
                        OperatorContext::text(m_context.operatorContext.userName), m_context.startApplication);
+    m_runLog->outcome(outcome.summary);
+    m_busy = false;
+    endProgram(outcome.exitCode);
+}
+
+void Form1::versionFolderUnavailable()
+{
+    List1->clear();
+    VersionDownload download(m_ftp, m_context.processes, m_context.dialogs, *this);
+    const VersionDownload::Outcome outcome = download.versionFolderUnavailable(
+        m_ftp.TargetDirectory, m_ftp.LastResponse, m_context.appDir, m_context.startApplication);
+    m_runLog->outcome(outcome.summary);
     m_busy = false;
     endProgram(outcome.exitCode);
 }
@@ -522,6 +541,7 @@ void Form1::Xdown()
 void Form1::endProgram(int exitCode)
 {
     m_ended = true;
+    m_lastExitCode = exitCode;
     Timer1->stop();
     if (m_context.endProgram)
         m_context.endProgram(exitCode);
@@ -696,6 +716,8 @@ void Form1::endApplication()
 
 bool Form1::reportIntakeError(bool ok, const QString& error)
 {
+    if (!ok)
+        m_lastIntakeError = error;
     if (!ok && !error.isEmpty()) {
         MessageRequest r;
         r.text = error;
@@ -739,7 +761,7 @@ void Form1::xdownOKDI()
     if (outcome.remoteListRefreshed)
         showRemoteList(outcome.remoteList);
     if (!reportIntakeError(outcome.ok, outcome.error) && m_context.intakeRun)
-        endProgram(3);
+        stopIntake(outcome.error);
 }
 
 void Form1::xdownIMGDI()
@@ -750,8 +772,9 @@ void Form1::xdownIMGDI()
     const IntakeDownload::Outcome outcome = download.xdownIMGDI(linesOf(List1), currentRemoteLine(), TransferType);
     if (outcome.remoteListRefreshed)
         showRemoteList(outcome.remoteList);
+    m_lastAttachments = outcome.count;
     if (!reportIntakeError(outcome.ok, outcome.error)) {
-        endProgram(3);
+        stopIntake(outcome.error);
         return;
     }
     if (outcome.endProgram)
@@ -784,17 +807,29 @@ bool Form1::fetchRequestFiles(const QString& folder)
     return true;
 }
 
+void Form1::stopIntake(const QString& why)
+{
+    m_runLog->outcome(QStringLiteral("intake arrêté : ") + why);
+    m_busy = false;
+    endProgram(3);
+}
+
 void Form1::runIntake()
 {
     if (m_busy || m_ended)
         return;
+    // Which database the run writes to, before anything is written to it.
+    const QString database = RequestLoader::databaseInUse(m_context.appDir);
+    std::printf("%s\n", qPrintable(database));
+    std::fflush(stdout);
+    m_runLog->write(database);
+
     if (!beginLogin()) {
         const QString why = m_ftp.LastResponse;
         m_ftp.closeHandles();
         m_busy = false;
-        if (m_context.unattended)
-            printError(loginFailureText(why));
-        else
+        m_runLog->outcome(loginFailureText(why));
+        if (!m_context.unattended)
             reportIntakeError(false, loginFailureText(why));
         endProgram(1);
         return;
@@ -802,16 +837,25 @@ void Form1::runIntake()
     ShowError(true);
     m_ftp.HomeDirectory = m_ftp.CurrentDirectory;
     setConnectedState(true);
-    m_ftp.changeDirectory(m_context.config.intakeRemoteDir);
+    const bool inFolder = m_ftp.changeDirectory(m_context.config.intakeRemoteDir);
     ShowError(true);
+    if (!inFolder) {
+        // The login folder is not the request folder: nothing there may be fetched or deleted.
+        const QString error = QStringLiteral("Le dossier des DI « %1 » est inaccessible sur le serveur : rien n'a été "
+                                             "récupéré ni supprimé.\nRéponse du serveur : %2")
+                                  .arg(m_context.config.intakeRemoteDir, m_ftp.LastResponse);
+        reportIntakeError(false, error);
+        stopIntake(error);
+        return;
+    }
     showRemoteList(m_ftp.EnumFiles());
 
     const QString requestFolder = QDir(m_context.appDir).filePath(QStringLiteral("DOWN"));
     if (!fetchRequestFiles(requestFolder) || !XMAJ()) {
-        m_busy = false;
-        endProgram(3);
+        stopIntake(m_lastIntakeError);
         return;
     }
+    const int loaded = IntakeCount.value();
     // The first line current: both downloads clean the server of what they fetched.
     Dir1->setPath(requestFolder);
     File1->setPath(requestFolder);
@@ -820,8 +864,15 @@ void Form1::runIntake()
     xdownOKDI();
     if (m_ended)
         return;
+    const int validated = IntakeCount.value();
     List1->setCurrentRow(0);
     xdownIMGDI();
+    if (m_lastExitCode == 0)
+        m_runLog->outcome(
+            QStringLiteral("intake terminé, %1 DI enregistrée(s), %2 validation(s), %3 pièce(s) jointe(s).")
+                .arg(loaded)
+                .arg(validated)
+                .arg(m_lastAttachments));
 }
 
 void Form1::animationTick()
@@ -844,20 +895,23 @@ void Form1::transferTypeChanged()
             TransferType = i;
 }
 
-void Form1::syncLog(const QString& text)
+void Form1::logAppended(const QString& text)
 {
-    // Appends are the common case: add the new tail rather than re-setting the whole log.
-    if (!m_shownLog.isEmpty() && text.size() > m_shownLog.size() && text.startsWith(m_shownLog)) {
-        QTextCursor cursor(Text1->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertText(text.mid(m_shownLog.size()));
-    } else if (text != m_shownLog) {
-        Text1->setPlainText(text);
-    }
-    m_shownLog = text;
+    m_runLog->write(text);
+    // Nobody watches an unattended run: the window's copy would only cost layout work.
+    if (m_context.unattended)
+        return;
+    QTextCursor cursor(Text1->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(QLatin1Char('\n') + text);
     // Caret at the end: the log scrolls to its last line.
     Text1->moveCursor(QTextCursor::End);
-    Text1->verticalScrollBar()->setValue(Text1->verticalScrollBar()->maximum());
+}
+
+void Form1::logReset(const QString& text)
+{
+    if (!m_context.unattended)
+        Text1->setPlainText(text);
 }
 
 void Form1::setProgressMaximum(int maximum)

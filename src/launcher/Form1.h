@@ -20,6 +20,7 @@ class DriveListBox;
 class FileListBox;
 class ProcessControl;
 class ProfileFile;
+class RunLog;
 struct OperatorContext;
 class QFrame;
 class QGroupBox;
@@ -176,12 +177,14 @@ private:
     enum class ManagerStatus { Disconnected, Connecting, Connected };
     void showManagerStatus(ManagerStatus status); // the wait frame's lines in the file manager
     void showOnlyPicture(int index);
-    void syncLog(const QString& text);
+    void logAppended(const QString& text);
+    void logReset(const QString& text);
+    void versionFolderUnavailable();
+    void stopIntake(const QString& why);
     void endProgram(int exitCode);
     void showRemoteList(const QStringList& lines);
     bool beginLogin();
     QString loginFailureText(const QString& why) const;
-    static void printError(const QString& text);
     bool reportFileError(bool ok, const QString& error);
     bool reportIntakeError(bool ok, const QString& error);
     bool fetchRequestFiles(const QString& folder);
@@ -204,7 +207,10 @@ private:
     std::unique_ptr<ProfileFile> m_profiles;
     std::unique_ptr<Form1IntakeView> m_intakeView;
     std::unique_ptr<Clock> m_systemClock;
-    QString m_shownLog;
+    std::unique_ptr<RunLog> m_runLog;
+    QString m_lastIntakeError;
+    int m_lastAttachments = 0;
+    int m_lastExitCode = 0;
     QElapsedTimer m_lastEvents;
     bool m_busy = false;
     bool m_connectQueued = false;

@@ -6,6 +6,8 @@
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 
+#include <algorithm>
+
 VersionDownload::VersionDownload(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, DownloadView& view)
     : m_ftp(ftp)
     , m_processes(processes)
@@ -29,10 +31,36 @@ bool VersionDownload::localPathFor(const QString& name, const QString& localFold
     return false;
 }
 
-void VersionDownload::fetch(const QString& name, const QString& localPath, int transferType)
+bool VersionDownload::fetch(const QString& name, const QString& localPath, int transferType)
 {
-    m_ftp.client().getFile(m_ftp.ConnectionHandle, name, localPath, false, transferType);
+    const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, localPath, false, transferType);
     m_ftp.ShowError(true);
+    return ok;
+}
+
+QString VersionDownload::incompleteText(const QStringList& notFetched)
+{
+    const qsizetype n = notFetched.size();
+    QString text = n == 1
+                       ? QStringLiteral("La mise à jour est incomplète : 1 fichier n'a pas été mis à jour, son "
+                                        "ancienne copie a été conservée :")
+                       : QStringLiteral("La mise à jour est incomplète : %1 fichiers n'ont pas été mis à jour, leurs "
+                                        "anciennes copies ont été conservées :")
+                             .arg(n);
+    for (qsizetype i = 0; i < std::min(n, ListedNames); ++i)
+        text += QLatin1Char('\n') + notFetched.at(i);
+    if (n > ListedNames)
+        text += QLatin1Char('\n') + QChar(0x2026);
+    return text;
+}
+
+void VersionDownload::warn(const QString& text)
+{
+    MessageRequest r;
+    r.text = text;
+    r.title = title();
+    r.icon = DialogIcon::Exclamation;
+    m_dialogs.message(r);
 }
 
 VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, const QString& localFolder,
@@ -44,6 +72,7 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
     m_view.setProgressMaximum(static_cast<int>(remoteList.size()));
     m_view.setAnimationInterval(100);
 
+    int fetched = 0;
     for (qsizetype i = 0; i < remoteList.size(); ++i) {
         m_view.setProgressValue(static_cast<int>(i));
         m_view.processEvents();
@@ -51,20 +80,54 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         m_view.setInfo(name);
         m_view.processEvents();
         QString path;
-        if (!localPathFor(name, localFolder, path))
-            continue; // refused and logged: nothing stopped, nothing written
+        if (!localPathFor(name, localFolder, path)) {
+            outcome.notFetched << name; // refused and logged: nothing stopped, nothing written
+            continue;
+        }
         if (name.endsWith(QLatin1String("exe")))
             Xkill(name);
-        fetch(name, path, transferType);
+        // The listing's own parent line is fetched as it always was; its refusal is no failure.
+        if (fetch(name, path, transferType))
+            ++fetched;
+        else if (!LocalTarget::isParentLine(name))
+            outcome.notFetched << name;
     }
     m_view.refreshLocalFiles();
     m_view.setAnimationInterval(400);
 
-    MessageRequest done;
-    done.text = QStringLiteral("All is OK...  73 ") + userName;
-    done.title = title();
-    m_dialogs.message(done);
+    if (outcome.notFetched.isEmpty()) {
+        MessageRequest done;
+        done.text = QStringLiteral("All is OK...  73 ") + userName;
+        done.title = title();
+        m_dialogs.message(done);
+        outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched);
+    } else {
+        warn(incompleteText(outcome.notFetched));
+        outcome.exitCode = ExitIncomplete;
+        outcome.summary = QStringLiteral("mise à jour incomplète, %1 fichier(s) non mis à jour : %2")
+                              .arg(outcome.notFetched.size())
+                              .arg(outcome.notFetched.join(QStringLiteral(", ")));
+    }
+    handOver(outcome, appFolder, startApplication);
+    return outcome;
+}
 
+VersionDownload::Outcome VersionDownload::versionFolderUnavailable(const QString& folder, const QString& reply,
+                                                                   const QString& appFolder, bool startApplication)
+{
+    Outcome outcome;
+    outcome.exitCode = ExitIncomplete;
+    warn(QStringLiteral("Le dossier des versions « %1 » est inaccessible sur le serveur : aucun fichier n'a été mis à "
+                        "jour.\nRéponse du serveur : %2")
+             .arg(folder, reply));
+    outcome.summary = QStringLiteral("mise à jour impossible, le dossier des versions « %1 » est inaccessible : %2")
+                          .arg(folder, QString(reply).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    handOver(outcome, appFolder, startApplication);
+    return outcome;
+}
+
+void VersionDownload::handOver(Outcome& outcome, const QString& appFolder, bool startApplication)
+{
     m_view.setBusy(true);
     m_view.setProgressVisible(false);
     m_view.setInfo(QStringLiteral("VORN Log is going to start..."));
@@ -72,17 +135,12 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
 
     if (!startApplication) {
         m_view.setBusy(false);
-        return outcome;
+        return;
     }
 
     const TerminateResult stopped = m_processes.terminateByImageName(applicationName());
-    if (!stopped.ok) {
-        MessageRequest r;
-        r.text = stopped.error;
-        r.title = title();
-        r.icon = DialogIcon::Exclamation;
-        m_dialogs.message(r);
-    }
+    if (!stopped.ok)
+        warn(stopped.error);
 
     QString error;
     const QString program = LocalTarget::join(appFolder, applicationName());
@@ -93,12 +151,12 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         m_dialogs.message(r);
         m_processes.terminateByImageName(launcherImageName());
         outcome.error = error;
-        outcome.exitCode = 2;
+        outcome.exitCode = ExitNotStarted;
+        outcome.summary += QStringLiteral(" %1 n'a pas pu être démarré : %2").arg(applicationName(), error);
         m_view.setBusy(false);
-        return outcome;
+        return;
     }
     outcome.applicationStarted = true;
     m_processes.terminateByImageName(launcherImageName());
     m_view.setBusy(false);
-    return outcome;
 }

@@ -168,6 +168,19 @@ void Form3::Command1_Click()
         refuse(QStringLiteral("Le mot de passe est différent !"), DialogIcon::Exclamation, Text3);
         return;
     }
+    // A separator inside a value would cut its field short when the line is read back.
+    for (QLineEdit* box : {Text1, Text2, Text3, Text4, Text5}) {
+        const QChar c = ProfileLine::forbiddenCharacter(box->text());
+        if (c.isNull())
+            continue;
+        refuse(c == u'\r' || c == u'\n'
+                   ? QStringLiteral("Un profil ne peut pas contenir de saut de ligne.")
+                   : QStringLiteral("Le caractère « %1 » ne peut pas être utilisé : il sépare les champs du fichier "
+                                    "des profils.")
+                         .arg(c),
+               DialogIcon::Exclamation, box);
+        return;
+    }
 
     const QString line = ProfileLine::make(Text1->text(), Text2->text(), Text3->text(), Text5->text());
     const QString file = ProfileFile::profileFileName();

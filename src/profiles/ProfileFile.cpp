@@ -148,6 +148,9 @@ bool ProfileFile::EcrireFin(const QString& Fichier, const QString& valeur, QStri
         }
         content = file.bytes;
     }
+    // A last line left without its end by a hand edit would otherwise swallow the new one.
+    if (!content.isEmpty() && !content.endsWith('\n') && !content.endsWith('\r'))
+        content += "\r\n";
     content += Windows1252::encode(valeur);
     content += "\r\n";
     return replaceWith(path, content, error);

@@ -48,8 +48,8 @@ public:
     // 32,768th are not loaded.
     void Lire(const QString& Fichier);
 
-    // Appends `valeur` and CR LF; creates the file when it is missing. A last line without CR LF is
-    // joined to `valeur`, as appending always did. Returns false with a French message in `error`
+    // Appends `valeur` and CR LF; creates the file when it is missing. A last line without a line
+    // end gets its CR LF first, so the two lines stay apart. Returns false with a French message in `error`
     // when the file cannot be read, created or written; it is then unchanged.
     bool EcrireFin(const QString& Fichier, const QString& valeur, QString* error = nullptr);
 

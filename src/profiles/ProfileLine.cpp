@@ -36,4 +36,13 @@ QString name(const QString& line)
     return ProfileFile::Rubriques(line, QChar(NameOpen), QChar(NameClose));
 }
 
+QChar forbiddenCharacter(const QString& value)
+{
+    for (const QChar c : value) {
+        if (c == LoginOpen || c == PasswordOpen || c == NameOpen || c == NameClose || c == u'\r' || c == u'\n')
+            return c;
+    }
+    return {};
+}
+
 } // namespace ProfileLine

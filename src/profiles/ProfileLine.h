@@ -25,6 +25,10 @@ QString trimSpaces(const QString& text);
 // The line for these values: server, login and name trimmed of spaces, the password as typed.
 QString make(const QString& server, const QString& login, const QString& password, const QString& name);
 
+// The first character of `value` that a profile line cannot hold (a closing separator or a line
+// break), or a null QChar. "$" only opens a line, so it may stand inside a field.
+QChar forbiddenCharacter(const QString& value);
+
 // The four fields, each taken between its separators (ProfileFile::Rubriques). A value that holds a
 // separator spoils its own field or a later one; nothing tells.
 Fields fields(const QString& line);

@@ -1,16 +1,24 @@
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
-#include "login/OperatorContext.h"
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"
 #include "ftpmanager/SelectionConfirmation.h"
 #include "launcher/Form1.h"
+#include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
 
+#include "platform/QtDialogs.h"
+
+#include <QDialogButtonBox>
 #include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -122,6 +130,35 @@ private slots:
         QCOMPARE(SelectionConfirmation::nameList(two, {1}), QStringLiteral("\na.txt"));
         QCOMPARE(SelectionConfirmation::nameList(two, {1, 0}), QStringLiteral("\n../\na.txt"));
         QCOMPARE(SelectionConfirmation::nameList(two, {}), QString());
+    }
+
+    // The real message box: French buttons, and 2,000 names that leave them on the screen.
+    void longFrenchConfirmation()
+    {
+        QVERIFY(QtDialogs::installFrenchTranslations(nullptr));
+        QStringList names;
+        QList<int> rows;
+        for (int i = 0; i < 2000; ++i) {
+            names << QStringLiteral("fichier-%1.txt").arg(i);
+            rows << i;
+        }
+        QTimer::singleShot(100, [] {
+            QWidget* box = QApplication::activeModalWidget();
+            const auto* bar = box->findChild<QDialogButtonBox*>();
+            const auto answer = qScopeGuard([bar] { bar->button(QDialogButtonBox::No)->click(); });
+            QVERIFY(box->height() <= box->screen()->availableGeometry().height());
+            QVERIFY(box->rect().contains(QRect(bar->mapTo(box, QPoint()), bar->size())));
+            const auto* lines = box->findChild<QPlainTextEdit*>();
+            QVERIFY(lines && lines->isVisible() && lines->verticalScrollBar()->maximum() > 0);
+            QCOMPARE(lines->document()->blockCount(), 2000);
+            QVERIFY(lines->height() > 10 * lines->fontMetrics().lineSpacing()); // readable
+            QCOMPARE(bar->buttons().size(), 2);
+            QCOMPARE(bar->button(QDialogButtonBox::Yes)->text(), QStringLiteral("&Oui"));
+            QCOMPARE(bar->button(QDialogButtonBox::No)->text(), QStringLiteral("&Non"));
+        });
+        QtDialogs dialogs;
+        QString list;
+        QCOMPARE(SelectionConfirmation::ask(dialogs, names, rows, "un", "Etes vous sur ?", list), int(AnswerNo));
     }
 
     void navigation()
@@ -236,7 +273,8 @@ private slots:
         f.Command4Click();
         QCOMPARE(m.dialogs.texts().last(), DownloadSingular + QStringLiteral("\n..\\x.txt"));
         QVERIFY(m.lastLogLine().contains(QStringLiteral("refusé")));
-        QCOMPARE(QDir(f.File1->path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+        QCOMPARE(QDir(f.File1->path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("VORN_UPDATE_VERSION.log")}); // the run's trace only
     }
 
     void upload()

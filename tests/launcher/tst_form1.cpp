@@ -3,7 +3,9 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
 #include "ftpmanager/FileListBox.h"
+#include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
+#include "launcher/VersionDownload.h"
 #include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
 #include "profiles/Form2.h"
@@ -14,6 +16,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -170,6 +173,9 @@ private slots:
         Form1& f = run.form();
         QCOMPARE(f.windowTitle(), QStringLiteral("VORN - Mise à jour Versions - V.2.10.0"));
         QCOMPARE(run.processes.terminated, QStringList{QStringLiteral("VORN.exe")});
+        Run manager; // nor the intake: only the update replaces the operator's application
+        manager.form(true);
+        QVERIFY(manager.processes.terminated.isEmpty());
         QCOMPARE(f.TransferType, 0);
         QCOMPARE(f.File1->path(), QDir(run.app.path()).absolutePath());
         QCOMPARE(f.LDI->text(), QStringLiteral("Waiting connect FTP..."));
@@ -356,14 +362,16 @@ private slots:
         Form1& f = run.form();
         f.Xconnect();
 
-        QCOMPARE(run.exitCode, std::optional<int>(0));
+        // The refused name and the sub-folder were not fetched: the update is incomplete.
+        QCOMPARE(run.exitCode, std::optional<int>(4));
         QCOMPARE(run.local(QStringLiteral("VORN.exe")), QByteArray("#!/bin/sh\necho new\n"));
         QCOMPARE(run.local(QStringLiteral("data.ini")), QByteArray("[new]\n"));
         QCOMPARE(run.local(QStringLiteral("TOOL.EXE")), QByteArray("tool"));
         QCOMPARE(run.local(QStringLiteral("VORN_UPDATE_VERSION.exe")), QByteArray("launcher"));
         QVERIFY(!QFileInfo::exists(run.app.filePath(QStringLiteral("sub"))));
         QVERIFY(!QFileInfo::exists(QFileInfo(run.app.path()).absolutePath() + QStringLiteral("/evil.exe")));
-        QCOMPARE(QDir(run.app.path()).entryList(QDir::Files | QDir::Hidden).size(), 4); // nothing partial left
+        // Nothing partial left; the fifth file is the run's log.
+        QCOMPARE(QDir(run.app.path()).entryList(QDir::Files | QDir::Hidden).size(), 5);
 
         // Load, Xkill of VORN.exe only (not TOOL.EXE, never the launcher), stop before the start,
         // then the launcher's own name.
@@ -372,7 +380,8 @@ private slots:
                               QStringLiteral("VORN_UPDATE_VERSION.exe")}));
         QCOMPARE(run.processes.started, QStringList{run.app.filePath(QStringLiteral("VORN.exe"))});
 
-        QCOMPARE(run.dialogs.texts(), QStringList{QStringLiteral("All is OK...  73 ")});
+        const QStringList notFetched = run.remoteList().filter(QRegularExpression(QStringLiteral("^(sub|.*evil.*)$")));
+        QCOMPARE(run.dialogs.texts(), QStringList{VersionDownload::incompleteText(notFetched)});
         QCOMPARE(run.dialogs.shown().first().request.title, QStringLiteral("VORN_UPDATE_VERSION"));
 
         const QString log = f.ftp().log();
@@ -380,6 +389,13 @@ private slots:
         QVERIFY2(log.contains(QStringLiteral("..\\evil.exe")) && log.contains(QStringLiteral("refusé")),
                  qPrintable(log));
         QCOMPARE(log.count(QStringLiteral("\n226 ")), 4);
+        // The run's trace, time-stamped, ends with the outcome and every name not fetched.
+        const QString trace = QString::fromUtf8(run.local(RunLog::fileName()));
+        QVERIFY2(
+            trace.contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d 230 "))) &&
+                trace.endsWith("Résultat : mise à jour incomplète, 2 fichier(s) non mis à jour : " +
+                               notFetched.join(QStringLiteral(", ")) + '\n'),
+            qPrintable(trace));
         QCOMPARE(f.RB1->maximum(), 7);
         QVERIFY(f.RB1->isHidden());
         QCOMPARE(f.LDI->text(), QStringLiteral("VORN Log is going to start..."));
@@ -423,7 +439,57 @@ private slots:
         QCOMPARE(run.local(QStringLiteral("zz.ini")), QByteArray("after"));
         QVERIFY(f.ftp().log().contains(QStringLiteral("10 octets reçus sur 5000")));
         QCOMPARE(run.processes.started.size(), 1); // the old copy is started again
-        QCOMPARE(run.exitCode, std::optional<int>(0));
+        QCOMPARE(run.exitCode, std::optional<int>(4));
+    }
+
+    void missingVersionFolderFetchesNothing()
+    {
+        Run run;
+        QVERIFY(run.start());
+        QVERIFY(run.server.put(QStringLiteral("data.ini"), "login folder"));
+        run.putLocal(QStringLiteral("VORN.exe"), "old");
+        run.form().Xconnect();
+        QCOMPARE(run.exitCode, std::optional<int>(4));
+        QCOMPARE(run.local(QStringLiteral("data.ini")), QByteArray("<missing>"));
+        QVERIFY(run.dialogs.texts().value(0).startsWith(
+            "Le dossier des versions « www/DOWN/VERSIONVORN » est inaccessible"));
+        QCOMPARE(run.processes.started, QStringList{run.app.filePath(QStringLiteral("VORN.exe"))});
+    }
+
+    void responseLogStaysBounded()
+    {
+        Run run;
+        Form1& f = run.form(true);
+        for (int i = 0; i < 5100; ++i)
+            f.ftp().appendLog(i < 5099 ? QStringLiteral("line") : QString(5000, u'x'));
+        QCOMPARE(f.Text1->blockCount(), 5000);
+        QCOMPARE(f.Text1->toPlainText(), f.ftp().log());
+        QVERIFY(f.ftp().log().endsWith(QLatin1Char('\n') + QString(4096, u'x') + QChar(0x2026)));
+        Run unattended; // nobody watches: the window's log is left alone
+        unattended.form(true, true).ftp().appendLog(QStringLiteral("220"));
+        QCOMPARE(unattended.window->Text1->toPlainText(), QString());
+    }
+
+    void programSaysWhyItEnds()
+    {
+        QTemporaryDir dir;
+        QProcess p;
+        p.start(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--app-dir"), dir.filePath(QStringLiteral("none"))});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 64);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
+
+        // Unattended, the log goes to standard error too.
+        QFile ini(dir.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[server]\nhost=127.0.0.1:1\ntimeout=2147484\n"));
+        ini.close();
+        p.start(QStringLiteral(VORN_APP_BINARY),
+                {QStringLiteral("--app-dir"), dir.path(), QStringLiteral("--unattended")});
+        QVERIFY(p.waitForFinished(20000));
+        QCOMPARE(p.exitCode(), 1);
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QVERIFY(err.contains(QStringLiteral("timeout=2147484 ignoré")) &&
+                err.contains(QRegularExpression(QStringLiteral(":\\d\\d Résultat : Échec de la connexion"))));
     }
 
     void stalledServerDoesNotHang()

@@ -3,8 +3,9 @@
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
-#include "login/OperatorContext.h"
+#include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
+#include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
 
 #include <QDir>
@@ -111,6 +112,34 @@ private slots:
         QCOMPARE(run.processes.terminated.last(), QStringLiteral("TORVANDEL_DOWN.exe"));
     }
 
+    void literalNumbersAndEmptyValidations_data() { wholeRun_data(); }
+
+    void literalNumbersAndEmptyValidations()
+    {
+        QFETCH(QString, backend);
+        IntakeRun run(backend);
+        VORN_PREPARE_DATABASES(run.env);
+        for (const char* number : {"DI2024%", "DI2024A", "DIX1", "DI\\2"})
+            QVERIFY(run.env.exec("TORVANDEL", "insert into TORVANDEL_DI (DI_NO_DI, DI_STATUT) values (?, 'DEMANDE')",
+                                 {QString::fromLatin1(number)}));
+        QVERIFY(run.server.start());
+        QVERIFY(run.server.put("www/DI/OKDI20240101.txt", "DI2024%\r\n") && run.server.put("www/DI/DI_1.txt", "M//RH"));
+        QVERIFY(run.server.put("www/DI/OKDI20240102.txt", "DI\\2\r\n") && run.server.put("www/DI/OKDI3.txt", ""));
+        run.form().runIntake();
+        QCOMPARE(run.exitCode, std::optional<int>(0));
+        // DI2024A and DIX1 untouched, DI_1 not taken for DIX1 but inserted.
+        QCOMPARE(run.env.count("TORVANDEL", "TORVANDEL_DI",
+                               "DI_STATUT = 'DEMANDE' and DI_NO_DI in ('DI2024A', 'DIX1', ?)",
+                               {QStringLiteral("DI_1")}),
+                 3);
+        QCOMPARE(run.env.count("TORVANDEL", "TORVANDEL_DI", "DI_STATUT = ?", {QStringLiteral("VALIDE")}), 2);
+        QVERIFY(run.server.exists("www/DI/OKDI3.txt")); // still being sent: kept for a later run
+        QFile log(QDir(run.env.appDir()).filePath(RunLog::fileName()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QVERIFY(log.readAll().contains(run.env.isPostgresql() ? "Base des DI : source de données ODBC TORVANDEL"
+                                                              : "Base des DI : fichier intégré "));
+    }
+
     void failuresEndWithStatus()
     {
         // A wrong password: status 1, nothing loaded.
@@ -136,6 +165,16 @@ private slots:
                  qPrintable(down.dialogs.texts().first()));
         QVERIFY(down.server.exists(QStringLiteral("www/DI/OKDI20210306120000.txt")));
         QVERIFY(down.server.exists(QStringLiteral("www/DI/IMGDIplan.Jpg")));
+
+        // No request folder on the server: nothing taken from the login folder, status 3.
+        IntakeRun lost(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(lost.env);
+        QVERIFY(lost.server.start() && lost.server.put(QStringLiteral("OKDI1.txt"), "DI1"));
+        lost.form().runIntake();
+        QCOMPARE(lost.exitCode, std::optional<int>(3));
+        QVERIFY(lost.server.exists(QStringLiteral("OKDI1.txt")));
+        QVERIFY(!QDir(lost.env.appDir()).exists(QStringLiteral("DOWN")));
+        QVERIFY(lost.dialogs.texts().value(0).contains("« www/DI »") && lost.dialogs.texts().value(0).contains("550"));
     }
 };
 

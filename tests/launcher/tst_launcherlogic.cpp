@@ -1,5 +1,8 @@
+#include "common/FixedClock.h"
 #include "ftpsession/AppConfig.h"
 #include "ftpsession/LocalTarget.h"
+#include "ftpsession/RunLog.h"
+#include "launcher/VersionDownload.h"
 #include "platform/UnattendedDialogs.h"
 
 #include <QTemporaryDir>
@@ -71,15 +74,39 @@ private slots:
 
         QFile f(dir.filePath(QStringLiteral("c.ini")));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(
-            "[server]\nhost=ftp.example.org:2121\nversion_root=htdocs/\ntimeout=abc\n[printing]\npdf_dir=/tmp/pdf\n");
+        f.write("[server]\nhost=ftp.example.org:2121\nversion_root=htdocs/\ntimeout=abc\npassword = a,b;c \"d\" #e \r\n"
+                "#user=x\n[printing]\npdf_dir=/tmp/pdf\n");
         f.close();
         const AppConfig c = AppConfig::load(f.fileName());
         QCOMPARE(c.host, QStringLiteral("ftp.example.org:2121"));
         QCOMPARE(c.user, defaults.user); // missing key keeps its default
         QCOMPARE(c.versionFolder(), QStringLiteral("htdocs/DOWN/VERSIONVORN"));
-        QCOMPARE(c.timeoutSeconds, 30); // unreadable value ignored
+        QCOMPARE(c.timeoutSeconds, 30);                         // unreadable value ignored
+        QCOMPARE(c.problems.size(), 1);                         // and said
+        QCOMPARE(c.password, QStringLiteral("a,b;c \"d\" #e")); // as written, to the end of the line
         QCOMPARE(c.pdfDir, QStringLiteral("/tmp/pdf"));
+        for (const char* timeout : {"0", "4294968", "3601", "3600"}) {
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write("[server]\ntimeout=") &&
+                    f.write(timeout));
+            f.close();
+            QCOMPARE(AppConfig::load(f.fileName()).timeoutSeconds, timeout == QLatin1String("3600") ? 3600 : 30);
+        }
+        QCOMPARE(AppConfig::load(dir.path()).problems.size(), 1); // a folder cannot be read as a file
+
+        // The run log: time-stamped lines, the older megabyte kept as ".1", the outcome on one line.
+        FixedClock clock;
+        const QString path = dir.filePath(RunLog::fileName());
+        RunLog log(path, clock, false);
+        for (int i = 0; i < 2100; ++i)
+            log.write(QString(999, u'r'));
+        log.outcome(QStringLiteral("fin\nde course"));
+        const qint64 older = QFileInfo(path + QStringLiteral(".1")).size();
+        QVERIFY(older > RunLog::RotateAt - 1100 && older <= RunLog::RotateAt);
+        f.setFileName(path);
+        QVERIFY(f.open(QIODevice::ReadOnly) && f.size() < RunLog::RotateAt);
+        QVERIFY(f.readAll().endsWith("rrr\n2021-03-05 09:30:00 Résultat : fin de course\n"));
+        // The incomplete-update message names 20 files at most.
+        QCOMPARE(VersionDownload::incompleteText(QStringList(25, QStringLiteral("f"))).split(u'\n').size(), 22);
     }
 
     void unattendedMessagesAreOneLine()

@@ -56,6 +56,11 @@ void select(QListWidget& list, const QString& text)
     QVERIFY(found.first()->isSelected());
 }
 
+QString separator(const QString& c)
+{
+    return "Le caractère « " + c + " » ne peut pas être utilisé : il sépare les champs du fichier des profils.";
+}
+
 void fill(Form3& editor, const QString& server, const QString& login, const QString& password,
           const QString& confirmation, const QString& name)
 {
@@ -228,6 +233,14 @@ private slots:
             {"passwords differing by a trailing space", QStringLiteral("srv"), QString(), QStringLiteral("abc"),
              QStringLiteral("abc "), QStringLiteral("Depot Sud"), QStringLiteral("Le mot de passe est différent !"),
              DialogIcon::Exclamation, editor.Text3},
+            // A separator in a value would cut its field when the line is read back.
+            {"a | in the password", "srv", "", "ab|cd", "ab|cd", "Depot Sud", separator("|"), DialogIcon::Exclamation,
+             editor.Text3},
+            {"a £ in the login", "srv", "a£", "", "", "Depot Sud", separator("£"), DialogIcon::Exclamation,
+             editor.Text2},
+            {"a µ in the name", "srv", "", "", "", "Sud µ", separator("µ"), DialogIcon::Exclamation, editor.Text5},
+            {"a line break in the server", "s\nrv", "", "", "", "Depot Sud",
+             "Un profil ne peut pas contenir de saut de ligne.", DialogIcon::Exclamation, editor.Text1},
         };
         for (const Step& step : steps) {
             m_dialogs.clear();

@@ -156,12 +156,15 @@ private slots:
         QVERIFY(file.EcrireFin(Profil, text(SiegeBytes), &error));
         QCOMPARE(readBytes(path), NordBytes + "\r\n" + SiegeBytes + "\r\n");
 
-        // After a last line without CR LF the new text joins it.
+        // After a last line without CR LF the missing line end comes first; a lone LF is one already.
         writeBytes(path, "abc");
         QVERIFY(file.EcrireFin(Profil, QStringLiteral("déf"), &error));
-        QCOMPARE(readBytes(path), QByteArray("abcd\xE9"
+        QCOMPARE(readBytes(path), QByteArray("abc\r\nd\xE9"
                                              "f\r\n"));
-        QCOMPARE(int(file.NbrLigne(Profil)), 0);
+        QCOMPARE(int(file.NbrLigne(Profil)), 1);
+        writeBytes(path, "abc\n");
+        QVERIFY(file.EcrireFin(Profil, QStringLiteral("x"), &error));
+        QCOMPARE(readBytes(path), QByteArray("abc\nx\r\n"));
         QCOMPARE(entries(dir.path()), QStringList({QStringLiteral("Profil.ini")}));
     }
 
