@@ -62,8 +62,18 @@ QStringList FtpConnection::EnumFiles()
     QStringList names{QStringLiteral("../")};
     FtpFindData data;
     const FtpHandle find = m_client.findFirstFile(ConnectionHandle, QStringLiteral("*.*"), data);
-    if (!find)
+    m_listingFailed = false;
+    if (!find) {
+        const quint32 error = m_client.lastError();
+        m_listingFailed = error != FtpErrorNone && error != FtpErrorNoMoreFiles;
+        // A listing the server refused is in its reply; the client's own failures (a lost
+        // connection, a listing past its bounds, a timeout) are said in the log.
+        if (m_listingFailed && error != FtpErrorExtended)
+            appendLog(m_client.lastResponse());
+        if (m_listingFailed)
+            ShowError(false);
         return names;
+    }
     names << data.fileName;
     while (m_client.findNextFile(find, data))
         names << data.fileName;

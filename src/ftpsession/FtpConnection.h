@@ -36,6 +36,9 @@ public:
 
     // "../" followed by every entry name of the working directory, in the server's order.
     QStringList EnumFiles();
+    // The last EnumFiles could not list the folder (not merely found it empty); LastResponse then
+    // says why.
+    bool listingFailed() const { return m_listingFailed; }
 
     // Last three characters test used throughout: the reply code of the last response.
     bool lastReplyIs(const char* code) const { return LastResponse.left(3) == QLatin1String(code); }
@@ -66,4 +69,5 @@ private:
 
     FtpClient& m_client;
     QStringList m_logLines;
+    bool m_listingFailed = false;
 };

@@ -12,8 +12,9 @@ bool isControl(QChar c)
     return c.unicode() < 0x20 || c.unicode() == 0x7f;
 }
 
-// A name as it can stand in a message: control characters made visible, a long one shortened.
-QString shown(const QString& name)
+} // namespace
+
+QString LocalTarget::shown(const QString& name)
 {
     QString out = name.left(60);
     for (QChar& c : out)
@@ -23,8 +24,6 @@ QString shown(const QString& name)
         out += QStringLiteral("…");
     return out;
 }
-
-} // namespace
 
 bool LocalTarget::resolve(const QString& folder, const QString& name, QString& path, QString& why)
 {

@@ -16,6 +16,10 @@ public:
     // server refuses its fetch, and that reply is what the operator sees; no local file is made).
     static bool resolveListed(const QString& folder, const QString& name, QString& path, QString& why);
 
+    // A name as it can stand in a message or a log line: control characters shown as "?", a long
+    // one shortened with "…".
+    static QString shown(const QString& name);
+
     // folder + separator + name, without doubling a separator that already ends the folder.
     static QString join(const QString& folder, const QString& name);
 };

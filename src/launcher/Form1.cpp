@@ -476,6 +476,11 @@ void Form1::Xconnect()
         }
         List1->clear();
         EnumFiles();
+        if (m_ftp.listingFailed() && !m_context.managerMode) {
+            // Without the folder's list nothing can be said to be up to date.
+            versionFolderUnavailable();
+            return;
+        }
         m_busy = false;
         if (!m_context.managerMode)
             Xdown();
@@ -849,6 +854,14 @@ void Form1::runIntake()
         return;
     }
     showRemoteList(m_ftp.EnumFiles());
+    if (m_ftp.listingFailed()) {
+        const QString error = QStringLiteral("La liste du dossier des DI « %1 » n'a pas pu être lue : rien n'a été "
+                                             "récupéré ni supprimé.\nRéponse du serveur : %2")
+                                  .arg(m_context.config.intakeRemoteDir, m_ftp.LastResponse);
+        reportIntakeError(false, error);
+        stopIntake(error);
+        return;
+    }
 
     const QString requestFolder = QDir(m_context.appDir).filePath(QStringLiteral("DOWN"));
     if (!fetchRequestFiles(requestFolder) || !XMAJ()) {

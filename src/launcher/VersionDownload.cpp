@@ -38,6 +38,18 @@ bool VersionDownload::fetch(const QString& name, const QString& localPath, int t
     return ok;
 }
 
+namespace {
+
+QString shownNames(const QStringList& names)
+{
+    QStringList shown;
+    for (const QString& name : names)
+        shown << LocalTarget::shown(name);
+    return shown.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 QString VersionDownload::incompleteText(const QStringList& notFetched)
 {
     const qsizetype n = notFetched.size();
@@ -48,7 +60,7 @@ QString VersionDownload::incompleteText(const QStringList& notFetched)
                                         "anciennes copies ont été conservées :")
                              .arg(n);
     for (qsizetype i = 0; i < std::min(n, ListedNames); ++i)
-        text += QLatin1Char('\n') + notFetched.at(i);
+        text += QLatin1Char('\n') + LocalTarget::shown(notFetched.at(i));
     if (n > ListedNames)
         text += QLatin1Char('\n') + QChar(0x2026);
     return text;
@@ -106,7 +118,7 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         outcome.exitCode = ExitIncomplete;
         outcome.summary = QStringLiteral("mise à jour incomplète, %1 fichier(s) non mis à jour : %2")
                               .arg(outcome.notFetched.size())
-                              .arg(outcome.notFetched.join(QStringLiteral(", ")));
+                              .arg(shownNames(outcome.notFetched));
     }
     handOver(outcome, appFolder, startApplication);
     return outcome;

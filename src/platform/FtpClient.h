@@ -18,6 +18,7 @@ enum FtpError : quint32 {
     FtpErrorNone = 0,
     FtpErrorFileExists = 80,
     FtpErrorInvalidHandle = 6,
+    FtpErrorNoMoreFiles = 18,  // a listing with nothing (more) in it
     FtpErrorInvalidName = 123, // a name the client refuses to send or to write locally
     FtpErrorBusy = 170,        // a call arrived while another one was waiting on the network
     FtpErrorTimeout = 12002,

@@ -21,7 +21,6 @@ constexpr qint64 ChunkSize = 256 * 1024;
 constexpr qint64 ControlBufferSize = 256 * 1024;
 constexpr qint64 DataBufferSize = 1024 * 1024;
 constexpr int QuitWaitMs = 2000;
-constexpr quint32 NoMoreFiles = 18;
 
 QString describeSocketError(const QAbstractSocket& socket)
 {
@@ -1021,7 +1020,7 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
         listing->entries = std::move(received.entries);
     }
     if (!listing->entries || listing->entries->size() == 0) {
-        fail(NoMoreFiles, QString());
+        fail(FtpErrorNoMoreFiles, QString());
         return 0;
     }
     // One listing per connection: a new one replaces any that was left open.
@@ -1048,7 +1047,7 @@ bool QtFtpClient::findNextFile(FtpHandle find, FtpFindData& data)
     }
     Listing& l = *it->second;
     if (l.next >= l.entries->size()) {
-        fail(NoMoreFiles, QString());
+        fail(FtpErrorNoMoreFiles, QString());
         return false;
     }
     data = l.entries->at(l.next++);

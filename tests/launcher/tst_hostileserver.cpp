@@ -1,0 +1,121 @@
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/resource.h>
+
+namespace {
+
+const QByteArray OldContent = "old copy";
+
+// The hostile fixture, serving its two-file version folder with one fault.
+class HostileServer {
+public:
+    explicit HostileServer(const QString& mode)
+    {
+        m_process.start(QStringLiteral(VORN_SYSTEM_PYTHON),
+                        {QStringLiteral(VORN_FIXTURES_DIR "/hostileftp.py"), QStringLiteral("--mode"), mode});
+        const QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired() && m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
+            const QByteArray line = m_process.readLine().trimmed();
+            if (line.startsWith("PORT ")) {
+                m_port = line.mid(5).toUShort();
+                break;
+            }
+        }
+    }
+    ~HostileServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(3000);
+    }
+    quint16 port() const { return m_port; }
+
+private:
+    QProcess m_process;
+    quint16 m_port = 0;
+};
+
+// The largest resident size any finished child of this process reached, in MB.
+long childrenPeakMegabytes()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+} // namespace
+
+class TestHostileServer : public QObject {
+    Q_OBJECT
+
+private slots:
+    // The whole update run against a server that misbehaves: it ends within a few timeouts and in
+    // bounded memory, says how it ended, keeps the old copy of every file it could not fetch
+    // safely, and leaves nothing half-written behind.
+    void updateRunHoldsItsGround_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<bool>("updated"); // good.bin replaced by the server's copy
+        QTest::newRow("polite") << "polite" << 0 << true;
+        QTest::newRow("greeting without line end") << "greeting-stream" << 1 << false;
+        QTest::newRow("endless multi-line greeting") << "multiline-forever" << 1 << false;
+        QTest::newRow("one byte every 2 s") << "trickle" << 1 << false;
+        QTest::newRow("replies padded to 1 MiB") << "padded" << 0 << true;
+        QTest::newRow("endless listing") << "listing-forever" << 4 << false;
+        QTest::newRow("10 MB name in the listing") << "long-name" << 4 << false;
+        QTest::newRow("more data than announced") << "size-lies" << 4 << false;
+        QTest::newRow("SIZE with a unit") << "size-words" << 0 << true;
+        QTest::newRow("carriage return in a name") << "name-cr" << 4 << true;
+    }
+
+    void updateRunHoldsItsGround()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, exitCode);
+        QFETCH(bool, updated);
+        const HostileServer server(mode);
+        QVERIFY(server.port() != 0);
+        QTemporaryDir app;
+        QFile old(app.filePath(QStringLiteral("good.bin")));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(OldContent);
+        old.close();
+        QFile ini(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(
+            QStringLiteral("[server]\nhost=127.0.0.1:%1\nuser=u\npassword=p\ntimeout=2\n").arg(server.port()).toUtf8());
+        ini.close();
+
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        QElapsedTimer clock;
+        clock.start();
+        run.start(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--unattended"), QStringLiteral("--no-start"),
+                                                    QStringLiteral("--app-dir"), app.path()});
+        QVERIFY(run.waitForFinished(30000));
+        const QString output = QString::fromUtf8(run.readAll());
+        QVERIFY2(clock.elapsed() < 6 * 2000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QVERIFY2(run.exitCode() == exitCode, qPrintable(output));
+        QVERIFY2(childrenPeakMegabytes() < 150, qPrintable(QString::number(childrenPeakMegabytes())));
+
+        QFile now(app.filePath(QStringLiteral("good.bin")));
+        QVERIFY(now.open(QIODevice::ReadOnly));
+        QCOMPARE(now.readAll() == OldContent, !updated);
+        const QStringList left = QDir(app.path()).entryList(QDir::Files | QDir::Hidden);
+        for (const QString& name : left)
+            QVERIFY2(name == QLatin1String("good.bin") || name == QLatin1String("data.ini") ||
+                         name.startsWith(QLatin1String("VORN_UPDATE_VERSION.")),
+                     qPrintable(name));
+        QVERIFY(QFile::exists(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.log"))));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHostileServer)
+#include "tst_hostileserver.moc"
