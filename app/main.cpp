@@ -102,6 +102,12 @@ int main(int argc, char* argv[])
         dialogs = std::make_unique<QtDialogs>();
     std::unique_ptr<ProcessControl> processes = createProcessControl();
     QtFtpClient ftp(config.timeoutSeconds * 1000);
+    FtpTlsSettings tls;
+    tls.mode = config.tlsExplicit ? FtpTlsSettings::Mode::Explicit : FtpTlsSettings::Mode::Off;
+    tls.caFile = config.tlsCaFile;
+    tls.verify = config.tlsVerify;
+    tls.refusal = config.tlsRefusal;
+    ftp.setTls(tls);
     OperatorContext operatorContext;
 
     if (cmd.mode == CommandLine::Mode::Station) {

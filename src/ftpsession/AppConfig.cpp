@@ -103,5 +103,36 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
                               .arg(MaxTimeout)
                               .arg(c.timeoutSeconds);
     }
+
+    // Yes/no values; anything else keeps the default and is reported.
+    auto flag = [&values, &c, &shown](const char* key, bool& into) {
+        const auto it = values.constFind(QLatin1String(key));
+        if (it == values.constEnd())
+            return;
+        const QString v = it.value().toLower();
+        if (v == QLatin1String("true") || v == QLatin1String("yes") || v == QLatin1String("1"))
+            into = true;
+        else if (v == QLatin1String("false") || v == QLatin1String("no") || v == QLatin1String("0"))
+            into = false;
+        else
+            c.problems << QStringLiteral("%1=%2 ignoré dans « %3 » : true ou false est attendu ; %4 est utilisé.")
+                              .arg(QString::fromLatin1(key).section(QLatin1Char('/'), 1), it.value(), shown,
+                                   into ? QStringLiteral("true") : QStringLiteral("false"));
+    };
+    flag("server/tls_verify", c.tlsVerify);
+    flag("server/skip_unchanged", c.skipUnchanged);
+    read("server/tls_ca", c.tlsCaFile);
+    const auto tls = values.constFind(QStringLiteral("server/tls"));
+    if (tls != values.constEnd()) {
+        const QString v = tls.value().toLower();
+        if (v == QLatin1String("explicit")) {
+            c.tlsExplicit = true;
+        } else if (v != QLatin1String("off")) {
+            c.tlsRefusal = QStringLiteral("tls=%1 n'est pas reconnu dans « %2 » (off ou explicit) : aucune connexion "
+                                          "n'est ouverte plutôt qu'une connexion en clair.")
+                               .arg(tls.value(), shown);
+            c.problems << c.tlsRefusal;
+        }
+    }
     return c;
 }

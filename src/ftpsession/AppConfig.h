@@ -18,6 +18,14 @@ struct AppConfig {
     QString versionRoot = QStringLiteral("www"); // head of the version folder <root>/DOWN/VERSIONVORN
     QString webspace = QStringLiteral("www");    // where the file manager's web-space button goes
     int timeoutSeconds = 30;                     // 1 to 3600
+    // Encryption: "off" (plain FTP) or "explicit" (AUTH TLS). A value that is neither refuses every
+    // connection rather than risk one in clear: tlsRefusal then says why.
+    bool tlsExplicit = false;
+    QString tlsRefusal;
+    QString tlsCaFile;     // PEM authorities trusted instead of the system's
+    bool tlsVerify = true; // false only for a test bench
+    // An entry whose local copy has the server's size and modification time is not fetched again.
+    bool skipUnchanged = false;
     // [intake]
     QString intakeRemoteDir = QStringLiteral("www/DI");
     // [printing]

@@ -406,6 +406,10 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
         fail(FtpErrorInvalidHandle, QString());
         return 0;
     }
+    if (!m_tls.refusal.isEmpty()) {
+        fail(FtpErrorCannotConnect, m_tls.refusal);
+        return 0;
+    }
     auto c = std::make_unique<Connection>();
     c->session = session;
     splitServer(server, port, c->host, c->port);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -145,6 +146,55 @@ private slots:
         QCOMPARE(ftp.lastError(), quint32(FtpErrorTimeout));
         QVERIFY(t.elapsed() < 6000);
         QVERIFY(QDir(local.path()).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    }
+
+    // The program itself, with the configuration an operator writes: the update and the intake
+    // work over TLS; without TLS the same server refuses the login and nothing is written.
+    void programRunsOverTls_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<QString>("tls");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("expected"); // a file the run must have written, or none
+        QTest::newRow("update") << QString() << QStringLiteral("explicit") << 0 << QStringLiteral("good.bin");
+        QTest::newRow("update in clear") << QString() << QStringLiteral("off") << 1 << QString();
+        QTest::newRow("intake") << QStringLiteral("--intake") << QStringLiteral("explicit") << 0
+                                << QStringLiteral("DOWN/DI20240101120000.txt");
+        QTest::newRow("misspelt tls") << QString() << QStringLiteral("on") << 1 << QString();
+    }
+
+    void programRunsOverTls()
+    {
+        QFETCH(QString, mode);
+        QFETCH(QString, tls);
+        QFETCH(int, exitCode);
+        QFETCH(QString, expected);
+        FtpTestServer server(tlsServer(QStringLiteral("server")));
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/good.bin"), "new"));
+        QVERIFY(server.put(QStringLiteral("www/DI/DI20240101120000.txt"), "Dupont//RH//2//1"));
+        QTemporaryDir app;
+        QFile ini(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[server]\nhost=%1\nuser=%2\npassword=%3\ntimeout=5\ntls=%4\ntls_ca=%5\n")
+                      .arg(server.host(), FtpTestServer::user(), FtpTestServer::password(), tls,
+                           m_certificates.certificate(QStringLiteral("ca")))
+                      .toUtf8());
+        ini.close();
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        QStringList arguments{QStringLiteral("--unattended"), QStringLiteral("--no-start"), QStringLiteral("--app-dir"),
+                              app.path()};
+        if (!mode.isEmpty())
+            arguments.prepend(mode);
+        run.start(QStringLiteral(VORN_APP_BINARY), arguments);
+        QVERIFY(run.waitForFinished(30000));
+        const QString output = QString::fromUtf8(run.readAll());
+        QVERIFY2(run.exitCode() == exitCode, qPrintable(output));
+        if (expected.isEmpty())
+            QVERIFY(!QFile::exists(app.filePath(QStringLiteral("good.bin"))));
+        else
+            QVERIFY2(QFile::exists(app.filePath(expected)), qPrintable(output));
     }
 
     // A vsftpd server started by the test services (TLS required, session reuse required on data

@@ -10,4 +10,5 @@ struct FtpTlsSettings {
     Mode mode = Mode::Off;
     QString caFile;     // PEM authorities to trust instead of the system's; empty: the system's
     bool verify = true; // false only for a test bench: the server's certificate is not checked
+    QString refusal;    // settings that cannot be honoured: every connection fails with this text
 };
