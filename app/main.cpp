@@ -4,11 +4,13 @@
 #include "database/DatabaseConnection.h"
 #include "ftpsession/AppConfig.h"
 #include "launcher/Form1.h"
+#include "launcher/UnattendedUpdate.h"
 #include "login/OperatorContext.h"
 #include "platform/PlatformFactory.h"
 #include "platform/ProcessControl.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtFtpClient.h"
+#include "platform/SystemClock.h"
 #include "platform/UnattendedDialogs.h"
 #include "platform/WindowControls.h"
 #include "station/StationDemoData.h"
@@ -44,6 +46,35 @@ bool hasDisplay()
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+// A window would be drawn where nobody can see it.
+bool drawnOffScreen()
+{
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    return platform.startsWith("offscreen") || platform.startsWith("minimal");
+}
+
+QString applicationFolder(const CommandLine& cmd)
+{
+    return QDir(cmd.appDir.isEmpty() ? QCoreApplication::applicationDirPath() : cmd.appDir).absolutePath();
+}
+
+AppConfig loadConfig(const CommandLine& cmd, const QString& appDir)
+{
+    const QString file =
+        cmd.configFile.isEmpty() ? QDir(appDir).filePath(AppConfig::defaultFileName()) : cmd.configFile;
+    return AppConfig::load(file, !cmd.configFile.isEmpty());
+}
+
+void configureClient(QtFtpClient& ftp, const AppConfig& config)
+{
+    FtpTlsSettings tls;
+    tls.mode = config.tlsExplicit ? FtpTlsSettings::Mode::Explicit : FtpTlsSettings::Mode::Off;
+    tls.caFile = config.tlsCaFile;
+    tls.verify = config.tlsVerify;
+    tls.refusal = config.tlsRefusal;
+    ftp.setTls(tls);
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -77,15 +108,28 @@ int main(int argc, char* argv[])
         cmd.unattended = true;
     }
 
+    // Nobody watches and nothing could be seen: the update runs without building its window, its
+    // fonts and its pictures.
+    if (cmd.mode == CommandLine::Mode::Update && cmd.unattended && drawnOffScreen()) {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("VORN_UPDATE_VERSION"));
+        const QString appDir = applicationFolder(cmd);
+        const AppConfig config = loadConfig(cmd, appDir);
+        UnattendedDialogs dialogs;
+        std::unique_ptr<ProcessControl> processes = createProcessControl();
+        QtFtpClient ftp(config.timeoutSeconds * 1000);
+        configureClient(ftp, config);
+        const SystemClock clock;
+        return UnattendedUpdate(ftp, *processes, dialogs, config, appDir, clock).run(cmd.startApplication);
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VORN_UPDATE_VERSION"));
     QApplication::setApplicationVersion(QStringLiteral(VORN_VERSION_TEXT));
     QApplication::setWindowIcon(WindowControls::programIcon());
 
-    const QString appDir = QDir(cmd.appDir.isEmpty() ? QApplication::applicationDirPath() : cmd.appDir).absolutePath();
-    const QString configFile =
-        cmd.configFile.isEmpty() ? QDir(appDir).filePath(AppConfig::defaultFileName()) : cmd.configFile;
-    const AppConfig config = AppConfig::load(configFile, !cmd.configFile.isEmpty());
+    const QString appDir = applicationFolder(cmd);
+    const AppConfig config = loadConfig(cmd, appDir);
     // Unattended window runs copy their log, these lines included, to standard error already.
     if (!cmd.unattended || cmd.mode == CommandLine::Mode::Station) {
         for (const QString& problem : config.problems)
@@ -102,12 +146,7 @@ int main(int argc, char* argv[])
         dialogs = std::make_unique<QtDialogs>();
     std::unique_ptr<ProcessControl> processes = createProcessControl();
     QtFtpClient ftp(config.timeoutSeconds * 1000);
-    FtpTlsSettings tls;
-    tls.mode = config.tlsExplicit ? FtpTlsSettings::Mode::Explicit : FtpTlsSettings::Mode::Off;
-    tls.caFile = config.tlsCaFile;
-    tls.verify = config.tlsVerify;
-    tls.refusal = config.tlsRefusal;
-    ftp.setTls(tls);
+    configureClient(ftp, config);
     OperatorContext operatorContext;
 
     if (cmd.mode == CommandLine::Mode::Station) {

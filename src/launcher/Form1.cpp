@@ -3,6 +3,7 @@
 
 #include "AnimationFrames.h"
 #include "Form1IntakeView.h"
+#include "UpdateRun.h"
 #include "VersionDownload.h"
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
@@ -454,8 +455,7 @@ bool Form1::beginLogin()
 
 QString Form1::loginFailureText(const QString& why) const
 {
-    return QStringLiteral("Échec de la connexion au serveur %1 : %2")
-        .arg(Text4->text(), why.isEmpty() ? QStringLiteral("pas de réponse") : why);
+    return UpdateRun::loginFailureText(Text4->text(), why);
 }
 
 void Form1::Xconnect()
@@ -463,27 +463,11 @@ void Form1::Xconnect()
     if (m_busy || m_ended)
         return;
     if (beginLogin()) {
-        ShowError(true);
-        m_ftp.HomeDirectory = m_ftp.CurrentDirectory;
-        EnumFiles();
-        setConnectedState(true);
-        const bool inVersionFolder = m_ftp.changeDirectory(m_context.config.versionFolder());
-        ShowError(true);
-        if (!inVersionFolder && !m_context.managerMode) {
-            // Listing and fetching the login folder instead would overwrite local files.
-            versionFolderUnavailable();
-            return;
-        }
-        List1->clear();
-        EnumFiles();
-        if (m_ftp.listingFailed() && !m_context.managerMode) {
-            // Without the folder's list nothing can be said to be up to date.
-            versionFolderUnavailable();
-            return;
-        }
+        UpdateRun run(m_ftp, m_context.processes, m_context.dialogs, *this, *m_runLog);
+        const std::optional<int> exitCode = run.afterLogin(updateSettings());
         m_busy = false;
-        if (!m_context.managerMode)
-            Xdown();
+        if (exitCode)
+            endProgram(*exitCode);
         return;
     }
 
@@ -498,6 +482,31 @@ void Form1::Xconnect()
     m_busy = false;
     if (m_context.unattended)
         endProgram(1); // the run log has said why, on standard error too
+}
+
+UpdateRun::Settings Form1::updateSettings() const
+{
+    UpdateRun::Settings s;
+    s.versionFolder = m_context.config.versionFolder();
+    s.localFolder = File1->path();
+    s.appFolder = m_context.appDir;
+    s.transferType = TransferType;
+    s.userName = OperatorContext::text(m_context.operatorContext.userName);
+    s.startApplication = m_context.startApplication;
+    s.update = !m_context.managerMode;
+    return s;
+}
+
+void Form1::showRemoteList(const QStringList& lines, bool append)
+{
+    if (!append)
+        List1->clear();
+    List1->addItems(lines);
+}
+
+void Form1::showConnected()
+{
+    setConnectedState(true);
 }
 
 void Form1::disconnectServer()
@@ -520,27 +529,10 @@ void Form1::Xdown()
         return;
     m_busy = true;
     NameList.clear();
-    QStringList names;
-    for (int i = 0; i < List1->count(); ++i)
-        names << List1->item(i)->text();
-    VersionDownload download(m_ftp, m_context.processes, m_context.dialogs, *this);
-    const VersionDownload::Outcome outcome =
-        download.Xdown(names, File1->path(), m_context.appDir, TransferType,
-                       OperatorContext::text(m_context.operatorContext.userName), m_context.startApplication);
-    m_runLog->outcome(outcome.summary);
+    UpdateRun run(m_ftp, m_context.processes, m_context.dialogs, *this, *m_runLog);
+    const int exitCode = run.download(linesOf(List1), updateSettings());
     m_busy = false;
-    endProgram(outcome.exitCode);
-}
-
-void Form1::versionFolderUnavailable()
-{
-    List1->clear();
-    VersionDownload download(m_ftp, m_context.processes, m_context.dialogs, *this);
-    const VersionDownload::Outcome outcome = download.versionFolderUnavailable(
-        m_ftp.TargetDirectory, m_ftp.LastResponse, m_context.appDir, m_context.startApplication);
-    m_runLog->outcome(outcome.summary);
-    m_busy = false;
-    endProgram(outcome.exitCode);
+    endProgram(exitCode);
 }
 
 void Form1::endProgram(int exitCode)
@@ -572,8 +564,7 @@ QList<int> Form1::selectedRowsOf(const QListWidget* list)
 
 void Form1::showRemoteList(const QStringList& lines)
 {
-    List1->clear();
-    List1->addItems(lines);
+    showRemoteList(lines, false);
 }
 
 void Form1::List1DoubleClick()

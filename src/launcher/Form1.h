@@ -1,6 +1,7 @@
 #pragma once
 
-#include "DownloadView.h"
+#include "UpdateRun.h"
+#include "UpdateView.h"
 #include "ftpsession/AppConfig.h"
 #include "ftpsession/FtpConnection.h"
 #include "intake/IntakeCounter.h"
@@ -63,7 +64,7 @@ struct Form1Context {
 
 // The main window: the wait frame of the update run, and behind it the FTP file manager, the
 // connection frame and the response log.
-class Form1 final : public QMainWindow, private DownloadView {
+class Form1 final : public QMainWindow, private UpdateView {
     Q_OBJECT
 public:
     explicit Form1(Form1Context context, QWidget* parent = nullptr);
@@ -179,7 +180,7 @@ private:
     void showOnlyPicture(int index);
     void logAppended(const QString& text);
     void logReset(const QString& text);
-    void versionFolderUnavailable();
+    UpdateRun::Settings updateSettings() const;
     void stopIntake(const QString& why);
     void endProgram(int exitCode);
     void showRemoteList(const QStringList& lines);
@@ -192,7 +193,9 @@ private:
     static QStringList linesOf(const QListWidget* list);
     static QList<int> selectedRowsOf(const QListWidget* list);
 
-    // DownloadView
+    // UpdateView
+    void showRemoteList(const QStringList& lines, bool append) override;
+    void showConnected() override;
     void setProgressMaximum(int maximum) override;
     void setProgressValue(int value) override;
     void setProgressVisible(bool visible) override;

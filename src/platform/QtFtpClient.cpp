@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHostInfo>
 #include <QRegularExpression>
 #include <QSslConfiguration>
 #include <QSslSocket>
@@ -134,9 +135,9 @@ qint64 sizeFromReply(const FtpReply& reply)
 
 struct QtFtpClient::Connection {
     FtpHandle session = 0;
-    std::unique_ptr<QTcpSocket> control; // a QSslSocket when the session is encrypted
-    bool encrypted = false;              // control under TLS, and every data connection too
-    QSslConfiguration tlsConfiguration;
+    std::unique_ptr<QTcpSocket> control;                 // a QSslSocket when the session is encrypted
+    bool encrypted = false;                              // control under TLS, and every data connection too
+    std::unique_ptr<QSslConfiguration> tlsConfiguration; // only made for TLS: it loads the TLS library
     QString host;         // as the operator wrote it: names the server in messages and for TLS
     QHostAddress address; // where data connections go
     quint16 port = 21;
@@ -438,7 +439,7 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
             }
             conf.setCaCertificates(authorities);
         }
-        c->tlsConfiguration = conf;
+        c->tlsConfiguration = std::make_unique<QSslConfiguration>(conf);
         auto socket = std::make_unique<QSslSocket>();
         socket->setSslConfiguration(conf);
         socket->setPeerVerifyName(c->host);
@@ -447,11 +448,32 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
         c->control = std::make_unique<QTcpSocket>();
     }
     c->control->setReadBufferSize(ControlBufferSize);
-    c->control->connectToHost(c->host, c->port);
-    switch (m_wait.connected(*c->control, deadline())) {
+    // The name is looked up first, so that the connection itself is waited for in slices.
+    QList<QHostAddress> addresses;
+    if (QHostAddress literal; literal.setAddress(c->host)) {
+        addresses << literal;
+    } else {
+        const QHostInfo info = QHostInfo::fromName(c->host);
+        addresses = info.addresses();
+        if (addresses.isEmpty()) {
+            fail(FtpErrorCannotConnect, QStringLiteral("Connexion impossible au serveur %1:%2 (serveur introuvable).")
+                                            .arg(c->host)
+                                            .arg(c->port));
+            return 0;
+        }
+    }
+    const QDeadlineTimer connecting = deadline();
+    SocketWait::Result connected = SocketWait::Result::Closed;
+    for (const QHostAddress& address : std::as_const(addresses)) {
+        connected = m_wait.connect(*c->control, address, c->port, connecting);
+        if (connected != SocketWait::Result::Closed)
+            break;
+    }
+    switch (connected) {
     case SocketWait::Result::Ready:
         break;
     case SocketWait::Result::Expired:
+        c->control->abort();
         fail(FtpErrorTimeout, QStringLiteral("Connexion impossible au serveur %1:%2 (délai d'attente dépassé).")
                                   .arg(c->host)
                                   .arg(c->port));
@@ -649,7 +671,7 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
     std::unique_ptr<QTcpSocket> data;
     if (c.encrypted) {
         auto tls = std::make_unique<QSslSocket>();
-        QSslConfiguration conf = c.tlsConfiguration;
+        QSslConfiguration conf = *c.tlsConfiguration;
         conf.setSessionTicket(static_cast<QSslSocket&>(*c.control).sslConfiguration().sessionTicket());
         tls->setSslConfiguration(conf);
         tls->setPeerVerifyName(c.host);
@@ -659,8 +681,7 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
     }
     data->setReadBufferSize(DataBufferSize);
     SocketWait::watchPeerClose(*data);
-    data->connectToHost(c.address, static_cast<quint16>(dataPort));
-    const SocketWait::Result connected = m_wait.connected(*data, deadline());
+    const SocketWait::Result connected = m_wait.connect(*data, c.address, static_cast<quint16>(dataPort), deadline());
     if (connected != SocketWait::Result::Ready) {
         fail(connected == SocketWait::Result::Expired ? FtpErrorTimeout : FtpErrorCannotConnect,
              QStringLiteral("Connexion de données impossible avec le serveur %1 (%2).")

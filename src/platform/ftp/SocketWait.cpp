@@ -1,8 +1,10 @@
 #include "SocketWait.h"
 
 #include <QEventLoop>
-#include <QSslSocket>
+#include <QHostAddress>
 #include <QTimer>
+
+#include <QSslSocket>
 
 #include <algorithm>
 #include <limits>
@@ -84,15 +86,21 @@ SocketWait::Result SocketWait::written(QAbstractSocket& socket, const QDeadlineT
     return Result::Ready;
 }
 
-SocketWait::Result SocketWait::connected(QAbstractSocket& socket, const QDeadlineTimer& deadline) const
+SocketWait::Result SocketWait::connect(QAbstractSocket& socket, const QHostAddress& address, quint16 port,
+                                       const QDeadlineTimer& deadline) const
 {
-    if (!m_callback) {
-        // waitForConnected gives up (and aborts the attempt) when its time is out: one call only.
-        if (socket.waitForConnected(sliceFor(deadline)))
-            return Result::Ready;
-        return socket.error() == QAbstractSocket::SocketTimeoutError ? Result::Expired : Result::Closed;
-    }
-    // With a callback the attempt runs in the event loop, so that it is not aborted by a slice.
+    socket.connectToHost(address, port);
+    // waitForConnected gives up, and aborts the attempt, when its time is out. Most connections
+    // are made within a slice: one blocking wait first, with no event loop.
+    if (socket.waitForConnected(sliceFor(deadline)))
+        return Result::Ready;
+    if (socket.error() != QAbstractSocket::SocketTimeoutError)
+        return Result::Closed;
+    if (!m_callback || deadline.hasExpired())
+        return Result::Expired;
+    // A slow server: the attempt starts again and runs in the event loop, the callback between
+    // slices.
+    socket.connectToHost(address, port);
     while (socket.state() != QAbstractSocket::ConnectedState) {
         if (socket.state() == QAbstractSocket::UnconnectedState)
             return Result::Closed;

@@ -5,6 +5,7 @@
 #include <functional>
 
 class QAbstractSocket;
+class QHostAddress;
 class QSslSocket;
 
 // Waits on a socket for the FTP client: never past a deadline, and in short slices with a callback
@@ -22,8 +23,9 @@ public:
     Result readable(QAbstractSocket& socket, const QDeadlineTimer& deadline) const;
     // Everything written to the socket has left it.
     Result written(QAbstractSocket& socket, const QDeadlineTimer& deadline) const;
-    // A connection started with connectToHost() is established. On Expired the attempt is aborted.
-    Result connected(QAbstractSocket& socket, const QDeadlineTimer& deadline) const;
+    // Connects the socket. On Expired the attempt is aborted.
+    Result connect(QAbstractSocket& socket, const QHostAddress& address, quint16 port,
+                   const QDeadlineTimer& deadline) const;
     // A TLS handshake started with startClientEncryption() is complete.
     Result encrypted(QSslSocket& socket, const QDeadlineTimer& deadline) const;
     // A socket told to disconnectFromHost() has sent what it held and is closed.

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class Dialogs;
+class FtpConnection;
+class ProcessControl;
+class RunLog;
+class UpdateView;
+
+// The update run once the server has accepted the login: the login folder listed, the version
+// folder entered and listed, every entry fetched, the outcome said to the operator and written
+// to the run log. The window and a run without a window share it.
+class UpdateRun final {
+public:
+    struct Settings {
+        QString versionFolder; // relative to the login folder
+        QString localFolder;   // where the entries are written
+        QString appFolder;     // where VORN.exe is started from
+        int transferType = 0;
+        QString userName; // of the operator context, after "All is OK...  73 "
+        bool startApplication = true;
+        bool update = true; // false: list the version folder and stop there (the file manager)
+    };
+
+    UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log);
+
+    // After the "257" reply to the working-directory query. Returns the program's exit status
+    // once the run is over; nothing when it stays connected (the file manager).
+    std::optional<int> afterLogin(const Settings& settings);
+    // Fetches the listed version folder, hands over to the application and returns the exit status.
+    int download(const QStringList& remoteList, const Settings& settings);
+
+    // The outcome of a login the server did not accept.
+    static QString loginFailureText(const QString& server, const QString& why);
+
+private:
+    int versionFolderUnavailable(const Settings& settings);
+
+    FtpConnection& m_ftp;
+    ProcessControl& m_processes;
+    Dialogs& m_dialogs;
+    UpdateView& m_view;
+    RunLog& m_log;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "DownloadView.h"
+
+#include <QStringList>
+
+// What the update run needs of whoever shows it, beyond the download itself: the remote list as
+// it is read, and the moment the connection counts as made.
+class UpdateView : public DownloadView {
+public:
+    // `append`: the lines go after what the list holds (the login folder's first listing does).
+    virtual void showRemoteList(const QStringList& lines, bool append) = 0;
+    virtual void showConnected() = 0;
+};
