@@ -22,6 +22,8 @@ constexpr qint64 ChunkSize = 256 * 1024;
 constexpr qint64 ControlBufferSize = 256 * 1024;
 constexpr qint64 DataBufferSize = 1024 * 1024;
 constexpr int QuitWaitMs = 2000;
+// How long a listing's sizes are trusted for the files fetched after it.
+constexpr qint64 FactsLifetimeMs = 30 * 1000;
 
 QString describeSocketError(const QAbstractSocket& socket)
 {
@@ -147,11 +149,15 @@ struct QtFtpClient::Connection {
     bool noMlsd = false;
     bool lost = false;
     int pending = 0; // final replies the server still owes for commands already sent
+    // The working folder's last listing, while it is recent: its sizes spare a SIZE per file.
+    std::shared_ptr<const FtpListing> facts;
+    QDeadlineTimer factsFresh;
+    void forgetFacts() { facts.reset(); }
 };
 
 struct QtFtpClient::Listing {
     FtpHandle connection = 0;
-    std::unique_ptr<FtpListing> entries;
+    std::shared_ptr<FtpListing> entries;
     qsizetype next = 0;
 };
 
@@ -582,6 +588,7 @@ bool QtFtpClient::simpleCommand(FtpHandle connection, const QString& verb, const
     Connection* c = connectionFor(connection);
     if (!c)
         return false;
+    c->forgetFacts();
     const auto reply = command(*c, verb + QLatin1Char(' ') + argument);
     if (!reply)
         return false;
@@ -799,18 +806,20 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         fail(FtpErrorFileExists, QString());
         return false;
     }
-    const QFileInfo target(localPath);
-    const QString targetName = target.fileName();
-    const bool writable = !targetName.isEmpty() && targetName != QLatin1String(".") &&
-                          targetName != QLatin1String("..") && !target.isDir();
     const bool ascii = transferType == FtpTransferAscii;
     if (!setType(*c, ascii ? 'A' : 'I') || !settle(*c))
         return false;
 
+    // The size the transfer must have: from a recent listing of this folder, or asked with SIZE.
     // SIZE, EPSV and RETR go out together once the server has shown that it answers EPSV: a small
     // file then costs one round trip of commands instead of three.
+    qint64 expected = -1;
+    if (!ascii && c->facts && !c->factsFresh.hasExpired())
+        if (const auto fact = c->facts->find(remote))
+            expected = fact->size;
+    const bool askSize = !ascii && expected < 0;
     QStringList batch;
-    if (!ascii)
+    if (askSize)
         batch << QStringLiteral("SIZE ") + remote;
     const bool epsvSent = !c->noEpsv;
     if (epsvSent)
@@ -820,8 +829,22 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         batch << QStringLiteral("RETR ") + remote;
     if (!send(*c, batch))
         return false;
-    qint64 expected = -1;
-    if (!ascii) {
+
+    // The local file is made while the server works on the commands; a refused transfer removes
+    // it again, so nothing is left of a fetch that did not happen.
+    const QFileInfo target(localPath);
+    const QString targetName = target.fileName();
+    const QString folder = target.absolutePath();
+    if (!m_sweptFolders.contains(folder)) {
+        PartFile::sweepStale(folder);
+        m_sweptFolders.insert(folder);
+    }
+    PartFile part(localPath);
+    QString why = QStringLiteral("ce n'est pas un nom de fichier");
+    const bool writable = !targetName.isEmpty() && targetName != QLatin1String(".") &&
+                          targetName != QLatin1String("..") && !target.isDir() && part.open(why);
+
+    if (askSize) {
         const auto reply = nextReply(*c);
         if (!reply)
             return false;
@@ -842,16 +865,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     }
     if (!dataReady(*c, *data))
         return false;
-
-    // The local file is only created once the server sends the file.
-    const QString folder = target.absolutePath();
-    if (!m_sweptFolders.contains(folder)) {
-        PartFile::sweepStale(folder);
-        m_sweptFolders.insert(folder);
-    }
-    PartFile part(localPath);
-    QString why = QStringLiteral("ce n'est pas un nom de fichier");
-    if (!writable || !part.open(why))
+    if (!writable)
         return finishAbortedTransfer(*c, *data,
                                      QStringLiteral("Impossible de créer le fichier local %1 (%2).")
                                          .arg(QDir::toNativeSeparators(localPath), why),
@@ -924,6 +938,7 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
     const bool ascii = transferType == FtpTransferAscii;
     if (!setType(*c, ascii ? 'A' : 'I'))
         return false;
+    c->forgetFacts();
     std::unique_ptr<QTcpSocket> data = openDataConnection(*c);
     if (!data)
         return false;
@@ -1032,7 +1047,7 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
             return 0;
         Listing received;
         received.entries =
-            std::make_unique<FtpListing>(mlsd ? FtpListing::Format::Mlsd : FtpListing::Format::Nlst, pattern);
+            std::make_shared<FtpListing>(mlsd ? FtpListing::Format::Mlsd : FtpListing::Format::Nlst, pattern);
         if (!readListing(*c, *socket, received))
             return 0;
         const auto done = nextReply(*c);
@@ -1043,6 +1058,10 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
             return 0;
         }
         listing->entries = std::move(received.entries);
+        if (mlsd) {
+            c->facts = listing->entries;
+            c->factsFresh.setRemainingTime(FactsLifetimeMs);
+        }
     }
     if (!listing->entries || listing->entries->size() == 0) {
         fail(FtpErrorNoMoreFiles, QString());
