@@ -52,8 +52,7 @@ QString PalletCodeIndex::takeNotice(const QString& appDir, const State& state)
                               "%2.\n\nLa table est laissée telle quelle, sans index unique : tant que ces doublons "
                               "restent, deux stations peuvent encore créer le même code et ces palettes ne peuvent "
                               "pas partir en train. Corrigez-les, puis rouvrez la station.")
-                   .arg(state.duplicateCount)
-                   .arg(state.duplicates.join(QStringLiteral(", ")));
+                   .arg(QString::number(state.duplicateCount), state.duplicates.join(QStringLiteral(", ")));
     else if (!state.unique && !state.error.isEmpty())
         text = QStringLiteral("L'index unique des codes de palette (PAL_CAB) n'a pas pu être créé : deux stations "
                               "peuvent encore créer le même code.\n\n") +
