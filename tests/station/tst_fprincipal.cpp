@@ -6,6 +6,7 @@
 #include "common/TestDatabases.h"
 #include "login/FPLASH.h"
 #include "platform/print/PdfPrintDevice.h"
+#include "platform/print/SystemPrintDevice.h"
 #include "station/AvailableArticles.h"
 #include "station/DataView.h"
 #include "station/FPRINCIPAL.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -33,10 +35,10 @@ constexpr double PageMiddle = 595.28 / 2; // each label copy has its half of the
 
 // One station window over a test database, printing to a PDF folder.
 struct Station {
-    explicit Station(const QString& appDir, const QStringList& installed = {})
+    explicit Station(const QString& appDir, const QStringList& installed = {}, PrinterCatalog::Opener open = {})
     {
         w = std::make_unique<FPRINCIPAL>(
-            context, dialogs, processes, clock, appDir, PrinterCatalog(installed, {}, pdf.path()),
+            context, dialogs, processes, clock, appDir, PrinterCatalog(installed, std::move(open), pdf.path()),
             SingleInstance::lockFileIn(lockDir.path()), [this](int code) { ended = code; });
     }
     template <typename T>
@@ -733,6 +735,38 @@ private slots:
             if (told)
                 QVERIFY(s.dialogs.texts()[0].contains("UT000007 (2 fois)"));
         }
+    }
+
+    // A real CUPS queue writing PDF files: the station lists it, and a label run through it comes
+    // out with bar codes that scan.
+    void installedPrinterQueue()
+    {
+        const QString queue = qEnvironmentVariable("VORN_TEST_CUPS_QUEUE");
+        const QString out = qEnvironmentVariable("VORN_TEST_CUPS_PDF_DIR");
+        if (queue.isEmpty() || out.isEmpty())
+            QSKIP("VORN_TEST_CUPS_QUEUE is not set: source scripts/start-test-services as root");
+        TestDatabases env(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(env);
+        QVERIFY(addPallet(env, ut(41)));
+        Station s(env.appDir(), QPrinterInfo::availablePrinterNames(),
+                  [](const QString& name) { return std::make_unique<SystemPrintDevice>(name); });
+        QVERIFY(s.w->load());
+        const QStringList before = PdfReadback::files(out);
+        const QList<QListWidgetItem*> listed = s.get<QListWidget>("List4")->findItems(queue, Qt::MatchExactly);
+        QCOMPARE(listed.size(), 1);
+        s.type("Tnbre", "1");
+        s.click("Command5");
+        s.get<QListWidget>("List4")->setCurrentItem(listed[0]);
+        emit s.get<QListWidget>("List4")->itemClicked(listed[0]);
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK. Tout est bon."});
+        auto printed = [&] {
+            for (const QString& file : PdfReadback::files(out)) {
+                if (!before.contains(file))
+                    return PdfReadback::barcodes(file, 1, {PageMiddle});
+            }
+            return QStringList();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(printed(), QStringList({ut(41), ut(41)}), 30000);
     }
 
     // Station mode: the splash first, the station after the login; a second launcher is refused.
