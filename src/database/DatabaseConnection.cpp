@@ -128,7 +128,8 @@ bool DatabaseConnection::openEmbedded()
         return true;
     for (const QString& statement : DatabaseSchema::statements(m_dataSource, DatabaseSchema::Dialect::Sqlite)) {
         QSqlQuery query(db);
-        if (!query.exec(statement)) {
+        // An older file whose rows break a unique index stays usable without it.
+        if (!query.exec(statement) && !DatabaseSchema::isUniqueIndex(statement)) {
             m_error = QStringLiteral("Impossible de créer les tables de la base de données intégrée « %1 » (%2) :\n%3")
                           .arg(m_dataSource, QDir::toNativeSeparators(file), driverText(query.lastError()));
             query = QSqlQuery();

@@ -43,3 +43,18 @@ QStringList DatabaseSchema::tables(const QString& dataSource)
     }
     return out;
 }
+
+bool DatabaseSchema::isUniqueIndex(const QString& statement)
+{
+    return statement.startsWith(QLatin1String("CREATE UNIQUE INDEX"), Qt::CaseInsensitive);
+}
+
+QStringList DatabaseSchema::uniqueIndexes(const QString& dataSource, Dialect dialect)
+{
+    QStringList out;
+    for (const QString& statement : statements(dataSource, dialect)) {
+        if (isUniqueIndex(statement))
+            out << statement;
+    }
+    return out;
+}

@@ -14,4 +14,9 @@ public:
 
     // Names of the tables the statements create, in creation order.
     static QStringList tables(const QString& dataSource);
+
+    // A unique index cannot be built over rows that already break it. Such a statement may fail on
+    // an existing database without making the database unusable.
+    static bool isUniqueIndex(const QString& statement);
+    static QStringList uniqueIndexes(const QString& dataSource, Dialect dialect);
 };

@@ -19,7 +19,7 @@ constexpr double ModuleEm = 1.0 / 16.0;
 constexpr double BarHeightEm = 0.7;
 constexpr double TextGapEm = 0.03;
 constexpr double TextSizeEm = 0.3;
-constexpr double MinTextPoints = 4.0;
+constexpr double MinTextPoints = 6.0; // still readable on paper
 constexpr double LineHeightEm = 1.1;
 
 const QString CourierNew = QStringLiteral("Courier New");
@@ -123,6 +123,69 @@ bool Printer::printText(const QString& text)
     return output(text, false);
 }
 
+bool Printer::printTextAt(double left, const QString& text)
+{
+    if (!ensureDocument())
+        return false;
+    m_x = toDevice(left);
+    return output(text, false);
+}
+
+double Printer::toPoints(double deviceX) const
+{
+    return m_paintDevice ? deviceX * 72.0 / m_paintDevice->logicalDpiX() : 0;
+}
+
+double Printer::toDevice(double points) const
+{
+    return m_paintDevice ? points * m_paintDevice->logicalDpiX() / 72.0 : 0;
+}
+
+double Printer::column() const
+{
+    return toPoints(m_x);
+}
+
+double Printer::textWidth(const QString& text)
+{
+    if (!ensureDocument())
+        return -1;
+    if (isBarcodeFont())
+        return symbolsWidth(text);
+    const QFontMetricsF metrics(resolvedFont(m_fontName, m_fontSize), m_paintDevice);
+    return toPoints(metrics.horizontalAdvance(text));
+}
+
+double Printer::printableWidth()
+{
+    return ensureDocument() ? toPoints(m_paintDevice->width()) : -1;
+}
+
+double Printer::symbolsWidth(const QString& text)
+{
+    // The same walk as outputBarcodeText, measuring instead of drawing.
+    const QFontMetricsF plain(resolvedFont(CourierNew, m_fontSize), m_paintDevice);
+    const double start = m_x;
+    double width = 0;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        const qsizetype first = text.indexOf(QLatin1Char('*'), pos);
+        const qsizetype stop = first < 0 ? -1 : text.indexOf(QLatin1Char('*'), first + 1);
+        if (stop < 0) {
+            width += plain.horizontalAdvance(text.mid(pos));
+            break;
+        }
+        width += plain.horizontalAdvance(text.mid(pos, first - pos));
+        m_x = start + width;
+        if (!drawSymbol(text.mid(first, stop - first + 1), false))
+            break;
+        width = m_x - start;
+        pos = stop + 1;
+    }
+    m_x = start;
+    return toPoints(width);
+}
+
 bool Printer::breakPageIfFull(double lineHeight)
 {
     // A line that would pass the bottom goes to the next page instead of being cut off.
@@ -186,7 +249,7 @@ bool Printer::outputBarcodeText(const QString& text)
     return true;
 }
 
-bool Printer::drawSymbol(const QString& run)
+bool Printer::drawSymbol(const QString& run, bool draw)
 {
     const QString data = run.mid(1, run.size() - 2);
     Code39Symbol symbol;
@@ -199,16 +262,23 @@ bool Printer::drawSymbol(const QString& run)
     }
     const double dpiX = m_paintDevice->logicalDpiX();
     const double dpiY = m_paintDevice->logicalDpiY();
-    const int modulePx = std::max(1, qRound(ModuleEm * m_fontSize * dpiX / 72.0));
+    int modulePx = std::max(1, qRound(ModuleEm * m_fontSize * dpiX / 72.0));
+    // A long code keeps whole device pixels per module, so that it still scans once narrowed.
+    if (m_barcodeLimit > 0 && modules > 0)
+        modulePx = std::max(1, std::min(modulePx, static_cast<int>(toDevice(m_barcodeLimit) / modules)));
     const int barHeight = std::max(1, qRound(BarHeightEm * m_fontSize * dpiY / 72.0));
     const int left = qRound(m_x);
     const int top = qRound(m_y);
+    const int width = modules * modulePx;
+    if (!draw) {
+        m_x = left + width;
+        return true;
+    }
     // An empty code draws no start and stop bars: the font's two asterisks alone would only
     // confuse a scanner.
     for (const Code39Symbol::Bar& bar : symbol.bars())
         m_painter->fillRect(QRect(left + bar.start * modulePx, top, bar.width * modulePx, barHeight), Qt::black);
 
-    const int width = modules * modulePx;
     const QFont textFont = resolvedFont(CourierNew, std::max(MinTextPoints, TextSizeEm * m_fontSize));
     const QFontMetricsF metrics(textFont, m_paintDevice);
     const double textX = left + (width - metrics.horizontalAdvance(run)) / 2.0;

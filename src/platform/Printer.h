@@ -44,6 +44,24 @@ public:
     // Prints `text` and stays on the same line, after it.
     bool printText(const QString& text);
 
+    // Prints `text` on the current line from `left` points right of the printable area's left
+    // edge, and stays on the line after it.
+    bool printTextAt(double left, const QString& text);
+
+    // Where the next output of the current line starts, in points from the printable area's left.
+    double column() const;
+
+    // Width in points of `text` in the current font (bar codes included). Starts the document,
+    // as the next output would; -1 when it cannot start.
+    double textWidth(const QString& text);
+
+    // Width in points of the printable area; starts the document like textWidth().
+    double printableWidth();
+
+    // Bar codes drawn from now on are narrowed, module by module, to at most `points` wide;
+    // 0 lets them take their natural width again.
+    void setBarcodeWidthLimit(double points) { m_barcodeLimit = points; }
+
     // Ends the current page; the next output goes to the top of a new one.
     bool newPage();
 
@@ -64,7 +82,10 @@ private:
     bool output(const QString& text, bool endLine);
     bool outputBarcodeText(const QString& text);
     void drawPlain(const QString& text, const QFont& font);
-    bool drawSymbol(const QString& run);
+    bool drawSymbol(const QString& run, bool draw = true);
+    double symbolsWidth(const QString& text);
+    double toPoints(double deviceX) const;
+    double toDevice(double points) const;
     bool breakPageIfFull(double lineHeight);
     bool fail(const QString& error);
     QFont resolvedFont(const QString& name, double pointSize);
@@ -78,6 +99,7 @@ private:
     double m_fontSize = 10;
     double m_x = 0; // device units from the left of the printable area
     double m_y = 0;
+    double m_barcodeLimit = 0; // points, 0 for none
     QString m_error;
     QHash<QString, QString> m_families;
 };

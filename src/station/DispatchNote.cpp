@@ -7,6 +7,8 @@
 namespace {
 const QString CourierNew = QStringLiteral("Courier New");
 const QString Underline = QString(86, QLatin1Char('_'));
+const QStringList Headings = {QStringLiteral("POIDS"), QStringLiteral("LONGUEUR"), QStringLiteral("LARGEUR"),
+                              QStringLiteral("HAUTEUR")};
 
 QString spaces(qsizetype n)
 {
@@ -65,19 +67,6 @@ QString DispatchNote::field(const QString& value)
     return (value + spaces(5)).left(4);
 }
 
-QString DispatchNote::headerLine(const QDate& date, int page)
-{
-    return QStringLiteral("  BORDEREAU D'EXPEDITION  ") + printedDate(date) + spaces(55) + QStringLiteral("Page: ") +
-           QString::number(page);
-}
-
-QString DispatchNote::palletLine(const PalletRow& pallet)
-{
-    // A code longer than 15 characters pushes the columns right instead of losing them.
-    return QStringLiteral(" ") + pallet.code + spaces(15 - pallet.code.size()) + spaces(4) + field(pallet.weight) +
-           spaces(8) + field(pallet.length) + spaces(7) + field(pallet.width) + spaces(8) + field(pallet.height);
-}
-
 bool DispatchNote::printCover(Printer& printer) const
 {
     const QString indent = spaces(8);
@@ -101,6 +90,50 @@ bool DispatchNote::printCover(Printer& printer) const
            printer.printLine(indent + QStringLiteral("Observations      :   "));
 }
 
+QString DispatchNote::headingLine()
+{
+    return QStringLiteral("  PALETTE") + spaces(37) + Headings[0] + spaces(7) + Headings[1] + spaces(7) + Headings[2] +
+           spaces(7) + Headings[3];
+}
+
+bool DispatchNote::printHeader(Printer& printer, int page) const
+{
+    printer.setFont(CourierNew, 10);
+    const QString title = QStringLiteral("  BORDEREAU D'EXPEDITION  ") + printedDate(m_date);
+    const QString number = QStringLiteral("Page: ") + QString::number(page);
+    if (!printer.printText(title))
+        return false;
+    // 55 spaces on, unless that runs past the printable area: then against its right edge.
+    const double left = std::min(printer.column() + printer.textWidth(spaces(55)),
+                                 printer.printableWidth() - printer.textWidth(number));
+    if (!printer.printTextAt(left, number) || !printer.printLine())
+        return false;
+    printer.setFont(CourierNew, 9);
+    return printer.printLine(headingLine());
+}
+
+bool DispatchNote::printPallet(Printer& printer, const PalletRow& pallet, const QList<double>& columns) const
+{
+    printer.setFont(CourierNew, 10);
+    if (!printer.printLine())
+        return false;
+    printer.setFont(Printer::BarcodeFont, 8);
+    if (!printer.printText(QStringLiteral("  *") + pallet.code + QStringLiteral("*")))
+        return false;
+    printer.setFont(CourierNew, 11);
+    if (!printer.printText(QStringLiteral(" ") + pallet.code))
+        return false;
+    // Each value under its heading; a long code pushes the values right instead of covering them.
+    const QStringList values = {pallet.weight, pallet.length, pallet.width, pallet.height};
+    const double character = printer.textWidth(QStringLiteral(" "));
+    for (qsizetype k = 0; k < values.size(); ++k) {
+        const double left = std::max(columns[k], printer.column() + character);
+        if (!printer.printTextAt(left, field(values[k])))
+            return false;
+    }
+    return printer.printLine(QStringLiteral(" "));
+}
+
 bool DispatchNote::print(Printer& printer, QString* error, const std::function<void(int)>& onPallet) const
 {
     auto failed = [&printer, error] {
@@ -115,35 +148,26 @@ bool DispatchNote::print(Printer& printer, QString* error, const std::function<v
     if (!printCover(printer))
         return failed();
 
+    // Where the headings stand, so the values can stand under them.
+    printer.setFont(CourierNew, 9);
+    const QString heading = headingLine();
+    QList<double> columns;
+    for (const QString& name : Headings)
+        columns << printer.textWidth(heading.left(heading.indexOf(name)));
+
     int linesOnPage = PalletsPerPage;
     int page = 0;
     for (qsizetype j = 0; j < m_pallets.size(); ++j) {
-        const PalletRow& pallet = m_pallets[j];
         if (onPallet)
             onPallet(static_cast<int>(j + 1));
         if (linesOnPage == PalletsPerPage) {
             ++page;
-            if (!printer.newPage())
-                return failed();
-            printer.setFont(CourierNew, 10);
-            if (!printer.printLine(headerLine(m_date, page)))
-                return failed();
-            printer.setFont(CourierNew, 9);
-            if (!printer.printLine(QStringLiteral("  PALETTE") + spaces(37) + QStringLiteral("POIDS") + spaces(7) +
-                                   QStringLiteral("LONGUEUR") + spaces(7) + QStringLiteral("LARGEUR") + spaces(7) +
-                                   QStringLiteral("HAUTEUR")))
+            if (!printer.newPage() || !printHeader(printer, page))
                 return failed();
             linesOnPage = 0;
         }
         ++linesOnPage;
-        printer.setFont(CourierNew, 10);
-        if (!printer.printLine())
-            return failed();
-        printer.setFont(Printer::BarcodeFont, 8);
-        if (!printer.printText(QStringLiteral("  *") + pallet.code + QStringLiteral("*")))
-            return failed();
-        printer.setFont(CourierNew, 11);
-        if (!printer.printText(palletLine(pallet)) || !printer.printLine(QStringLiteral(" ")))
+        if (!printPallet(printer, m_pallets[j], columns))
             return failed();
     }
     if (!printer.endDocument()) {

@@ -37,13 +37,15 @@ public:
     // A list column: the value left-aligned in 4 characters, longer values cut.
     static QString field(const QString& value);
 
-    static QString headerLine(const QDate& date, int page);
-    static QString palletLine(const PalletRow& pallet);
+    // The list's headings, in their fixed-pitch columns.
+    static QString headingLine();
 
     static constexpr int PalletsPerPage = 24;
 
 private:
     bool printCover(Printer& printer) const;
+    bool printHeader(Printer& printer, int page) const;
+    bool printPallet(Printer& printer, const PalletRow& pallet, const QList<double>& columns) const;
 
     QString m_trainNumber;
     QList<PalletRow> m_pallets;

@@ -2,6 +2,7 @@
 #include "platform/WindowControls.h"
 
 #include "DataView.h"
+#include "PalletCodeIndex.h"
 #include "PrinterChoice.h"
 #include "StationMessages.h"
 #include "platform/Clock.h"
@@ -15,6 +16,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLinearGradient>
@@ -24,6 +26,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
@@ -43,6 +48,30 @@ int px(int twips)
 {
     return twips / TwipsPerPixel;
 }
+
+// The runs let window events through while they work; a second run started from one of them
+// would wait on the first (the embedded database's lock, the printer) and never finish.
+class RunGuard final {
+public:
+    explicit RunGuard(bool& running)
+        : m_running(running)
+        , m_owns(!running)
+    {
+        m_running = true;
+    }
+    ~RunGuard()
+    {
+        if (m_owns)
+            m_running = false;
+    }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+    bool owns() const { return m_owns; }
+
+private:
+    bool& m_running;
+    bool m_owns;
+};
 
 } // namespace
 
@@ -78,7 +107,16 @@ FPRINCIPAL::FPRINCIPAL(OperatorContext& context, Dialogs& dialogs, ProcessContro
         G_WF_PAL_CAB->setText(m_articles->text(QStringLiteral("G_WF_PAL_CAB")));
         GRIDARTICLES->selectRow(m_articles->currentRow());
     });
-    resize(1180, 760);
+    setWindowIcon(WindowControls::programIcon());
+    // Fits a 1366 x 768 screen with its title bar and task bar; smaller, the body scrolls.
+    setMinimumSize(480, 360);
+    QSize size(1180, 660);
+    if (const QScreen* where = screen()) {
+        // Room for the title bar on a small or highly scaled screen.
+        const QSize room = where->availableGeometry().size() - QSize(16, 48);
+        size = size.boundedTo(room).expandedTo(minimumSize());
+    }
+    resize(size);
 }
 
 FPRINCIPAL::~FPRINCIPAL()
@@ -89,10 +127,9 @@ FPRINCIPAL::~FPRINCIPAL()
 
 void FPRINCIPAL::buildControls()
 {
+    // Controls are made in reading order, column by column, so that Tab follows the screen.
     Image1 = named(new QLabel(this), "Image1");
     Image1->setPixmap(badge(QSize(64, 64), QColor(0x1f, 0x4e, 0x8c), QColor(0x4f, 0x9d, 0xd9)));
-    Image2 = named(new QLabel(this), "Image2");
-    Image2->setPixmap(badge(QSize(48, 48), QColor(0x8c, 0xc0, 0x3f), QColor(0xc8, 0xe6, 0x8a)));
     Label1 =
         named(new QLabel(QStringLiteral("Generation des codes UT - Impression d'étiquettes d'UT"), this), "Label1");
     QFont title = Label1->font();
@@ -100,46 +137,56 @@ void FPRINCIPAL::buildControls()
     title.setBold(true);
     Label1->setFont(title);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label1->setWordWrap(true);
     LIB = named(new QLabel(QStringLiteral("Poste palettes et expéditions"), this), "LIB");
     LIB->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Image2 = named(new QLabel(this), "Image2");
+    Image2->setPixmap(badge(QSize(48, 48), QColor(0x8c, 0xc0, 0x3f), QColor(0xc8, 0xe6, 0x8a)));
     Line1 = named(new QFrame(this), "Line1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
 
-    m_body = new QWidget(this);
+    // Below its minimum the body scrolls rather than letting controls overlap.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_body = new QWidget(m_scroll->viewport());
     auto* columns = new QHBoxLayout(m_body);
 
     // Articles
     auto* articles = new QGroupBox(QStringLiteral("Articles disponibles"), m_body);
     auto* articleLayout = new QVBoxLayout(articles);
     LINFO = named(new QLabel(QStringLiteral("Liste des articles disponibles"), articles), "LINFO");
+    auto* typeLabel = new QLabel(QStringLiteral("Type :"), articles);
     OPTBO = named(new QRadioButton(QStringLiteral("bo"), articles), "OPTBO");
     OPTDIMAB = named(new QRadioButton(QStringLiteral("DIMAB"), articles), "OPTDIMAB");
     Command1 = named(new QPushButton(QStringLiteral("Command1"), articles), "Command1");
     Command1->setToolTip(QStringLiteral("Actualiser la liste des articles disponibles"));
     auto* types = new QHBoxLayout;
-    types->addWidget(new QLabel(QStringLiteral("Type :"), articles));
+    types->addWidget(typeLabel);
     types->addWidget(OPTBO);
     types->addWidget(OPTDIMAB);
     types->addStretch();
     types->addWidget(Command1);
     LTYPEAIDE = named(new QLabel(QStringLiteral("Choisissez un type d'articles."), articles), "LTYPEAIDE");
     LTOTAL = named(new QLabel(QStringLiteral("Total articles (par couche de 24) :"), articles), "LTOTAL");
-    CPLUS24 = named(new QPushButton(QStringLiteral("+24"), articles), "CPLUS24");
-    LDIMAB = named(new QLabel(QStringLiteral("Articles DIMAB : pas de total par couche."), articles), "LDIMAB");
     LTOTOARTICLES = named(new QLabel(QStringLiteral("000"), articles), "LTOTOARTICLES");
     QFont narrow = LTOTOARTICLES->font();
     narrow.setStretch(QFont::Condensed);
     narrow.setBold(true);
     LTOTOARTICLES->setFont(narrow);
+    CPLUS24 = named(new QPushButton(QStringLiteral("+24"), articles), "CPLUS24");
+    LDIMAB = named(new QLabel(QStringLiteral("Articles DIMAB : pas de total par couche."), articles), "LDIMAB");
+    auto* utLabel = new QLabel(QStringLiteral("UT :"), articles);
     LUT = named(new QLabel(QStringLiteral("000"), articles), "LUT");
     auto* totals = new QHBoxLayout;
-    totals->addWidget(LTOTAL);
+    totals->addWidget(LTOTAL, 1);
     totals->addWidget(LTOTOARTICLES);
     totals->addWidget(CPLUS24);
-    totals->addWidget(LDIMAB);
+    totals->addWidget(LDIMAB, 1);
     totals->addStretch();
-    totals->addWidget(new QLabel(QStringLiteral("UT :"), articles));
+    totals->addWidget(utLabel);
     totals->addWidget(LUT);
     LTOTAL->setVisible(false);
     CPLUS24->setVisible(false);
@@ -149,6 +196,8 @@ void FPRINCIPAL::buildControls()
     GRIDARTICLES->setSelectionBehavior(QAbstractItemView::SelectRows);
     GRIDARTICLES->setEditTriggers(QAbstractItemView::NoEditTriggers);
     GRIDARTICLES->setAlternatingRowColors(true);
+    GRIDARTICLES->setTabKeyNavigation(false); // Tab leaves the grid for the next control
+    GRIDARTICLES->setMinimumSize(200, 120);
     GRIDARTICLES->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     articleLayout->addWidget(LINFO);
     articleLayout->addLayout(types);
@@ -160,16 +209,23 @@ void FPRINCIPAL::buildControls()
     // Pallet and codes
     auto* middle = new QVBoxLayout;
     auto* pallet = new QGroupBox(QStringLiteral("Palette courante"), m_body);
-    auto* palletForm = new QFormLayout(pallet);
+    auto* palletGrid = new QGridLayout(pallet);
+    palletGrid->setVerticalSpacing(2);
     const QStringList captions = {"Code :",    "Code (copie) :", "Poids :", "Longueur :",    "Largeur :",
                                   "Hauteur :", "Statut :",       "Train :", "Réf. archive :"};
     for (int i = 0; i < BoundColumns.size(); ++i) {
+        auto* caption = new QLabel(captions[i], pallet);
         auto* label = new QLabel(pallet);
         label->setObjectName(BoundColumns[i]);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-        palletForm->addRow(captions[i], label);
+        caption->setBuddy(label);
+        // Two pairs a row keep the frame short.
+        palletGrid->addWidget(caption, i / 2, (i % 2) * 2);
+        palletGrid->addWidget(label, i / 2, (i % 2) * 2 + 1);
         m_boundLabels << label;
     }
+    palletGrid->setColumnStretch(1, 1);
+    palletGrid->setColumnStretch(3, 1);
     middle->addWidget(pallet);
     Command4 =
         named(new QPushButton(QStringLiteral("Générer 1000 UT à la suite en UTxxxxxxx sur 6 caractères"), m_body),
@@ -181,26 +237,27 @@ void FPRINCIPAL::buildControls()
 
     Frame1 = named(new QGroupBox(QStringLiteral("Frame1"), m_body), "Frame1");
     auto* frame1 = new QGridLayout(Frame1);
+    CMAJ = named(new QPushButton(QStringLiteral("MAJ POUR >>>>"), Frame1), "CMAJ");
     Text1 = named(new QLineEdit(QStringLiteral("226081386"), Frame1), "Text1");
     Text2 = named(new QLineEdit(QStringLiteral("226081532"), Frame1), "Text2");
-    CMAJ = named(new QPushButton(QStringLiteral("MAJ POUR >>>>"), Frame1), "CMAJ");
+    Command3 = named(new QPushButton(QStringLiteral("NO UT et date extraction"), Frame1), "Command3");
     TUT = named(new QLineEdit(QStringLiteral("UT"), Frame1), "TUT");
     TDAT = named(new QLineEdit(QStringLiteral("20160813"), Frame1), "TDAT");
-    Command3 = named(new QPushButton(QStringLiteral("NO UT et date extraction"), Frame1), "Command3");
     CPREFIXE = named(new QPushButton(QStringLiteral("Préfixer les codes 77... par UT"), Frame1), "CPREFIXE");
     G_WF_PAL_CAB = named(new QLabel(Frame1), "G_WF_PAL_CAB");
     // Wide enough for a whole archive number or code.
     const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("0000000000000")) + 12;
     for (QLineEdit* box : {Text1, Text2, TUT, TDAT})
         box->setMinimumWidth(numberWidth);
-    frame1->addWidget(CMAJ, 0, 0);
-    frame1->addWidget(Text1, 0, 1);
-    frame1->addWidget(Text2, 0, 2);
-    frame1->addWidget(Command3, 1, 0);
-    frame1->addWidget(TUT, 1, 1);
-    frame1->addWidget(TDAT, 1, 2);
-    frame1->addWidget(CPREFIXE, 2, 0);
-    frame1->addWidget(G_WF_PAL_CAB, 2, 1, 1, 2);
+    // Each command above its two boxes: the frame stays narrow.
+    frame1->addWidget(CMAJ, 0, 0, 1, 2);
+    frame1->addWidget(Text1, 1, 0);
+    frame1->addWidget(Text2, 1, 1);
+    frame1->addWidget(Command3, 2, 0, 1, 2);
+    frame1->addWidget(TUT, 3, 0);
+    frame1->addWidget(TDAT, 3, 1);
+    frame1->addWidget(CPREFIXE, 4, 0, 1, 2);
+    frame1->addWidget(G_WF_PAL_CAB, 5, 0, 1, 2);
     Frame1->setVisible(false);
     middle->addWidget(Frame1);
 
@@ -210,6 +267,18 @@ void FPRINCIPAL::buildControls()
     RB2->setTextVisible(false);
     frame2->addWidget(RB2);
     middle->addWidget(Frame2);
+    auto* lookup = new QGroupBox(QStringLiteral("Recherche d'un train"), m_body);
+    auto* lookupLayout = new QHBoxLayout(lookup);
+    TRECHTRAIN = named(new QLineEdit(lookup), "TRECHTRAIN");
+    TRECHTRAIN->setPlaceholderText(QStringLiteral("N° de train"));
+    CRECHTRAIN = named(new QPushButton(QStringLiteral("Rechercher"), lookup), "CRECHTRAIN");
+    auto* foundLabel = new QLabel(QStringLiteral("palettes :"), lookup);
+    LNBTRAIN = named(new QLabel(QStringLiteral("0"), lookup), "LNBTRAIN");
+    lookupLayout->addWidget(TRECHTRAIN, 1);
+    lookupLayout->addWidget(CRECHTRAIN);
+    lookupLayout->addWidget(foundLabel);
+    lookupLayout->addWidget(LNBTRAIN);
+    middle->addWidget(lookup);
     middle->addStretch();
     columns->addLayout(middle, 2);
 
@@ -229,8 +298,18 @@ void FPRINCIPAL::buildControls()
     FRIMP = named(new QFrame(labels), "FRIMP");
     FRIMP->setFrameShape(QFrame::StyledPanel);
     auto* frimp = new QVBoxLayout(FRIMP);
+    LDEPART = named(new QLabel(FRIMP), "LDEPART");
+    QFont armed = LDEPART->font();
+    armed.setBold(true);
+    LDEPART->setFont(armed);
+    LDEPART->setStyleSheet(QStringLiteral("color: #b03a2e;"));
+    LDEPART->setVisible(false);
     Label4 = named(new QLabel(QStringLiteral("Cliquer sur l'imprimante de votre choix"), FRIMP), "Label4");
     List4 = named(new QListWidget(FRIMP), "List4");
+    List4->setMinimumHeight(60);
+    List4->setMaximumHeight(90);
+    List4->installEventFilter(this);
+    frimp->addWidget(LDEPART);
     frimp->addWidget(Label4);
     frimp->addWidget(List4);
     FRIMP->setVisible(false);
@@ -243,46 +322,43 @@ void FPRINCIPAL::buildControls()
     TSAISIEPAL->setPlaceholderText(QStringLiteral("Code palette (saisie ou scan)"));
     CAJOUTPAL = named(new QPushButton(QStringLiteral("Ajouter"), train), "CAJOUTPAL");
     LSTTRAIN = named(new QListWidget(train), "LSTTRAIN");
+    LSTTRAIN->setMinimumHeight(80);
     CRETIREPAL = named(new QPushButton(QStringLiteral("Retirer"), train), "CRETIREPAL");
+    auto* numberLabel = new QLabel(QStringLiteral("N° de train :"), train);
     TNOTRAIN = named(new QLineEdit(train), "TNOTRAIN");
+    numberLabel->setBuddy(TNOTRAIN);
+    auto* countLabel = new QLabel(QStringLiteral("Nombre de palettes :"), train);
     TNBPALETTE = named(new QLineEdit(QStringLiteral("0"), train), "TNBPALETTE");
     TNBPALETTE->setReadOnly(true);
+    TNBPALETTE->setFocusPolicy(Qt::NoFocus); // a count to read, not a stop on the way
+    countLabel->setBuddy(TNBPALETTE);
     CDEPART = named(new QPushButton(QStringLiteral("Départ du train"), train), "CDEPART");
     trainLayout->addWidget(TSAISIEPAL, 0, 0, 1, 2);
     trainLayout->addWidget(CAJOUTPAL, 0, 2);
     trainLayout->addWidget(LSTTRAIN, 1, 0, 3, 2);
     trainLayout->addWidget(CRETIREPAL, 1, 2);
-    trainLayout->addWidget(new QLabel(QStringLiteral("N° de train :"), train), 4, 0);
+    trainLayout->setRowStretch(3, 1);
+    trainLayout->addWidget(numberLabel, 4, 0);
     trainLayout->addWidget(TNOTRAIN, 4, 1, 1, 2);
-    trainLayout->addWidget(new QLabel(QStringLiteral("Nombre de palettes :"), train), 5, 0);
+    trainLayout->addWidget(countLabel, 5, 0);
     trainLayout->addWidget(TNBPALETTE, 5, 1, 1, 2);
     trainLayout->addWidget(CDEPART, 6, 0, 1, 3);
-    right->addWidget(train);
+    right->addWidget(train, 1);
 
-    auto* lookup = new QGroupBox(QStringLiteral("Recherche d'un train"), m_body);
-    auto* lookupLayout = new QHBoxLayout(lookup);
-    TRECHTRAIN = named(new QLineEdit(lookup), "TRECHTRAIN");
-    TRECHTRAIN->setPlaceholderText(QStringLiteral("N° de train"));
-    CRECHTRAIN = named(new QPushButton(QStringLiteral("Rechercher"), lookup), "CRECHTRAIN");
-    LNBTRAIN = named(new QLabel(QStringLiteral("0"), lookup), "LNBTRAIN");
-    lookupLayout->addWidget(TRECHTRAIN);
-    lookupLayout->addWidget(CRECHTRAIN);
-    lookupLayout->addWidget(new QLabel(QStringLiteral("palettes :"), lookup));
-    lookupLayout->addWidget(LNBTRAIN);
-    right->addWidget(lookup);
+    columns->addLayout(right, 3);
+    m_scroll->setWidget(m_body);
 
-    Line2 = named(new QFrame(m_body), "Line2");
+    StatusBar1 = named(new QStatusBar(this), "StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    Line2 = named(new QFrame(this), "Line2");
     Line2->setFrameShape(QFrame::HLine);
     Line2->setFrameShadow(QFrame::Sunken);
-    right->addWidget(Line2);
-    CQ = named(new QToolButton(m_body), "CQ");
+    CQ = named(new QToolButton(this), "CQ");
     CQ->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     CQ->setText(QStringLiteral("Quitter"));
     CQ->setToolTip(QStringLiteral("Quitter"));
     CQ->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    right->addWidget(CQ, 0, Qt::AlignRight);
-    right->addStretch();
-    columns->addLayout(right, 2);
+    CQ->setFocusPolicy(Qt::StrongFocus);
 
     FRWAIT = named(new QFrame(this), "FRWAIT");
     FRWAIT->setFrameShape(QFrame::Box);
@@ -304,9 +380,11 @@ void FPRINCIPAL::buildControls()
     connect(OPTBO, &QRadioButton::clicked, this, [this] { chooseType(QStringLiteral("bo")); });
     connect(OPTDIMAB, &QRadioButton::clicked, this, [this] { chooseType(QStringLiteral("DIMAB")); });
     connect(CPLUS24, &QPushButton::clicked, this, &FPRINCIPAL::stepArticleTotal);
+    connect(Tnbre, &QLineEdit::returnPressed, this, &FPRINCIPAL::Tnbre_Return);
     connect(CAJOUTPAL, &QPushButton::clicked, this, &FPRINCIPAL::CAJOUTPAL_Click);
     connect(TSAISIEPAL, &QLineEdit::returnPressed, this, &FPRINCIPAL::CAJOUTPAL_Click); // scanners end with Enter
     connect(CRETIREPAL, &QPushButton::clicked, this, &FPRINCIPAL::CRETIREPAL_Click);
+    connect(TNOTRAIN, &QLineEdit::returnPressed, TSAISIEPAL, qOverload<>(&QWidget::setFocus));
     connect(CDEPART, &QPushButton::clicked, this, &FPRINCIPAL::CDEPART_Click);
     connect(CRECHTRAIN, &QPushButton::clicked, this, &FPRINCIPAL::CRECHTRAIN_Click);
     connect(TRECHTRAIN, &QLineEdit::returnPressed, this, &FPRINCIPAL::CRECHTRAIN_Click);
@@ -334,15 +412,28 @@ bool FPRINCIPAL::load()
     m_total.reset();
     LTOTOARTICLES->setText(QStringLiteral("0"));
     // The code maintenance of Frame1 is for administrators only.
-    Frame1->setVisible(OperatorContext::text(m_context.ADMIN).trimmed() == QLatin1String("1"));
+    Frame1->setVisible(isAdministrator());
     XRAZ();
     fillPrinters();
     // The pallet view connects when the window opens; a database out of reach is said now.
-    if (!ADOPALETTE->refresh())
+    if (!ADOPALETTE->refresh()) {
         StationMessages::inform(m_dialogs, QStringLiteral("La base de données KESTRAVO2019 est injoignable : la "
                                                           "station ne peut pas lire les palettes pour l'instant.\n\n") +
                                                ADOPALETTE->error());
+        return true;
+    }
+    const PalletCodeIndex::State codes = PalletCodeIndex::ensure(m_appDir);
+    if (isAdministrator()) {
+        const QString notice = PalletCodeIndex::takeNotice(m_appDir, codes);
+        if (!notice.isEmpty())
+            StationMessages::inform(m_dialogs, notice);
+    }
     return true;
+}
+
+bool FPRINCIPAL::isAdministrator() const
+{
+    return OperatorContext::text(m_context.ADMIN).trimmed() == QLatin1String("1");
 }
 
 void FPRINCIPAL::XRAZ()
@@ -379,16 +470,30 @@ void FPRINCIPAL::resizeEvent(QResizeEvent* event)
 void FPRINCIPAL::layoutControls()
 {
     const int w = width();
+    const int h = height();
     Image1->setGeometry(12, 10, 64, 64);
     Image2->adjustSize();
     Image2->move(w - Image2->width() - px(350), 14);
-    Label1->adjustSize();
-    Label1->move(w - (Image2->width() + px(500)) - Label1->width(), 12);
+    // The title keeps to the right; where the window is too narrow for one line it wraps
+    // rather than running over the logo on the left.
+    const int titleRight = w - (Image2->width() + px(500));
+    const int titleRoom = std::max(40, titleRight - (Image1->geometry().right() + 12));
+    const int titleWidth = std::min(titleRoom, Label1->fontMetrics().horizontalAdvance(Label1->text()) + 4);
+    Label1->setGeometry(titleRight - titleWidth, 12, titleWidth, Label1->heightForWidth(titleWidth));
     LIB->adjustSize();
-    LIB->move(w - (Image2->width() + px(500)) - LIB->width(), 12 + Label1->height() + 6);
-    Line1->setGeometry(12, HeaderHeight - 6, std::max(0, w - px(200) - 12), 3);
-    m_body->setGeometry(0, HeaderHeight, w, std::max(0, height() - HeaderHeight));
-    FRWAIT->setGeometry(0, HeaderHeight, w, 86);
+    const int libWidth = std::min(titleRoom, LIB->width());
+    LIB->setGeometry(titleRight - libWidth, Label1->geometry().bottom() + 7, libWidth, LIB->height());
+    const int header = std::max(HeaderHeight, LIB->geometry().bottom() + 12);
+    Line1->setGeometry(12, header - 6, std::max(0, w - px(200) - 12), 3);
+
+    const int bottom = std::max(CQ->sizeHint().height(), StatusBar1->sizeHint().height()) + 8;
+    m_scroll->setGeometry(0, header, w, std::max(0, h - header - bottom));
+    Line2->setGeometry(12, h - bottom, std::max(0, w - 24), 3);
+    const QSize quit = CQ->sizeHint();
+    CQ->setGeometry(w - quit.width() - 10, h - bottom + (bottom - quit.height()) / 2 + 1, quit.width(), quit.height());
+    StatusBar1->setGeometry(4, h - bottom + 3, std::max(0, w - quit.width() - 24), bottom - 4);
+
+    FRWAIT->setGeometry(0, header, w, 86);
     LINFOWAIT1->setGeometry(12, 6, std::max(0, w - 24), 20);
     LINFOWAIT2->setGeometry(12, 28, std::max(0, w - 24), 20);
     RBWAIT->setGeometry(12, 54, std::max(0, w - px(1500)), 22);
@@ -396,6 +501,9 @@ void FPRINCIPAL::layoutControls()
 
 void FPRINCIPAL::chooseType(const QString& prefix)
 {
+    const RunGuard guard(m_running);
+    if (!guard.owns())
+        return;
     const bool bo = prefix == QLatin1String("bo");
     LTOTAL->setVisible(bo);
     CPLUS24->setVisible(bo);
@@ -416,23 +524,91 @@ void FPRINCIPAL::stepArticleTotal()
     LTOTOARTICLES->setText(QString::number(m_total.value()));
 }
 
+void FPRINCIPAL::keyPressEvent(QKeyEvent* event)
+{
+    // Outside a dialog a focused button ignores Enter; operators at the keyboard expect it to press.
+    auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+    if (button && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && button->isEnabled()) {
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+bool FPRINCIPAL::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == List4 && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && List4->currentItem()) {
+            List4_Click(); // Enter on a printer does what a click does
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void FPRINCIPAL::Command1_Click()
 {
-    Xrefresh();
+    const RunGuard guard(m_running);
+    if (guard.owns())
+        Xrefresh();
 }
 
 void FPRINCIPAL::Command5_Click()
 {
     // Asking for labels cancels a departure that waited for its printer.
-    m_dispatchPending = false;
+    if (m_dispatchPending) {
+        StatusBar1->showMessage(QStringLiteral("Départ du train %1 annulé : le prochain clic sur une imprimante "
+                                               "imprime des étiquettes.")
+                                    .arg(m_armedTrain));
+        disarmDeparture();
+    }
     FRIMP->setVisible(true);
+}
+
+void FPRINCIPAL::Tnbre_Return()
+{
+    Command5_Click();
+    focusPrinters();
+}
+
+void FPRINCIPAL::focusPrinters()
+{
+    if (!List4->currentItem() && List4->count() > 0)
+        List4->setCurrentRow(0);
+    List4->setFocus();
+}
+
+void FPRINCIPAL::armDeparture(const QString& number)
+{
+    m_dispatchPending = true;
+    m_armedTrain = number;
+    // Lines broken by hand: a word-wrapped label would make the scrolled body ask for its
+    // preferred height instead of its minimum one.
+    LDEPART->setText(QStringLiteral("Départ du train %1 :\nle prochain clic sur une imprimante\nimprime son bordereau "
+                                    "d'expédition.")
+                         .arg(number));
+    LDEPART->setVisible(true);
+    FRIMP->setStyleSheet(QStringLiteral("QFrame#FRIMP { border: 2px solid #b03a2e; border-radius: 3px; }"));
+    StatusBar1->clearMessage();
+}
+
+void FPRINCIPAL::disarmDeparture()
+{
+    m_dispatchPending = false;
+    LDEPART->setVisible(false);
+    FRIMP->setStyleSheet(QString());
 }
 
 void FPRINCIPAL::List4_Click()
 {
+    const RunGuard guard(m_running);
+    if (!guard.owns())
+        return;
     if (m_dispatchPending) {
-        m_dispatchPending = false;
-        runDispatch();
+        const QString number = m_armedTrain;
+        disarmDeparture();
+        runDispatch(number);
     } else {
         runLabels();
     }
@@ -451,7 +627,7 @@ void FPRINCIPAL::runLabels()
     m_labelRun.run(m_printer, Tnbre->text());
 }
 
-void FPRINCIPAL::runDispatch()
+void FPRINCIPAL::runDispatch(const QString& trainNumber)
 {
     FRIMP->setVisible(false);
     const QListWidgetItem* item = List4->currentItem();
@@ -463,11 +639,12 @@ void FPRINCIPAL::runDispatch()
         return;
     }
     const TrainDispatch::Outcome outcome =
-        m_dispatch.dispatch(m_printer, TNOTRAIN->text(), trainList(), TNBPALETTE->text(),
+        m_dispatch.dispatch(m_printer, trainNumber, trainList(), TNBPALETTE->text(),
                             OperatorContext::text(m_context.userName), m_clock.now().date());
     if (outcome == TrainDispatch::Outcome::Dispatched) {
-        // The train left: its pallets cannot go again.
+        // The train left: its pallets and its number cannot go again.
         LSTTRAIN->clear();
+        TNOTRAIN->clear();
         updatePalletCount();
         XRAZ();
     }
@@ -488,7 +665,10 @@ void FPRINCIPAL::updatePalletCount()
 
 void FPRINCIPAL::CAJOUTPAL_Click()
 {
-    const QString code = TSAISIEPAL->text().trimmed();
+    const RunGuard guard(m_running);
+    if (!guard.owns())
+        return;
+    const QString code = TrainDispatch::normalised(TSAISIEPAL->text());
     if (code.isEmpty())
         return;
     QString error;
@@ -498,6 +678,9 @@ void FPRINCIPAL::CAJOUTPAL_Click()
         return;
     }
     LSTTRAIN->addItem(code);
+    // The last scanned code stays in sight however long the train.
+    LSTTRAIN->setCurrentRow(LSTTRAIN->count() - 1);
+    LSTTRAIN->scrollToItem(LSTTRAIN->currentItem());
     updatePalletCount();
     TSAISIEPAL->clear();
     TSAISIEPAL->setFocus();
@@ -511,47 +694,69 @@ void FPRINCIPAL::CRETIREPAL_Click()
 
 void FPRINCIPAL::CDEPART_Click()
 {
-    if (!m_dispatch.confirmDeparture(trainList()))
+    const RunGuard guard(m_running);
+    if (!guard.owns())
         return;
+    QString number;
+    if (!m_dispatch.confirmDeparture(trainList(), TNOTRAIN->text(), &number))
+        return;
+    TNOTRAIN->setText(number);
     fillPrinters();
     FRIMP->setVisible(true);
-    m_dispatchPending = true;
+    armDeparture(number);
+    focusPrinters();
 }
 
 void FPRINCIPAL::CRECHTRAIN_Click()
 {
-    const int found = m_dispatch.lookup(TRECHTRAIN->text());
-    if (found >= 0 && !TRECHTRAIN->text().isEmpty())
+    const RunGuard guard(m_running);
+    if (!guard.owns())
+        return;
+    const QString number = TrainDispatch::normalised(TRECHTRAIN->text());
+    const int found = m_dispatch.lookup(number);
+    if (found >= 0 && !number.isEmpty())
         LNBTRAIN->setText(QString::number(found));
 }
 
 void FPRINCIPAL::Command4_Click()
 {
-    m_codes.Command4();
+    const RunGuard guard(m_running);
+    if (guard.owns())
+        m_codes.Command4();
 }
 
 void FPRINCIPAL::Command2_Click()
 {
-    m_codes.Command2();
+    const RunGuard guard(m_running);
+    if (guard.owns())
+        m_codes.Command2();
 }
 
 void FPRINCIPAL::CMAJ_Click()
 {
-    m_codes.CMAJ(Text1->text(), Text2->text());
+    const RunGuard guard(m_running);
+    if (guard.owns())
+        m_codes.CMAJ(Text1->text(), Text2->text());
 }
 
 void FPRINCIPAL::Command3_Click()
 {
-    m_codes.Command3(TUT->text(), TDAT->text());
+    const RunGuard guard(m_running);
+    if (guard.owns())
+        m_codes.Command3(TUT->text(), TDAT->text());
 }
 
 void FPRINCIPAL::CPREFIXE_Click()
 {
-    m_codes.prefixOldCodes();
+    const RunGuard guard(m_running);
+    if (guard.owns())
+        m_codes.prefixOldCodes();
 }
 
 void FPRINCIPAL::CQ_Click()
 {
+    if (m_running)
+        return;
     StationMessages::inform(m_dialogs, QStringLiteral("A bientôt ") + OperatorContext::text(m_context.userName));
     m_processes.terminateByImageName(QStringLiteral("KESTRAVO_MAJ_CODEPALETTE.exe"));
     if (m_endApplication)

@@ -27,6 +27,8 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
+class QStatusBar;
 class QTableView;
 class QToolButton;
 
@@ -58,6 +60,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildControls();
@@ -68,6 +72,10 @@ private:
     void stepArticleTotal();
     void updatePalletCount();
     QStringList trainList() const;
+    bool isAdministrator() const;
+    void focusPrinters();
+    void armDeparture(const QString& number);
+    void disarmDeparture();
 
     void Command1_Click();
     void Command5_Click();
@@ -82,8 +90,9 @@ private:
     void CRETIREPAL_Click();
     void CDEPART_Click();
     void CRECHTRAIN_Click();
+    void Tnbre_Return();
     void runLabels();
-    void runDispatch();
+    void runDispatch(const QString& trainNumber);
 
     // StationView
     void setWaitVisible(bool visible) override;
@@ -107,6 +116,8 @@ private:
     ArticleTotal m_total;
     bool m_busy = false;
     bool m_dispatchPending = false;
+    QString m_armedTrain; // the number the armed departure will print
+    bool m_running = false;
 
     DataView* ADOPALETTE = nullptr;
     DataView* m_articles = nullptr;
@@ -115,7 +126,9 @@ private:
     LabelRun m_labelRun;
     TrainDispatch m_dispatch;
 
+    QScrollArea* m_scroll = nullptr;
     QWidget* m_body = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* LIB = nullptr;
     QLabel* Image1 = nullptr;
@@ -128,6 +141,7 @@ private:
     QPushButton* Command1 = nullptr;
     QPushButton* Command5 = nullptr;
     QFrame* FRIMP = nullptr;
+    QLabel* LDEPART = nullptr; // says the next printer click prints the dispatch note
     QLabel* Label4 = nullptr;
     QListWidget* List4 = nullptr;
     QLabel* Label2 = nullptr;

@@ -28,13 +28,29 @@ bool LabelPrinting::XImprmEtiq(Printer& printer, const PageCodes& codes, QString
     printer.setFont(CourierNew, 15);
     if (!emptyLines(printer, 3))
         return failed(printer, error);
+    const double width = printer.printableWidth();
+    if (width <= 0)
+        return failed(printer, error);
     for (std::size_t row = 0; row < codes.size(); ++row) {
         const QString& code = codes[row];
-        printer.setFont(CourierNew, 40);
-        if (!printer.printLine(QStringLiteral("   ") + code + QStringLiteral("   ") + code))
+        const QString line = QStringLiteral("   ") + code + QStringLiteral("   ") + code;
+        // A long code prints smaller rather than losing its right-hand copy off the sheet.
+        printer.setFont(CourierNew, TextPoints);
+        const double natural = printer.textWidth(line);
+        printer.setFont(CourierNew, natural > width ? TextPoints * width / natural : TextPoints);
+        const double left = printer.textWidth(QStringLiteral("   "));
+        const double right = printer.textWidth(QStringLiteral("   ") + code + QStringLiteral("   "));
+        if (!printer.printLine(line))
             return failed(printer, error);
-        printer.setFont(Printer::BarcodeFont, 24);
-        if (!printer.printLine(QStringLiteral("  *") + code + QStringLiteral("*  *") + code + QStringLiteral("*")))
+        // Each bar code under its own text and inside its half of the sheet.
+        printer.setFont(Printer::BarcodeFont, BarcodePoints);
+        const QString symbol = QStringLiteral("*") + code + QStringLiteral("*");
+        printer.setBarcodeWidthLimit(width / 2 - left);
+        const bool leftPrinted = printer.printTextAt(left, symbol);
+        printer.setBarcodeWidthLimit(width - right);
+        const bool rightPrinted = leftPrinted && printer.printTextAt(right, symbol);
+        printer.setBarcodeWidthLimit(0);
+        if (!rightPrinted || !printer.printLine())
             return failed(printer, error);
         if (row + 1 < codes.size()) {
             printer.setFont(CourierNew, 15);

@@ -8,11 +8,14 @@
 
 class Printer;
 
-// The handling-unit labels: four codes a page, each code twice side by side, in large
-// characters above its Code 39 bar code.
+// The handling-unit labels: four codes a page, each code twice side by side, one in each half of
+// the sheet, in large characters above its Code 39 bar code.
 class LabelPrinting final {
 public:
     using PageCodes = std::array<QString, 4>;
+
+    static constexpr double TextPoints = 40;
+    static constexpr double BarcodePoints = 24;
 
     // One page from the four codes; an empty code prints an empty row. Does not end the page.
     static bool XImprmEtiq(Printer& printer, const PageCodes& codes, QString* error);

@@ -22,16 +22,25 @@ public:
 
     TrainDispatch(DataView& pallets, AvailableArticles& articles, StationView& view, Dialogs& dialogs, QString appDir);
 
-    // A code typed or scanned for the train: it must name one pallet exactly, not dispatched
-    // yet and not already in `train`. False with a French `error` otherwise.
+    // What was typed or scanned, as it is checked, listed and stored: trimmed and upper-cased,
+    // Code 39 having no lower case.
+    static QString normalised(const QString& text);
+
+    // A code for the train, normalised: it must name one pallet exactly, not dispatched yet and
+    // not already in `train`. False with a French `error` otherwise.
     bool checkPallet(const QString& code, const QStringList& train, QString* error);
 
-    // "DEPART DU TRAIN ?": true on Yes. Asks nothing for an empty train.
-    bool confirmDeparture(const QStringList& train);
+    // The train number's rules: required, Code 39 characters only, at most MaxTrainNumber of
+    // them, and not carried by pallets that already left. `number` receives it normalised.
+    bool checkTrainNumber(const QString& text, QString* number, QString* error);
 
-    // Prints the note to `printer` and, on the operator's Yes, writes the dispatch. `palletCount`
-    // is the text of the count, which must match the train. Every pallet is checked before the
-    // first line is printed.
+    // Checks the train number (told when wrong), then asks "DEPART DU TRAIN ?": true on Yes.
+    // Asks nothing for an empty train.
+    bool confirmDeparture(const QStringList& train, const QString& trainNumber, QString* number);
+
+    // Prints the note to `printer` and, on the operator's Yes, writes the dispatch in one
+    // transaction: every pallet and its articles, or nothing. `palletCount` is the text of the
+    // count, which must match the train. Every pallet is checked before the first line is printed.
     Outcome dispatch(Printer& printer, const QString& trainNumber, const QStringList& train, const QString& palletCount,
                      const QString& userName, const QDate& today);
 
@@ -39,8 +48,11 @@ public:
     // entry without a query.
     int lookup(const QString& trainNumber);
 
-    static QString palletQuery() { return QStringLiteral("select * from kestravo_palette where PAL_CAB  like ?"); }
+    static QString palletQuery() { return QStringLiteral("select * from kestravo_palette where PAL_CAB = ?"); }
     static QString dispatchedStatus() { return QStringLiteral("TRAIN1_EXPEDIE"); }
+
+    // The cover's bar code of a longer number would not fit the page.
+    static constexpr int MaxTrainNumber = 20;
 
 private:
     bool readPallets(const QStringList& train, QList<PalletRow>* rows);

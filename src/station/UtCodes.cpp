@@ -1,13 +1,13 @@
 #include "UtCodes.h"
 
 #include "DataView.h"
+#include "PalletCodeWriter.h"
 #include "StationMessages.h"
 #include "StationView.h"
 #include "database/DatabaseConnection.h"
+#include "database/LikePattern.h"
 
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
 
 #include <algorithm>
 
@@ -53,31 +53,6 @@ int UtCodes::highestUtNumber(const DataView& pallets)
     return highest;
 }
 
-bool UtCodes::insertCodes(const QStringList& codes, bool letEventsRun)
-{
-    DatabaseConnection connection(Kestravo, m_appDir);
-    if (!connection.open())
-        return fail(QStringLiteral("Impossible d'ouvrir la base de données.\n\n") + connection.error());
-    // All or nothing: a run cut short must not leave half a block that the next run skips.
-    QSqlDatabase db = connection.database();
-    db.transaction();
-    for (const QString& code : codes) {
-        if (letEventsRun)
-            m_view.processEvents();
-        if (!connection.insert(QStringLiteral("kestravo_palette"), {{QStringLiteral("PAL_CAB"), code}})) {
-            const QString error = connection.error();
-            db.rollback();
-            return fail(QStringLiteral("Les codes n'ont pas été créés : aucun code n'a été enregistré.\n\n") + error);
-        }
-    }
-    if (!db.commit()) {
-        const QString error = db.lastError().text();
-        db.rollback();
-        return fail(QStringLiteral("Les codes n'ont pas été créés : aucun code n'a été enregistré.\n\n") + error);
-    }
-    return true;
-}
-
 bool UtCodes::Command4()
 {
     m_pallets.setRecordSource(QStringLiteral("select * from kestravo_palette order by PAL_CAB"));
@@ -87,14 +62,13 @@ bool UtCodes::Command4()
     // Numbering from the row count alone repeats codes once rows were deleted.
     const int n = std::max(m_pallets.recordCount(), highestUtNumber(m_pallets));
     StationMessages::inform(m_dialogs, QStringLiteral("nbre: ") + QString::number(n));
-    if (n + CodesPerRun > 999999)
-        return fail(QStringLiteral("Plus assez de numéros UT libres : les codes s'arrêtent à UT999999. Aucun code "
-                                   "n'a été créé."));
-    QStringList codes;
-    for (int t = 1; t <= CodesPerRun; ++t)
-        codes << utCode(n + t);
-    if (!insertCodes(codes, true))
-        return false;
+    // The codes are numbered again inside the writing transaction: another station may have
+    // taken some since.
+    PalletCodeWriter writer(m_appDir);
+    writer.setProgress([this](int) { m_view.processEvents(); });
+    QString error;
+    if (!writer.writeNextUtCodes(CodesPerRun, nullptr, &error))
+        return fail(QStringLiteral("Les codes n'ont pas été créés : aucun code n'a été enregistré.\n\n") + error);
     StationMessages::inform(m_dialogs, QStringLiteral("OK"));
     return true;
 }
@@ -104,9 +78,20 @@ bool UtCodes::Command2()
     QStringList codes;
     for (int g = 1; g <= TestCodes; ++g)
         codes << QStringLiteral("77137601") + (QStringLiteral("0000") + QString::number(g)).right(4);
-    if (!insertCodes(codes, false))
-        return false;
-    StationMessages::inform(m_dialogs, QStringLiteral("OK"));
+    PalletCodeWriter writer(m_appDir);
+    int existing = 0;
+    QString error;
+    if (!writer.writeMissing(codes, &existing, &error))
+        return fail(QStringLiteral("Les codes n'ont pas été créés : aucun code n'a été enregistré.\n\n") + error);
+    if (existing == 0)
+        StationMessages::inform(m_dialogs, QStringLiteral("OK"));
+    else
+        StationMessages::inform(m_dialogs, QStringLiteral("%1 des %2 codes de test (%3 à %4) existaient déjà : %5 "
+                                                          "code(s) créé(s).")
+                                               .arg(existing)
+                                               .arg(TestCodes)
+                                               .arg(codes.first(), codes.last())
+                                               .arg(TestCodes - existing));
     return true;
 }
 
@@ -152,7 +137,10 @@ bool UtCodes::CMAJ(const QString& first, const QString& last)
 
 bool UtCodes::Command3(const QString& code, const QString& date)
 {
-    m_pallets.setRecordSource(QStringLiteral("select * from kestravo_palette where pal_cab like ?"), {code});
+    // What the operator typed, "%" and "_" included, not a pattern.
+    m_pallets.setRecordSource(QStringLiteral("select * from kestravo_palette where pal_cab like ?") +
+                                  QLatin1String(LikePattern::EscapeClause),
+                              {LikePattern::literal(code)});
     if (!m_pallets.refresh())
         return fail(QStringLiteral("Impossible de lire les palettes.\n\n") + m_pallets.error());
     if (m_pallets.recordCount() == 0) {
@@ -163,8 +151,9 @@ bool UtCodes::Command3(const QString& code, const QString& date)
     DatabaseConnection connection(Kestravo, m_appDir);
     if (!connection.open() ||
         !connection.execute(
-            QStringLiteral("update KESTRAVO_GLOBAL  set G_WF_DATE_EXTRACTION = ? where G_WF_PAL_CAB like ?"),
-            {date, code}))
+            QStringLiteral("update KESTRAVO_GLOBAL  set G_WF_DATE_EXTRACTION = ? where G_WF_PAL_CAB like ?") +
+                QLatin1String(LikePattern::EscapeClause),
+            {date, LikePattern::literal(code)}))
         return fail(QStringLiteral("La date d'extraction n'a pas été enregistrée.\n\n") + connection.error());
     return true;
 }

@@ -14,7 +14,7 @@ public:
     UtCodes(DataView& pallets, DataView& articles, StationView& view, Dialogs& dialogs, QString appDir);
 
     bool Command4(); // 1000 UT codes after the existing ones
-    bool Command2(); // 5000 test codes 771376010001...
+    bool Command2(); // the test codes 771376010001... not there yet
     bool CMAJ(const QString& first, const QString& last);
     bool Command3(const QString& code, const QString& date);
     bool prefixOldCodes();
@@ -28,7 +28,6 @@ public:
     static constexpr int TestCodes = 5000;
 
 private:
-    bool insertCodes(const QStringList& codes, bool letEventsRun);
     bool fail(const QString& text);
 
     DataView& m_pallets;

@@ -18,8 +18,9 @@ QStringList utCodes(int count)
     return codes;
 }
 
-// Both symbols of a row are 8-character codes at 24 pt; the gap between them is near 244 pt.
-const QList<double> BetweenColumns{244};
+// The middle of the A4 sheet: each half carries one copy of the code and its bar code.
+constexpr double PageWidth = 595.28;
+const QList<double> BetweenColumns{PageWidth / 2};
 } // namespace
 
 class LabelPrintingTest : public QObject {
@@ -97,11 +98,40 @@ private slots:
         std::sort(tops.begin(), tops.end());
         // Three 15 pt lines; then per row a 40 pt line, a 24 pt bar-code line, four 15 pt lines.
         const double courier = 1.133;
-        const double first = 3 * 15 * courier;
+        const double first = 5 * 72 / 25.4 + 3 * 15 * courier;
         const double row = 40 * courier + 24 * 1.1 + 4 * 15 * courier;
         for (int r = 0; r < 4; ++r) {
             QVERIFY2(qAbs(tops[2 * r] - (first + r * row)) < 0.5, qPrintable(QString::number(tops[2 * r])));
             QCOMPARE(tops[2 * r + 1], tops[2 * r]);
+        }
+    }
+
+    // Each copy's bars stand under its own text, inside its half of the sheet, and scan there;
+    // a 12-character test code is narrowed to fit instead of running off the sheet.
+    void copiesStayInTheirHalves()
+    {
+        QTemporaryDir dir;
+        Printer printer;
+        printer.setDevice(std::make_unique<PdfPrintDevice>(dir.path()));
+        const QStringList codes{QStringLiteral("771376010001"), QStringLiteral("UT000001")};
+        QString error;
+        QVERIFY2(LabelPrinting::printRun(printer, codes, &error), qPrintable(error));
+        const QString pdf = PdfReadback::files(dir.path()).value(0);
+        QCOMPARE(PdfReadback::barcodes(pdf, 1, BetweenColumns), QStringList({codes[0], codes[0], codes[1], codes[1]}));
+
+        // Words in reading order: per row the two code texts, then the two lines under the bars.
+        QList<PdfReadback::Word> words = PdfReadback::words(pdf, 1);
+        words.removeIf([](const PdfReadback::Word& w) { return w.text == QStringLiteral("**"); }); // empty rows
+        QCOMPARE(words.size(), 8);
+        for (int i = 0; i < 8; i += 4) {
+            for (int copy = 0; copy < 2; ++copy) {
+                const auto& text = words[i + copy];
+                const auto& under = words[i + 2 + copy];
+                QCOMPARE(under.text, QStringLiteral("*%1*").arg(text.text));
+                QVERIFY2(copy == 0 ? text.right < PageWidth / 2 : text.left > PageWidth / 2, qPrintable(text.text));
+                QVERIFY2(text.right <= PageWidth - 5 * 72 / 25.4 + 0.5, qPrintable(text.text));
+                QVERIFY2(qAbs(under.left + under.right - text.left - text.right) < 24, qPrintable(under.text));
+            }
         }
     }
 

@@ -98,6 +98,8 @@ QList<PdfReadback::Word> PdfReadback::words(const QString& pdf, int page)
             Word w;
             w.left = xml.attributes().value(QLatin1String("xMin")).toDouble();
             w.top = xml.attributes().value(QLatin1String("yMin")).toDouble();
+            w.right = xml.attributes().value(QLatin1String("xMax")).toDouble();
+            w.bottom = xml.attributes().value(QLatin1String("yMax")).toDouble();
             w.text = xml.readElementText();
             words.append(w);
         }

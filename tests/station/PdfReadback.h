@@ -24,11 +24,13 @@ public:
     // Names of the fonts embedded in the file (pdffonts), without subset prefixes.
     static QStringList fonts(const QString& pdf);
 
-    // pdftotext -bbox: every word with its left and top in points, in reading order.
+    // pdftotext -bbox: every word with its box in points from the page's top left, in reading order.
     struct Word {
         QString text;
         double left = 0;
         double top = 0;
+        double right = 0;
+        double bottom = 0;
     };
     static QList<Word> words(const QString& pdf, int page);
 

@@ -51,10 +51,12 @@ private slots:
         for (const auto& w : PdfReadback::words(files[0], 1))
             at.insert(w.text, w);
         QCOMPARE(at.keys().size(), 5);
-        const double margin = 0; // the PDF page has no unprintable border
+        // Lines start at the printable area of a printer, 5 mm in from the paper's edges.
+        const double margin = 5 * 72 / 25.4;
         for (const QString& w :
              {QStringLiteral("UN"), QStringLiteral("DEUX"), QStringLiteral("TROIS"), QStringLiteral("SIX")})
-            QVERIFY2(qAbs(at[w].left - margin) < 0.5, qPrintable(w));
+            QVERIFY2(qAbs(at[w].left - margin) < 0.5, qPrintable(QStringLiteral("%1 %2").arg(w).arg(at[w].left)));
+        QVERIFY2(qAbs(at[QStringLiteral("UN")].top - margin) < 1, qPrintable(QString::number(at["UN"].top)));
         // Courier New's height is 1.133 em: 17 pt at 15 pt, an empty line too.
         const double courier15 = 15 * 1.133;
         QVERIFY(qAbs(at[QStringLiteral("DEUX")].top - at[QStringLiteral("UN")].top - courier15) < 0.3);

@@ -6,6 +6,7 @@
 #include "common/TestDatabases.h"
 #include "login/FPLASH.h"
 #include "platform/print/PdfPrintDevice.h"
+#include "platform/print/SystemPrintDevice.h"
 #include "station/AvailableArticles.h"
 #include "station/DataView.h"
 #include "station/FPRINCIPAL.h"
@@ -20,21 +21,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
 #include <QtTest>
 
 namespace {
 const QString Kestravo = QStringLiteral("KESTRAVO2019");
+constexpr double PageMiddle = 595.28 / 2; // each label copy has its half of the sheet
 
 // One station window over a test database, printing to a PDF folder.
 struct Station {
-    explicit Station(const QString& appDir, const QStringList& installed = {})
+    explicit Station(const QString& appDir, const QStringList& installed = {}, PrinterCatalog::Opener open = {})
     {
         w = std::make_unique<FPRINCIPAL>(
-            context, dialogs, processes, clock, appDir, PrinterCatalog(installed, {}, pdf.path()),
+            context, dialogs, processes, clock, appDir, PrinterCatalog(installed, std::move(open), pdf.path()),
             SingleInstance::lockFileIn(lockDir.path()), [this](int code) { ended = code; });
     }
     template <typename T>
@@ -89,12 +93,28 @@ struct QuietView final : StationView {
     void setWaitInfo(const QString&) override {}
     void setProgressVisible(bool) override {}
     void setProgressMaximum(int) override {}
-    void setProgressValue(int) override {}
+    void setProgressValue(int value) override { progress = value; }
     void setBusy(bool b) override { busy = b; }
     void setArticleInfo(const QString&) override {}
-    void processEvents() override {}
+    void processEvents() override { ++events; }
     bool waitVisible = false;
     bool busy = false;
+    int progress = 0;
+    int events = 0;
+};
+
+// Answers Yes to every question, after running `onQuestion`.
+struct HookedDialogs final : Dialogs {
+    int message(const MessageRequest& r) override
+    {
+        texts << r.text;
+        if (r.buttons == DialogButtons::YesNo && onQuestion)
+            onQuestion(r.text);
+        return r.buttons == DialogButtons::YesNo ? AnswerYes : AnswerOk;
+    }
+    QString input(const QString&, const QString&, const QString&) override { return {}; }
+    std::function<void(const QString&)> onQuestion;
+    QStringList texts;
 };
 
 QString ut(int n)
@@ -287,20 +307,22 @@ private slots:
         QVERIFY(s.dialogs.texts().first().contains(QStringLiteral("nombres entiers")));
         QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_REF_LOCARCHIV in ('7', '8', '9', '10', '11')"), 5);
 
-        // Extraction date: "%" reaches every matching pallet's articles.
+        // Extraction date: the code typed is taken literally, "%" and "_" included.
         QVERIFY(addArticle(env, QVariant(), "bo", QVariant(), ut(1)));
         QVERIFY(addArticle(env, QVariant(), "bo", QVariant(), ut(2)));
         QVERIFY(addArticle(env, QVariant(), "bo", QVariant(), "77137601"));
-        s.dialogs.clear();
-        s.type("TUT", "UT%");
         s.type("TDAT", "20240209");
+        for (const char* pattern : {"UT%", "UT00000_", "XX"}) {
+            s.dialogs.clear();
+            s.type("TUT", pattern);
+            s.click("Command3");
+            QCOMPARE(s.dialogs.texts(), QStringList{"NONy  A PAS!"});
+        }
+        s.dialogs.clear();
+        s.type("TUT", ut(2));
         s.click("Command3");
         QCOMPARE(s.dialogs.texts(), QStringList{"OK il y est !"});
-        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_DATE_EXTRACTION = ?", {"20240209"}), 2);
-        s.dialogs.clear();
-        s.type("TUT", "XX");
-        s.click("Command3");
-        QCOMPARE(s.dialogs.texts(), QStringList{"NONy  A PAS!"});
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_DATE_EXTRACTION = ?", {"20240209"}), 1);
 
         // Old numeric codes get the "UT" prefix in the articles.
         s.dialogs.clear();
@@ -350,8 +372,8 @@ private slots:
         QStringList first{ut(1), ut(2), ut(3), ut(4)};
         first += first;
         first.sort();
-        QCOMPARE(PdfReadback::barcodes(files[0], 1, {250}), first);
-        QCOMPARE(PdfReadback::barcodes(files[1], 1, {250}), (QStringList{ut(5), ut(5)}));
+        QCOMPARE(PdfReadback::barcodes(files[0], 1, {PageMiddle}), first);
+        QCOMPARE(PdfReadback::barcodes(files[1], 1, {PageMiddle}), (QStringList{ut(5), ut(5)}));
         QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_STATUT is not null"), 1);
     }
 
@@ -520,6 +542,213 @@ private slots:
         QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT is not null"), 0);
         QVERIFY(!view.waitVisible);
         QVERIFY(!view.busy);
+    }
+
+    // The writes are one transaction matched with "=": a pallet gone before the Yes leaves
+    // nothing written and is named; then the train leaves whole, with its own articles only,
+    // the window getting events all along the writes. The lookup takes "%" literally.
+    void dispatchAllOrNothing_data() { backends_data(); }
+    void dispatchAllOrNothing()
+    {
+        QFETCH(QString, backend);
+        TestDatabases env(backend);
+        VORN_PREPARE_DATABASES(env);
+        for (const char* code : {"UT%1", "UTX1", "UT000003", "UT000004"}) {
+            QVERIFY(addPallet(env, code));
+            QVERIFY(addArticle(env, code, "bo", QVariant(), code));
+        }
+        QVERIFY(addArticle(env, "UT%1", "bo", QVariant(), "UT%1"));
+        DataView pallets(Kestravo, QStringLiteral("kestravo_palette"), env.appDir());
+        DataView articles(Kestravo, QStringLiteral("kestravo_global"), env.appDir());
+        QuietView view;
+        HookedDialogs dialogs;
+        AvailableArticles available(articles, view, dialogs);
+        TrainDispatch run(pallets, available, view, dialogs, env.appDir());
+        QTemporaryDir pdf;
+        Printer printer;
+        printer.setDevice(std::make_unique<PdfPrintDevice>(pdf.path()));
+        const QDate day(2024, 2, 9);
+
+        dialogs.onQuestion = [&env](const QString&) {
+            QVERIFY(env.exec(Kestravo, "delete from kestravo_palette where PAL_CAB = ?", {"UT000004"}));
+        };
+        QCOMPARE(run.dispatch(printer, "T%1", {"UT%1", "UT000003", "UT000004"}, "3", "DUPONT", day),
+                 TrainDispatch::Outcome::Failed);
+        QVERIFY2(dialogs.texts.last().contains("UT000004 (3 sur 3)"), qPrintable(dialogs.texts.last()));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_STATUT is not null or PAL_NO_TRAIN1 is not null"), 0);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT is not null"), 0);
+
+        dialogs.onQuestion = [&view](const QString&) { view.events = 0; };
+        QCOMPARE(run.dispatch(printer, "T%1", {"UT%1", "UT000003"}, "2", "DUPONT", day),
+                 TrainDispatch::Outcome::Dispatched);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT = ?", {"TRAIN1_EXPEDIE"}), 3);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_PAL_CAB = ? and G_WF_ETAT is null", {"UTX1"}), 1);
+        QVERIFY2(view.events >= 2, qPrintable(QString::number(view.events)));
+        QCOMPARE(view.progress, 2);
+        QCOMPARE(run.lookup("T%1"), 2);
+        QCOMPARE(run.lookup("T%"), 0);
+    }
+
+    // A train from the keyboard alone: labels from "Nombre:" and two Enters; codes typed in any
+    // case are listed once, upper-cased, the last one in sight; the number's rules are told
+    // before the question; the armed departure shows, its cancel is said; Enter dispatches.
+    void keyboardTrain_data() { backends_data(); }
+    void keyboardTrain()
+    {
+        QFETCH(QString, backend);
+        TestDatabases env(backend);
+        VORN_PREPARE_DATABASES(env);
+        for (int i = 1; i <= 12; ++i) {
+            QVERIFY(addPallet(env, ut(i), 100));
+            QVERIFY(addArticle(env, ut(i), "bo", QVariant(), ut(i)));
+        }
+        QVERIFY(env.exec(Kestravo, "insert into kestravo_palette (PAL_CAB, PAL_STATUT, PAL_NO_TRAIN1) values (?, ?, ?)",
+                         {ut(99), "TRAIN1_EXPEDIE", "t9"}));
+        Station s(env.appDir());
+        QVERIFY(s.w->load());
+        s.w->show();
+        QVERIFY(QTest::qWaitForWindowActive(s.w.get()));
+        auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+        auto type = [](const QString& text) { QTest::keyClicks(QApplication::focusWidget(), text); };
+        auto focusOn = [&s](const char* name) { s.get<QWidget>(name)->setFocus(); };
+
+        s.type("Tnbre", "");
+        focusOn("Tnbre");
+        type("1");
+        key(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), s.get<QWidget>("List4"));
+        key(Qt::Key_Return);
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK. Tout est bon."});
+        QCOMPARE(PdfReadback::files(s.pdf.path()).size(), 1);
+
+        focusOn("TSAISIEPAL");
+        s.dialogs.clear();
+        for (int i = 0; i <= 12; ++i) {
+            type(i == 0 ? QStringLiteral(" ut000001 ") : ut(std::max(i, 1)));
+            key(Qt::Key_Return);
+        }
+        QCOMPARE(s.dialogs.texts(), QStringList{"La palette UT000001 est déjà dans le train."});
+        auto* list = s.get<QListWidget>("LSTTRAIN");
+        QCOMPARE(list->count(), 12);
+        QVERIFY(list->viewport()->rect().contains(list->visualItemRect(list->item(11)).center()));
+
+        for (const auto& [number, told] : {std::pair{"", "Saisissez le numéro"},
+                                           {"t 9é", "Code 39"},
+                                           {"T12345678901234567890", "trop long"},
+                                           {" t9 ", "a déjà servi"}}) {
+            s.dialogs.clear();
+            s.type("TNOTRAIN", number);
+            s.click("CDEPART");
+            QCOMPARE(s.dialogs.texts().size(), 1);
+            QVERIFY2(s.dialogs.texts()[0].contains(QString::fromUtf8(told)), qPrintable(s.dialogs.texts()[0]));
+            QVERIFY(!s.w->dispatchPending());
+        }
+
+        s.type("TNOTRAIN", "");
+        focusOn("TNOTRAIN");
+        type(" t42");
+        key(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), s.get<QWidget>("TSAISIEPAL"));
+        focusOn("TNOTRAIN");
+        key(Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), s.get<QWidget>("CDEPART"));
+        s.dialogs.clear();
+        s.dialogs.answerNext(AnswerYes);
+        key(Qt::Key_Return);
+        QVERIFY(s.w->dispatchPending() && s.get<QLabel>("LDEPART")->isVisible());
+        QVERIFY(s.label("LDEPART").contains("T42 :"));
+        s.click("Command5");
+        QVERIFY(!s.w->dispatchPending() && !s.get<QLabel>("LDEPART")->isVisible());
+        QVERIFY(s.get<QStatusBar>("StatusBar1")->currentMessage().contains("T42 annulé"));
+
+        focusOn("CDEPART");
+        s.dialogs.answerNext(AnswerYes);
+        key(Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), s.get<QWidget>("List4"));
+        s.dialogs.answerNext(AnswerYes);
+        key(Qt::Key_Return);
+        QCOMPARE(s.dialogs.texts().last(), QStringLiteral("OK. Tout est bon."));
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_NO_TRAIN1 = ?", {"T42"}), 12);
+        QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT = ?", {"TRAIN1_EXPEDIE"}), 12);
+        QVERIFY(s.get<QLineEdit>("TNOTRAIN")->text().isEmpty());
+        QVERIFY(PdfReadback::pageTexts(PdfReadback::files(s.pdf.path()).last())[0].contains("Poids Total      : 1200"));
+    }
+
+    // Tab follows the screen, column by column; a label comes just before its box; the pallet
+    // count is no stop.
+    void tabChain()
+    {
+        QTemporaryDir appDir;
+        Station s(appDir.path());
+        s.context.ADMIN = QStringLiteral("1");
+        QVERIFY(s.w->load());
+        QList<QWidget*> chain;
+        for (QWidget* w = s.w->nextInFocusChain(); w != s.w.get(); w = w->nextInFocusChain())
+            chain << w;
+        QStringList stops;
+        for (QWidget* w : chain) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(s.w.get()) && w->isEnabled())
+                stops << w->objectName();
+        }
+        QCOMPARE(stops, QStringList({"OPTBO",     "OPTDIMAB",   "Command1",   "GRIDARTICLES", "Command4", "Command2",
+                                     "CMAJ",      "Text1",      "Text2",      "Command3",     "TUT",      "TDAT",
+                                     "CPREFIXE",  "TRECHTRAIN", "CRECHTRAIN", "Tnbre",        "Command5", "TSAISIEPAL",
+                                     "CAJOUTPAL", "LSTTRAIN",   "CRETIREPAL", "TNOTRAIN",     "CDEPART",  "CQ"}));
+        for (QLabel* label : s.w->findChildren<QLabel*>()) {
+            if (!label->buddy() || !(label->buddy()->focusPolicy() & Qt::TabFocus))
+                continue;
+            const qsizetype at = chain.indexOf(label);
+            QVERIFY2(at >= 0 && chain.indexOf(label->buddy()) == at + 1, qPrintable(label->text()));
+        }
+    }
+
+    // An older table holding a code twice: an administrator is told once, an operator never.
+    void duplicateCodesToldOnce()
+    {
+        TestDatabases env(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(env);
+        QVERIFY(env.exec(Kestravo, "drop index kestravo_palette_cab_unique"));
+        QVERIFY(addPallet(env, ut(7)));
+        QVERIFY(addPallet(env, ut(7)));
+        for (const auto& [admin, told] : {std::pair{"0", false}, {"1", true}, {"1", false}}) {
+            Station s(env.appDir());
+            s.context.ADMIN = QString::fromLatin1(admin);
+            QVERIFY(s.w->load());
+            QCOMPARE(s.dialogs.texts().size(), told ? 1 : 0);
+            QVERIFY(!told || s.dialogs.texts()[0].contains("UT000007 (2 fois)"));
+        }
+    }
+
+    // A real CUPS queue writing PDF files: the station lists it, and a label run through it comes
+    // out with bar codes that scan.
+    void installedPrinterQueue()
+    {
+        const QString queue = qEnvironmentVariable("VORN_TEST_CUPS_QUEUE");
+        const QString out = qEnvironmentVariable("VORN_TEST_CUPS_PDF_DIR");
+        if (queue.isEmpty() || out.isEmpty())
+            QSKIP("VORN_TEST_CUPS_QUEUE is not set: source scripts/start-test-services as root");
+        TestDatabases env(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(env);
+        QVERIFY(addPallet(env, ut(41)));
+        Station s(env.appDir(), QPrinterInfo::availablePrinterNames(),
+                  [](const QString& name) { return std::make_unique<SystemPrintDevice>(name); });
+        QVERIFY(s.w->load());
+        const QStringList before = PdfReadback::files(out);
+        auto* list = s.get<QListWidget>("List4");
+        const QList<QListWidgetItem*> listed = list->findItems(queue, Qt::MatchExactly);
+        QCOMPARE(listed.size(), 1);
+        s.type("Tnbre", "1");
+        list->setCurrentItem(listed[0]);
+        emit list->itemClicked(listed[0]);
+        QCOMPARE(s.dialogs.texts(), QStringList{"OK. Tout est bon."});
+        auto printed = [&] {
+            for (const QString& file : PdfReadback::files(out)) {
+                if (!before.contains(file))
+                    return PdfReadback::barcodes(file, 1, {PageMiddle});
+            }
+            return QStringList();
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(printed(), QStringList({ut(41), ut(41)}), 30000);
     }
 
     // Station mode: the splash first, the station after the login; a second launcher is refused.

@@ -30,7 +30,9 @@ CREATE TABLE IF NOT EXISTS kestravo_palette (
     PAL_NO_TRAIN1 TEXT,
     PAL_REF_LOCARCHIV TEXT
 );
-CREATE INDEX IF NOT EXISTS kestravo_palette_cab ON kestravo_palette (PAL_CAB);
+-- A pallet code is the pallet's key. A database whose table already holds a code twice keeps
+-- working without this index; the station tells an administrator.
+CREATE UNIQUE INDEX IF NOT EXISTS kestravo_palette_cab_unique ON kestravo_palette (PAL_CAB);
 CREATE TABLE IF NOT EXISTS kestravo_global (
     G_NO_PALETTE TEXT,
     g_type_uc TEXT,

@@ -39,10 +39,11 @@ QPagedPaintDevice* PdfPrintDevice::beginDocument(QString* error)
     m_writer = std::make_unique<QPdfWriter>(m_buffer.get());
     m_writer->setResolution(Resolution);
     m_writer->setCreator(QStringLiteral("VORN_UPDATE_VERSION"));
-    // A PDF has no unprintable border; without margins the 98-column page header of the
-    // dispatch note, page numbers up to 99 included, fits an A4 portrait page.
-    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                        QPageLayout::Millimeter, QMarginsF(0, 0, 0, 0)));
+    // The printable margins of a real printer: a PDF printed on paper loses nothing, and lines
+    // count from the printable area as they do on a printer.
+    m_writer->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                        QMarginsF(MarginMm, MarginMm, MarginMm, MarginMm), QPageLayout::Millimeter,
+                                        QMarginsF(0, 0, 0, 0)));
     return m_writer.get();
 }
 

@@ -9,8 +9,9 @@
 class QBuffer;
 class QPdfWriter;
 
-// Writes every document as a new PDF file in a folder: A4 portrait, no margins, 1200 dpi so
-// bar-code modules fall on whole device pixels. A file appears whole or not at all.
+// Writes every document as a new PDF file in a folder: A4 portrait with a printer's 5 mm
+// margins, 1200 dpi so bar-code modules fall on whole device pixels. A file appears whole or not
+// at all.
 class PdfPrintDevice final : public PrintDevice {
 public:
     explicit PdfPrintDevice(QString folder);
@@ -29,6 +30,7 @@ public:
     QString lastFile() const { return m_lastFile; }
 
     static constexpr int Resolution = 1200;
+    static constexpr double MarginMm = 5;
 
 private:
     QString nextFileName() const;
