@@ -60,6 +60,7 @@ void FtpConnection::ShowError(bool voir)
 QStringList FtpConnection::EnumFiles()
 {
     QStringList names{QStringLiteral("../")};
+    m_facts.clear();
     FtpFindData data;
     const FtpHandle find = m_client.findFirstFile(ConnectionHandle, QStringLiteral("*.*"), data);
     m_listingFailed = false;
@@ -74,9 +75,11 @@ QStringList FtpConnection::EnumFiles()
             ShowError(false);
         return names;
     }
-    names << data.fileName;
-    while (m_client.findNextFile(find, data))
+    do {
         names << data.fileName;
+        if (m_keepFacts)
+            m_facts.insert(data.fileName, data);
+    } while (m_client.findNextFile(find, data));
     m_client.closeHandle(find);
     return names;
 }

@@ -2,6 +2,7 @@
 
 #include "platform/FtpClient.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +37,10 @@ public:
 
     // "../" followed by every entry name of the working directory, in the server's order.
     QStringList EnumFiles();
+    // With keepFacts on, EnumFiles also keeps each entry's facts (size, modification time) by name.
+    void setKeepFacts(bool keep) { m_keepFacts = keep; }
+    const QHash<QString, FtpFindData>& facts() const { return m_facts; }
+
     // The last EnumFiles could not list the folder (not merely found it empty); LastResponse then
     // says why.
     bool listingFailed() const { return m_listingFailed; }
@@ -70,4 +75,6 @@ private:
     FtpClient& m_client;
     QStringList m_logLines;
     bool m_listingFailed = false;
+    bool m_keepFacts = false;
+    QHash<QString, FtpFindData> m_facts;
 };

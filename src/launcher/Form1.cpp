@@ -494,6 +494,7 @@ UpdateRun::Settings Form1::updateSettings() const
     s.userName = OperatorContext::text(m_context.operatorContext.userName);
     s.startApplication = m_context.startApplication;
     s.update = !m_context.managerMode;
+    s.skipUnchanged = m_context.config.skipUnchanged;
     return s;
 }
 

@@ -37,6 +37,7 @@ int UnattendedUpdate::run(bool startApplication)
     settings.localFolder = m_appDir;
     settings.appFolder = m_appDir;
     settings.startApplication = startApplication;
+    settings.skipUnchanged = m_config.skipUnchanged;
     UpdateRun update(ftp, m_processes, m_dialogs, *this, log);
     const int exitCode = update.afterLogin(settings).value_or(0);
     ftp.closeHandles();

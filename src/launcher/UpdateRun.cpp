@@ -30,7 +30,9 @@ std::optional<int> UpdateRun::afterLogin(const Settings& settings)
     // Listing and fetching the login folder instead would overwrite local files.
     if (!entered && settings.update)
         return versionFolderUnavailable(settings);
+    m_ftp.setKeepFacts(settings.update && settings.skipUnchanged);
     const QStringList lines = m_ftp.EnumFiles();
+    m_ftp.setKeepFacts(false);
     m_view.showRemoteList(lines, false);
     if (!settings.update)
         return std::nullopt;
@@ -43,6 +45,7 @@ std::optional<int> UpdateRun::afterLogin(const Settings& settings)
 int UpdateRun::download(const QStringList& remoteList, const Settings& settings)
 {
     VersionDownload download(m_ftp, m_processes, m_dialogs, m_view);
+    download.setSkipUnchanged(settings.skipUnchanged);
     const VersionDownload::Outcome outcome =
         download.Xdown(remoteList, settings.localFolder, settings.appFolder, settings.transferType, settings.userName,
                        settings.startApplication);

@@ -24,6 +24,7 @@ public:
         QString userName; // of the operator context, after "All is OK...  73 "
         bool startApplication = true;
         bool update = true; // false: list the version folder and stop there (the file manager)
+        bool skipUnchanged = false;
     };
 
     UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log);

@@ -6,6 +6,9 @@
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 
 VersionDownload::VersionDownload(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, DownloadView& view)
@@ -49,6 +52,44 @@ QString shownNames(const QStringList& names)
 }
 
 } // namespace
+
+QString VersionDownload::unchangedLine(int unchanged)
+{
+    if (unchanged <= 0)
+        return {};
+    return unchanged == 1 ? QStringLiteral("\n1 fichier inchangé")
+                          : QStringLiteral("\n%1 fichiers inchangés").arg(unchanged);
+}
+
+FtpFindData VersionDownload::serverFacts(const QString& name)
+{
+    const auto known = m_ftp.facts().constFind(name);
+    if (known != m_ftp.facts().constEnd() && known->size >= 0 && known->modified.isValid())
+        return *known;
+    // A listing without facts: the server is asked for this one.
+    FtpFindData facts;
+    facts.fileName = name;
+    m_ftp.client().fileFacts(m_ftp.ConnectionHandle, name, facts.size, facts.modified);
+    return facts;
+}
+
+bool VersionDownload::isUnchanged(const QString& path, const FtpFindData& server)
+{
+    if (server.size < 0 || !server.modified.isValid())
+        return false;
+    const QFileInfo local(path);
+    // Times to the second: what every server's facts carry.
+    return local.isFile() && local.size() == server.size &&
+           local.lastModified().toSecsSinceEpoch() == server.modified.toSecsSinceEpoch();
+}
+
+void VersionDownload::keepServerTime(const QString& path, const QDateTime& modified)
+{
+    // Not kept, the file is only fetched once more by the next run.
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly))
+        file.setFileTime(modified, QFileDevice::FileModificationTime);
+}
 
 QString VersionDownload::incompleteText(const QStringList& notFetched)
 {
@@ -96,25 +137,38 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
             outcome.notFetched << name; // refused and logged: nothing stopped, nothing written
             continue;
         }
+        FtpFindData server;
+        if (m_skipUnchanged && !LocalTarget::isParentLine(name)) {
+            server = serverFacts(name);
+            if (isUnchanged(path, server)) {
+                ++outcome.unchanged; // nothing stopped, nothing fetched
+                continue;
+            }
+        }
         if (name.endsWith(QLatin1String("exe")))
             Xkill(name);
         // The listing's own parent line is fetched as it always was; its refusal is no failure.
-        if (fetch(name, path, transferType))
+        if (fetch(name, path, transferType)) {
             ++fetched;
-        else if (!LocalTarget::isParentLine(name))
+            if (m_skipUnchanged && server.modified.isValid())
+                keepServerTime(path, server.modified);
+        } else if (!LocalTarget::isParentLine(name)) {
             outcome.notFetched << name;
+        }
     }
     m_view.refreshLocalFiles();
     m_view.setAnimationInterval(400);
 
     if (outcome.notFetched.isEmpty()) {
         MessageRequest done;
-        done.text = QStringLiteral("All is OK...  73 ") + userName;
+        done.text = QStringLiteral("All is OK...  73 ") + userName + unchangedLine(outcome.unchanged);
         done.title = title();
         m_dialogs.message(done);
         outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched);
+        if (m_skipUnchanged)
+            outcome.summary += QStringLiteral(" %1 fichier(s) inchangé(s).").arg(outcome.unchanged);
     } else {
-        warn(incompleteText(outcome.notFetched));
+        warn(incompleteText(outcome.notFetched) + unchangedLine(outcome.unchanged));
         outcome.exitCode = ExitIncomplete;
         outcome.summary = QStringLiteral("mise à jour incomplète, %1 fichier(s) non mis à jour : %2")
                               .arg(outcome.notFetched.size())

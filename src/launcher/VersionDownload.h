@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/FtpClient.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -19,12 +21,18 @@ public:
         bool applicationStarted = false;
         QString error;          // description shown when the application could not be started
         QStringList notFetched; // entries of the version folder that were not updated
+        int unchanged = 0;      // entries skipped because the local copy is the server's
         QString summary;        // how the run ended, in one line
     };
     static constexpr int ExitIncomplete = 4;
     static constexpr int ExitNotStarted = 2;
     // Names listed in the incomplete-update message; the rest stand as "…".
     static constexpr qsizetype ListedNames = 20;
+
+    // An entry whose local copy has the size and modification time the server gives (the listing's
+    // facts, or SIZE and MDTM) is not fetched again, nor its program stopped; a fetched entry gets
+    // the server's time. Off unless asked for.
+    void setSkipUnchanged(bool skip) { m_skipUnchanged = skip; }
 
     // Fetches every line of `remoteList` into `localFolder`, shows the closing message ("All is
     // OK...  73 " and `userName` when every entry was fetched, otherwise what was not), starts
@@ -53,6 +61,10 @@ public:
     static QString title() { return QStringLiteral("VORN_UPDATE_VERSION"); }
 
 private:
+    static QString unchangedLine(int unchanged);
+    FtpFindData serverFacts(const QString& name);
+    static bool isUnchanged(const QString& path, const FtpFindData& server);
+    static void keepServerTime(const QString& path, const QDateTime& modified);
     void warn(const QString& text);
     // Hourglass, "VORN Log is going to start...", then VORN.exe stopped and started again.
     void handOver(Outcome& outcome, const QString& appFolder, bool startApplication);
@@ -61,4 +73,5 @@ private:
     ProcessControl& m_processes;
     Dialogs& m_dialogs;
     DownloadView& m_view;
+    bool m_skipUnchanged = false;
 };

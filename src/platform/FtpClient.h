@@ -75,6 +75,18 @@ public:
     virtual bool getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
                          int transferType) = 0;
 
+    // The size and modification time the server gives for `remote` (SIZE and MDTM), for servers
+    // whose listings carry no facts. False when it gives neither; a fact it does not give stays
+    // -1 or invalid.
+    virtual bool fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified)
+    {
+        Q_UNUSED(connection);
+        Q_UNUSED(remote);
+        size = -1;
+        modified = QDateTime();
+        return false;
+    }
+
     // Uploads `localPath` as `remote` in the working directory.
     virtual bool putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType) = 0;
 

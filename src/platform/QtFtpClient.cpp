@@ -882,6 +882,38 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     return true;
 }
 
+bool QtFtpClient::fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified)
+{
+    size = -1;
+    modified = QDateTime();
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
+    Connection* c = connectionFor(connection);
+    if (!c || !setType(*c, 'I') || !settle(*c) ||
+        !send(*c, {QStringLiteral("SIZE ") + remote, QStringLiteral("MDTM ") + remote}))
+        return false;
+    const auto sizeReply = nextReply(*c);
+    if (!sizeReply)
+        return false;
+    const auto timeReply = nextReply(*c);
+    if (!timeReply)
+        return false;
+    if (sizeReply->code == 213)
+        size = sizeFromReply(*sizeReply);
+    if (timeReply->code == 213) {
+        const qint64 ms = FtpListing::parseTime(timeReply->text.mid(4).trimmed().toLatin1());
+        if (ms >= 0)
+            modified = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+    }
+    if (size < 0 && !modified.isValid()) {
+        failReply(*timeReply);
+        return false;
+    }
+    succeed();
+    return true;
+}
+
 bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
 {
     bool previousCr = false;

@@ -51,6 +51,7 @@ public:
     bool getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
                  int transferType) override;
     bool putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType) override;
+    bool fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified) override;
     bool deleteFile(FtpHandle connection, const QString& name) override;
     bool removeDirectory(FtpHandle connection, const QString& name) override;
     bool createDirectory(FtpHandle connection, const QString& name) override;

@@ -4,10 +4,7 @@
 
 #include <algorithm>
 
-namespace {
-
-// MLSD "modify" fact: YYYYMMDDHHMMSS, optionally followed by a fraction of a second; always UTC.
-qint64 parseModify(QByteArrayView value)
+qint64 FtpListing::parseTime(QByteArrayView value)
 {
     if (value.size() < 14)
         return -1;
@@ -27,8 +24,6 @@ qint64 parseModify(QByteArrayView value)
     }
     return ms;
 }
-
-} // namespace
 
 FtpListing::FtpListing(Format format, const QString& pattern)
     : m_format(format)
@@ -113,7 +108,7 @@ FtpListing::Status FtpListing::parseLine(QByteArrayView line)
                 const qint64 size = value.toByteArray().toLongLong(&ok);
                 entry.size = ok && size >= 0 ? size : -1;
             } else if (key == "modify") {
-                entry.modifiedMs = parseModify(value);
+                entry.modifiedMs = parseTime(value);
             }
         }
     } else {

@@ -32,6 +32,10 @@ public:
 
     qsizetype size() const { return static_cast<qsizetype>(m_entries.size()); }
     FtpFindData at(qsizetype index) const;
+    // A time as MLSD's "modify" fact and MDTM write it (YYYYMMDDHHMMSS[.sss], UTC), in
+    // milliseconds since the epoch; -1 when it is not one.
+    static qint64 parseTime(QByteArrayView value);
+
     // The facts of the entry called `name`, if the listing has one.
     std::optional<FtpFindData> find(const QString& name) const;
 
