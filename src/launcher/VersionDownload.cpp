@@ -10,6 +10,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 
 VersionDownload::VersionDownload(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, DownloadView& view)
     : m_ftp(ftp)
@@ -78,9 +80,17 @@ bool VersionDownload::isUnchanged(const QString& path, const FtpFindData& server
     if (server.size < 0 || !server.modified.isValid())
         return false;
     const QFileInfo local(path);
-    // Times to the second: what every server's facts carry.
-    return local.isFile() && local.size() == server.size &&
-           local.lastModified().toSecsSinceEpoch() == server.modified.toSecsSinceEpoch();
+    if (!local.isFile() || local.size() != server.size)
+        return false;
+    // Times to the second, what every server's facts carry, and in UTC: a local time would look
+    // up the time zone for every file.
+    std::error_code ec;
+    const auto written = std::filesystem::last_write_time(QFile::encodeName(path).toStdString(), ec);
+    if (ec)
+        return false;
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::file_clock::to_sys(written).time_since_epoch());
+    return seconds.count() == server.modified.toSecsSinceEpoch();
 }
 
 void VersionDownload::keepServerTime(const QString& path, const QDateTime& modified)

@@ -4,23 +4,40 @@
 
 #include <algorithm>
 
+namespace {
+
+// The decimal number written by `count` digits at `from`; -1 when they are not all digits.
+int digits(QByteArrayView value, qsizetype from, qsizetype count)
+{
+    int n = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        if (value[i] < '0' || value[i] > '9')
+            return -1;
+        n = n * 10 + (value[i] - '0');
+    }
+    return n;
+}
+
+} // namespace
+
 qint64 FtpListing::parseTime(QByteArrayView value)
 {
+    // Read digit by digit, in UTC from the start: a time parsed as local time would look up the
+    // time zone, for every entry of a listing.
     if (value.size() < 14)
         return -1;
-    const QDateTime t = QDateTime::fromString(QString::fromLatin1(value.first(14)), QStringLiteral("yyyyMMddHHmmss"));
-    if (!t.isValid())
+    const QDate date(digits(value, 0, 4), digits(value, 4, 2), digits(value, 6, 2));
+    const QTime time(digits(value, 8, 2), digits(value, 10, 2), digits(value, 12, 2));
+    if (!date.isValid() || !time.isValid())
         return -1;
-    QDateTime utc(t.date(), t.time(), Qt::UTC);
-    qint64 ms = utc.toMSecsSinceEpoch();
+    qint64 ms = QDateTime(date, time, Qt::UTC).toMSecsSinceEpoch();
     if (value.size() > 15 && value[14] == '.') {
-        QByteArray fraction = value.sliced(15, std::min<qsizetype>(3, value.size() - 15)).toByteArray();
-        while (fraction.size() < 3)
-            fraction += '0';
-        bool ok = false;
-        const int extra = fraction.toInt(&ok);
-        if (ok)
-            ms += extra;
+        const qsizetype count = std::min<qsizetype>(3, value.size() - 15);
+        int fraction = digits(value, 15, count);
+        for (qsizetype i = count; i < 3 && fraction >= 0; ++i)
+            fraction *= 10;
+        if (fraction > 0)
+            ms += fraction;
     }
     return ms;
 }
