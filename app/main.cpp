@@ -79,6 +79,10 @@ void configureClient(QtFtpClient& ftp, const AppConfig& config)
 
 int main(int argc, char* argv[])
 {
+    // The C library otherwise checks /etc/localtime again at every local time it computes (a log
+    // line's date, say); named once, it is read once.
+    if (!qEnvironmentVariableIsSet("TZ"))
+        qputenv("TZ", ":/etc/localtime");
     QStringList rawArguments;
     for (int i = 0; i < argc; ++i)
         rawArguments << QString::fromLocal8Bit(argv[i]);

@@ -277,6 +277,7 @@ bool QtFtpClient::send(Connection& c, const QStringList& commands)
         bytes += "\r\n";
     }
     c.control->write(bytes);
+    c.control->flush(); // out now, without a wait, as a rule
     c.pending += static_cast<int>(commands.size());
     switch (m_wait.written(*c.control, deadline())) {
     case SocketWait::Result::Ready:

@@ -15,6 +15,12 @@ namespace {
 
 std::atomic<quint32> g_sequence{0};
 
+qint64 ownPid()
+{
+    static const qint64 pid = QCoreApplication::applicationPid();
+    return pid;
+}
+
 const QRegularExpression& partPattern()
 {
     static const QRegularExpression re(QStringLiteral("^\\.vorn-(\\d{1,10})-(\\d{1,10})\\.part$"));
@@ -46,7 +52,7 @@ bool PartFile::isPartName(const QString& name, qint64* pid)
 bool PartFile::open(QString& error)
 {
     const QString folder = QFileInfo(m_target).absolutePath();
-    const qint64 pid = QCoreApplication::applicationPid();
+    const qint64 pid = ownPid();
     for (int attempt = 0; attempt < 16; ++attempt) {
         const QString name = QStringLiteral(".vorn-%1-%2.part").arg(pid).arg(++g_sequence);
         auto file = std::make_unique<QFile>(QDir(folder).filePath(name));
@@ -106,7 +112,7 @@ void PartFile::discard()
 int PartFile::sweepStale(const QString& folder)
 {
     int removed = 0;
-    const qint64 self = QCoreApplication::applicationPid();
+    const qint64 self = ownPid();
     const QStringList names =
         QDir(folder).entryList({QStringLiteral(".vorn-*.part")}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QString& name : names) {
