@@ -960,8 +960,9 @@ void Form1::setBusy(bool busy)
 void Form1::processEvents()
 {
     // A download asks for this twice per file; painting the window a thousand times a second
-    // would cost more than the small files themselves. Sixty times a second keeps it live.
-    if (m_lastEvents.isValid() && m_lastEvents.elapsed() < 16)
+    // would cost more than the small files themselves. Twenty-five times a second keeps it live
+    // (a transfer that stalls is painted by the client's own waits).
+    if (m_lastEvents.isValid() && m_lastEvents.elapsed() < 40)
         return;
     QCoreApplication::processEvents();
     m_lastEvents.start();

@@ -46,12 +46,16 @@ int SocketWait::sliceFor(const QDeadlineTimer& deadline) const
 
 void SocketWait::idle() const
 {
-    if (m_callback)
-        m_callback();
+    if (!m_callback)
+        return;
+    m_callback();
+    m_sinceCallback.start();
 }
 
 SocketWait::Result SocketWait::readable(QAbstractSocket& socket, const QDeadlineTimer& deadline) const
 {
+    if (m_callback && (!m_sinceCallback.isValid() || m_sinceCallback.elapsed() >= SliceMs))
+        idle();
     for (;;) {
         if (socket.bytesAvailable() > 0)
             return Result::Ready;

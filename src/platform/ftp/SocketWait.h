@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 
 #include <functional>
 
@@ -19,7 +20,8 @@ public:
     void setCallback(std::function<void()> callback) { m_callback = std::move(callback); }
     bool hasCallback() const { return static_cast<bool>(m_callback); }
 
-    // Bytes to read (or the peer closed: Closed once nothing is left to read).
+    // Bytes to read (or the peer closed: Closed once nothing is left to read). Data that keeps
+    // coming (a long listing, a big file) still lets the callback run every slice.
     Result readable(QAbstractSocket& socket, const QDeadlineTimer& deadline) const;
     // Everything written to the socket has left it.
     Result written(QAbstractSocket& socket, const QDeadlineTimer& deadline) const;
@@ -45,4 +47,5 @@ private:
     void idle() const;
 
     std::function<void()> m_callback;
+    mutable QElapsedTimer m_sinceCallback;
 };
