@@ -3,7 +3,6 @@
 
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 
 #include <cmath>
 
@@ -50,14 +49,6 @@ QPixmap AnimationFrames::banner(int width, int height)
     p.fillRect(QRectF(0, 0, width, height), g);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(QPen(QColor(255, 255, 255, 170), 3));
-    // A down arrow into a tray: an update being fetched.
-    const double cx = width / 2.0;
-    p.drawLine(QPointF(cx, height * 0.18), QPointF(cx, height * 0.62));
-    QPainterPath head;
-    head.moveTo(cx - width * 0.16, height * 0.45);
-    head.lineTo(cx, height * 0.64);
-    head.lineTo(cx + width * 0.16, height * 0.45);
-    p.drawPath(head);
-    p.drawLine(QPointF(width * 0.2, height * 0.82), QPointF(width * 0.8, height * 0.82));
+    WindowControls::drawUpdateMark(p, QRectF(0, 0, width, height));
     return pm;
 }

@@ -836,18 +836,12 @@ void Form1::runIntake()
     setConnectedState(true);
     const bool inFolder = m_ftp.changeDirectory(m_context.config.intakeRemoteDir);
     ShowError(true);
-    if (!inFolder) {
-        // The login folder is not the request folder: nothing there may be fetched or deleted.
+    if (inFolder)
+        showRemoteList(m_ftp.EnumFiles());
+    if (!inFolder || m_ftp.listingFailed()) {
+        // The login folder is not the request folder, and a folder that cannot be listed tells
+        // nothing: nothing may be fetched or deleted.
         const QString error = QStringLiteral("Le dossier des DI « %1 » est inaccessible sur le serveur : rien n'a été "
-                                             "récupéré ni supprimé.\nRéponse du serveur : %2")
-                                  .arg(m_context.config.intakeRemoteDir, m_ftp.LastResponse);
-        reportIntakeError(false, error);
-        stopIntake(error);
-        return;
-    }
-    showRemoteList(m_ftp.EnumFiles());
-    if (m_ftp.listingFailed()) {
-        const QString error = QStringLiteral("La liste du dossier des DI « %1 » n'a pas pu être lue : rien n'a été "
                                              "récupéré ni supprimé.\nRéponse du serveur : %2")
                                   .arg(m_context.config.intakeRemoteDir, m_ftp.LastResponse);
         reportIntakeError(false, error);

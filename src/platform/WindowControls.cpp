@@ -27,6 +27,21 @@ QPixmap WindowControls::badge(const QSize& size, const QColor& from, const QColo
     return pixmap;
 }
 
+void WindowControls::drawUpdateMark(QPainter& p, const QRectF& area)
+{
+    const double w = area.width();
+    const double h = area.height();
+    const double cx = area.left() + w / 2.0;
+    const double top = area.top();
+    p.drawLine(QPointF(cx, top + h * 0.18), QPointF(cx, top + h * 0.62));
+    QPainterPath head;
+    head.moveTo(cx - w * 0.17, top + h * 0.45);
+    head.lineTo(cx, top + h * 0.64);
+    head.lineTo(cx + w * 0.17, top + h * 0.45);
+    p.drawPath(head);
+    p.drawLine(QPointF(area.left() + w * 0.2, top + h * 0.82), QPointF(area.left() + w * 0.8, top + h * 0.82));
+}
+
 QIcon WindowControls::programIcon()
 {
     QIcon icon;
@@ -41,17 +56,9 @@ QIcon WindowControls::programIcon()
         p.setBrush(g);
         p.setPen(Qt::NoPen);
         p.drawRoundedRect(QRectF(0, 0, side, side), side * 0.18, side * 0.18);
-        // A down arrow into a tray: an update being fetched.
         p.setPen(QPen(QColor(255, 255, 255, 230), qMax(1.5, side / 12.0), Qt::SolidLine, Qt::RoundCap));
         p.setBrush(Qt::NoBrush);
-        const double c = side / 2.0;
-        p.drawLine(QPointF(c, side * 0.18), QPointF(c, side * 0.62));
-        QPainterPath head;
-        head.moveTo(c - side * 0.18, side * 0.44);
-        head.lineTo(c, side * 0.64);
-        head.lineTo(c + side * 0.18, side * 0.44);
-        p.drawPath(head);
-        p.drawLine(QPointF(side * 0.2, side * 0.82), QPointF(side * 0.8, side * 0.82));
+        drawUpdateMark(p, QRectF(0, 0, side, side));
         p.end();
         icon.addPixmap(pm);
     }

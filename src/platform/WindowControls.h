@@ -6,6 +6,9 @@
 #include <QPixmap>
 #include <QSize>
 
+class QPainter;
+class QRectF;
+
 // Small helpers the windows share when they build their controls.
 namespace WindowControls {
 
@@ -24,6 +27,10 @@ qreal drawingRatio();
 // Product artwork is not shipped: a drawn rounded badge holds the place of a picture. `size` is in
 // device-independent pixels; the pixmap is drawn for drawingRatio().
 QPixmap badge(const QSize& size, const QColor& from, const QColor& to);
+
+// The program's mark, a down arrow into a tray (an update being fetched), drawn over `area` with
+// the painter's pen.
+void drawUpdateMark(QPainter& painter, const QRectF& area);
 
 // The program's icon, drawn at the usual icon sizes; every window carries it.
 QIcon programIcon();
