@@ -11,13 +11,13 @@
 
 #include "database/DatabaseConnection.h"
 #include "database/DatabaseSchema.h"
-#include "platform/Windows1252.h"
 #include "intake/IntakeCounter.h"
 #include "intake/IntakeView.h"
 #include "intake/RequestLoader.h"
 #include "intake/RequestRecord.h"
 #include "intake/RequestText.h"
 #include "platform/SystemClock.h"
+#include "platform/Windows1252.h"
 
 #include <QCoreApplication>
 #include <QDir>

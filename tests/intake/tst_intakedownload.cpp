@@ -5,10 +5,10 @@
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
+#include "ftpsession/FtpConnection.h"
 #include "intake/IntakeCounter.h"
 #include "intake/IntakeDownload.h"
 #include "intake/ValidationSync.h"
-#include "ftpsession/FtpConnection.h"
 #include "platform/QtFtpClient.h"
 
 #include <QTest>
