@@ -1,28 +1,17 @@
 #include "LocalTarget.h"
 
-#include <algorithm>
+#include "platform/ControlCharacters.h"
 
 namespace {
 
 // The longest file name the local file systems take (ext4, XFS, btrfs, NTFS), in bytes.
 constexpr qsizetype MaxNameBytes = 255;
 
-bool isControl(QChar c)
-{
-    return c.unicode() < 0x20 || c.unicode() == 0x7f;
-}
-
 } // namespace
 
 QString LocalTarget::shown(const QString& name)
 {
-    QString out = name.left(60);
-    for (QChar& c : out)
-        if (isControl(c))
-            c = QLatin1Char('?');
-    if (name.size() > 60)
-        out += QStringLiteral("…");
-    return out;
+    return ControlCharacters::shown(name, 60);
 }
 
 bool LocalTarget::resolve(const QString& folder, const QString& name, QString& path, QString& why)
@@ -40,7 +29,7 @@ bool LocalTarget::resolve(const QString& folder, const QString& name, QString& p
                   .arg(shown(name));
         return false;
     }
-    if (std::any_of(name.cbegin(), name.cend(), isControl)) {
+    if (ControlCharacters::contains(name)) {
         why = QStringLiteral("Nom « %1 » refusé : il contient un caractère de contrôle.").arg(shown(name));
         return false;
     }

@@ -1,5 +1,7 @@
 #include "QtFtpClient.h"
 
+#include "ControlCharacters.h"
+
 #include "ftp/FtpListing.h"
 #include "ftp/FtpReply.h"
 #include "ftp/FtpReplyReader.h"
@@ -108,21 +110,9 @@ void splitServer(const QString& server, quint16 defaultPort, QString& host, quin
     }
 }
 
-// A line break inside a name would end the command early and start another one.
-bool hasControlCharacter(const QString& text)
-{
-    return std::any_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; });
-}
-
 QString visible(const QString& text)
 {
-    QString out = text.left(200);
-    for (QChar& c : out)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            c = QLatin1Char('?');
-    if (text.size() > 200)
-        out += QStringLiteral("…");
-    return out;
+    return ControlCharacters::shown(text, 200);
 }
 
 // The reply to SIZE is read by its leading number ("213 100" and "213 100 bytes" alike).
@@ -267,7 +257,7 @@ bool QtFtpClient::send(Connection& c, const QStringList& commands)
 {
     QByteArray bytes;
     for (const QString& line : commands) {
-        if (hasControlCharacter(line)) {
+        if (ControlCharacters::contains(line)) {
             const QString shown = line.startsWith(QLatin1String("PASS ")) ? QStringLiteral("PASS ****") : visible(line);
             fail(FtpErrorInvalidName,
                  QStringLiteral("Commande refusée : « %1 » contient un caractère de contrôle.").arg(shown));
@@ -995,7 +985,7 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
     return true;
 }
 
-bool QtFtpClient::readListing(Connection& c, QTcpSocket& data, Listing& listing)
+bool QtFtpClient::readListing(Connection& c, QTcpSocket& data, FtpListing& listing)
 {
     QDeadlineTimer quiet = deadline(); // a long listing may take long; its progress must not stop
     for (;;) {
@@ -1013,7 +1003,7 @@ bool QtFtpClient::readListing(Connection& c, QTcpSocket& data, Listing& listing)
         if (n == 0)
             continue;
         QString refused;
-        switch (listing.entries->feed(QByteArrayView(m_buffer.constData(), n))) {
+        switch (listing.feed(QByteArrayView(m_buffer.constData(), n))) {
         case FtpListing::Status::Ok:
             break;
         case FtpListing::Status::TooManyEntries:
@@ -1034,7 +1024,7 @@ bool QtFtpClient::readListing(Connection& c, QTcpSocket& data, Listing& listing)
         }
         quiet = deadline();
     }
-    if (listing.entries->finish() != FtpListing::Status::Ok) {
+    if (listing.finish() != FtpListing::Status::Ok) {
         data.abort();
         markLost(
             c, FtpErrorConnectionAborted,
@@ -1078,10 +1068,9 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
         }
         if (!dataReady(*c, *socket))
             return 0;
-        Listing received;
-        received.entries =
+        auto received =
             std::make_shared<FtpListing>(mlsd ? FtpListing::Format::Mlsd : FtpListing::Format::Nlst, pattern);
-        if (!readListing(*c, *socket, received))
+        if (!readListing(*c, *socket, *received))
             return 0;
         const auto done = nextReply(*c);
         if (!done)
@@ -1090,7 +1079,7 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
             failReply(*done);
             return 0;
         }
-        listing->entries = std::move(received.entries);
+        listing->entries = std::move(received);
         if (mlsd) {
             c->facts = listing->entries;
             c->factsFresh.setRemainingTime(FactsLifetimeMs);

@@ -16,6 +16,7 @@
 class QAbstractSocket;
 class QFile;
 class QTcpSocket;
+class FtpListing;
 class PartFile;
 struct FtpReply;
 
@@ -86,7 +87,7 @@ private:
                  const QString& localPath);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);
-    bool readListing(Connection& c, QTcpSocket& data, Listing& listing);
+    bool readListing(Connection& c, QTcpSocket& data, FtpListing& listing);
 
     void closeConnection(FtpHandle handle);
     void fail(quint32 error, const QString& message);

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 #include <odbcinst.h>
 
@@ -194,4 +195,11 @@ int TestDatabases::count(const QString& dataSource, const QString& table, const 
         return -1;
     }
     return rows.recordCount();
+}
+
+void TestDatabases::addBackendRows()
+{
+    QTest::addColumn<QString>("backend");
+    for (const QString& b : backends())
+        QTest::newRow(qPrintable(b)) << b;
 }

@@ -14,6 +14,8 @@
 class TestDatabases final {
 public:
     static QStringList backends() { return {QStringLiteral("sqlite"), QStringLiteral("postgresql")}; }
+    // A data table with one row per backend, in a column "backend".
+    static void addBackendRows();
     static QStringList dataSources() { return {QStringLiteral("TORVANDEL"), QStringLiteral("KESTRAVO2019")}; }
 
     explicit TestDatabases(const QString& backend);

@@ -28,9 +28,7 @@ private:
 
 void TestDatabaseConnection::backendRows()
 {
-    QTest::addColumn<QString>("backend");
-    for (const QString& b : TestDatabases::backends())
-        QTest::newRow(qPrintable(b)) << b;
+    TestDatabases::addBackendRows();
 }
 
 void TestDatabaseConnection::reachesBackend_data()

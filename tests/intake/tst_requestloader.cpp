@@ -21,9 +21,7 @@ private slots:
 
 void TestRequestLoader::loading_data()
 {
-    QTest::addColumn<QString>("backend");
-    for (const QString& b : TestDatabases::backends())
-        QTest::newRow(qPrintable(b)) << b;
+    TestDatabases::addBackendRows();
 }
 
 void TestRequestLoader::loading()

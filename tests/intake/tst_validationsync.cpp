@@ -19,9 +19,7 @@ private slots:
 
 void TestValidationSync::sync_data()
 {
-    QTest::addColumn<QString>("backend");
-    for (const QString& b : TestDatabases::backends())
-        QTest::newRow(qPrintable(b)) << b;
+    TestDatabases::addBackendRows();
 }
 
 void TestValidationSync::sync()

@@ -70,12 +70,7 @@ class TestIntakeRun : public QObject {
     Q_OBJECT
 
 private slots:
-    void wholeRun_data()
-    {
-        QTest::addColumn<QString>("backend");
-        for (const QString& b : TestDatabases::backends())
-            QTest::newRow(qPrintable(b)) << b;
-    }
+    void wholeRun_data() { TestDatabases::addBackendRows(); }
 
     void wholeRun()
     {

@@ -123,9 +123,7 @@ void TestUserLogin::XLogin()
 
 void TestUserLogin::failedCheckKeepsEarlierUser_data()
 {
-    QTest::addColumn<QString>("backend");
-    for (const QString& b : TestDatabases::backends())
-        QTest::newRow(qPrintable(b)) << b;
+    TestDatabases::addBackendRows();
 }
 
 void TestUserLogin::failedCheckKeepsEarlierUser()

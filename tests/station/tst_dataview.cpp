@@ -20,12 +20,7 @@ class TestDataView : public QObject {
     Q_OBJECT
 
 private slots:
-    void backends_data()
-    {
-        QTest::addColumn<QString>("backend");
-        for (const QString& b : TestDatabases::backends())
-            QTest::newRow(qPrintable(b)) << b;
-    }
+    void backends_data() { TestDatabases::addBackendRows(); }
 
     // Reading, walking and writing back through the view, on both engines.
     void readMoveAndWriteBack_data() { backends_data(); }

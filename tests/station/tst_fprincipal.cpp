@@ -127,12 +127,7 @@ class TestFPRINCIPAL : public QObject {
     Q_OBJECT
 
 private slots:
-    void backends_data()
-    {
-        QTest::addColumn<QString>("backend");
-        for (const QString& b : TestDatabases::backends())
-            QTest::newRow(qPrintable(b)) << b;
-    }
+    void backends_data() { TestDatabases::addBackendRows(); }
 
     // Start-up without a database: caption, printers, Frame1, total step, second instance, quit.
     void startUpAndWindowState()

@@ -25,12 +25,7 @@ class TestPalletCodes : public QObject {
     Q_OBJECT
 
 private slots:
-    void backends_data()
-    {
-        QTest::addColumn<QString>("backend");
-        for (const QString& b : TestDatabases::backends())
-            QTest::newRow(qPrintable(b)) << b;
-    }
+    void backends_data() { TestDatabases::addBackendRows(); }
 
     // Two stations, each on its own connection, generate 1,000 codes at the same moment: both
     // have read the table before either inserts, and both end with codes of their own.
