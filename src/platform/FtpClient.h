@@ -25,7 +25,8 @@ enum FtpError : quint32 {
     FtpErrorExtended = 12003, // the server refused: see lastResponse()
     FtpErrorCannotConnect = 12029,
     FtpErrorConnectionAborted = 12030,
-    FtpErrorLocalFile = 12031, // a local file could not be read or written
+    FtpErrorLocalFile = 12031,    // a local file could not be read or written
+    FtpErrorContentMismatch = 13, // a download was not what it was expected to be (size, SHA-256)
 };
 
 // A handle given out by the client: a session, a connection or a listing. 0 means "none".
@@ -38,6 +39,13 @@ struct FtpFindData {
     bool isDirectory = false;
     qint64 size = -1;   // -1: not given
     QDateTime modified; // UTC; invalid when not given
+};
+
+// What a download must turn out to be. Checked as its bytes arrive, with no second read of the
+// file.
+struct FtpExpectedContent {
+    qint64 size = -1;  // -1: not checked
+    QByteArray sha256; // the 32 bytes of its SHA-256; empty: not checked
 };
 
 // The FTP client the program talks through: a session/connection/listing handle model with a
@@ -74,6 +82,16 @@ public:
     // file untouched and no partial file behind.
     virtual bool getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
                          int transferType) = 0;
+
+    // Sets what the next getFile must receive. A transfer that differs fails with
+    // FtpErrorContentMismatch: its part file is discarded and the old file kept. Whatever its
+    // outcome, that getFile clears it. False from a client that cannot check, which the caller
+    // must take as a refusal.
+    virtual bool expectContent(const FtpExpectedContent& content)
+    {
+        Q_UNUSED(content);
+        return false;
+    }
 
     // The size and modification time the server gives for `remote` (SIZE and MDTM), for servers
     // whose listings carry no facts. False when it gives neither; a fact it does not give stays

@@ -7,6 +7,7 @@
 #include "ftp/FtpReplyReader.h"
 #include "ftp/PartFile.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 #include <QTcpSocket>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -731,7 +733,7 @@ bool QtFtpClient::finishAbortedTransfer(Connection& c, QTcpSocket& data, const Q
 }
 
 bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                          const QString& localPath)
+                          const QString& localPath, QCryptographicHash* hash)
 {
     qint64 received = 0;
     QDeadlineTimer quiet = deadline(); // a transfer may take long; each byte must not
@@ -758,6 +760,8 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                                              .arg(expected)
                                              .arg(visible(remote)),
                                          FtpErrorConnectionAborted);
+        if (hash)
+            hash->addData(QByteArrayView(m_buffer.constData(), n));
         if (out.write(m_buffer.constData(), n) != n)
             return finishAbortedTransfer(c, data,
                                          QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
@@ -784,9 +788,16 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
     return true;
 }
 
+bool QtFtpClient::expectContent(const FtpExpectedContent& content)
+{
+    m_expected = content;
+    return true;
+}
+
 bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
                           int transferType)
 {
+    const std::optional<FtpExpectedContent> wanted = std::exchange(m_expected, std::nullopt);
     CallGuard guard(*this);
     if (!guard)
         return false;
@@ -805,7 +816,9 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     // SIZE, EPSV and RETR go out together once the server has shown that it answers EPSV: a small
     // file then costs one round trip of commands instead of three.
     qint64 expected = -1;
-    if (!ascii && c->facts && !c->factsFresh.hasExpired())
+    if (wanted && wanted->size >= 0)
+        expected = wanted->size; // the server's word on the size no longer matters
+    else if (!ascii && c->facts && !c->factsFresh.hasExpired())
         if (const auto fact = c->facts->find(remote))
             expected = fact->size;
     const bool askSize = !ascii && expected < 0;
@@ -861,9 +874,22 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
                                      QStringLiteral("Impossible de créer le fichier local %1 (%2).")
                                          .arg(QDir::toNativeSeparators(localPath), why),
                                      FtpErrorLocalFile);
-    if (!receive(*c, *data, part.file(), expected, remote, localPath))
+    std::optional<QCryptographicHash> hash;
+    if (wanted && !wanted->sha256.isEmpty())
+        hash.emplace(QCryptographicHash::Sha256);
+    if (!receive(*c, *data, part.file(), expected, remote, localPath, hash ? &*hash : nullptr)) {
+        if (wanted && m_lastError == FtpErrorConnectionAborted && wanted->size >= 0)
+            m_lastError = FtpErrorContentMismatch; // more or fewer bytes than it must have
         return false;
+    }
     const QString doneText = m_lastResponse;
+    if (hash && hash->result() != wanted->sha256) {
+        fail(FtpErrorContentMismatch,
+             doneText +
+                 QStringLiteral("\nLe contenu reçu de %1 n'est pas celui attendu (empreinte SHA-256 différente).")
+                     .arg(visible(remote)));
+        return false;
+    }
     if (!part.commit(why)) {
         fail(FtpErrorLocalFile, doneText + QStringLiteral("\nImpossible de remplacer le fichier local %1 (%2).")
                                                .arg(QDir::toNativeSeparators(localPath), why));

@@ -26,6 +26,8 @@ struct FtpReply;
 // callback runs every few tens of milliseconds. Data connections always go to the address of the
 // control connection: the address inside a PASV reply is ignored. What a server sends is bounded
 // (reply lines, replies, listings), so a hostile server can make a call fail, not exhaust memory.
+class QCryptographicHash;
+
 class QtFtpClient final : public FtpClient {
 public:
     static constexpr int MinTimeoutMs = 1000;
@@ -53,6 +55,7 @@ public:
                  int transferType) override;
     bool putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType) override;
     bool fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified) override;
+    bool expectContent(const FtpExpectedContent& content) override;
     bool deleteFile(FtpHandle connection, const QString& name) override;
     bool removeDirectory(FtpHandle connection, const QString& name) override;
     bool createDirectory(FtpHandle connection, const QString& name) override;
@@ -83,8 +86,9 @@ private:
     // Data connections
     std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false);
     bool dataReady(Connection& c, QTcpSocket& data);
+    // With `hash`, every byte received is also added to it.
     bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                 const QString& localPath);
+                 const QString& localPath, QCryptographicHash* hash = nullptr);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);
     bool readListing(Connection& c, QTcpSocket& data, FtpListing& listing);
@@ -106,6 +110,7 @@ private:
     std::map<FtpHandle, std::unique_ptr<Connection>> m_connections;
     std::map<FtpHandle, std::unique_ptr<Listing>> m_listings;
     QSet<QString> m_sweptFolders;
+    std::optional<FtpExpectedContent> m_expected; // for the next getFile only
     QString m_lastResponse;
     quint32 m_lastError = FtpErrorNone;
 };

@@ -25,3 +25,14 @@ bool FakeProcessControl::startDetached(const QString& program, QString* error)
     started << program;
     return true;
 }
+
+WatchedStart FakeProcessControl::startWatched(const QString& program, int seconds, const std::function<void()>& tick)
+{
+    WatchedStart r;
+    if (!startDetached(program, &r.error))
+        return r;
+    watchedSeconds = seconds;
+    if (tick)
+        tick();
+    return watchResult;
+}

@@ -2,6 +2,7 @@
 #include "../PlatformFactory.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +11,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/types.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -86,7 +90,7 @@ TerminateResult LinuxProcessControl::terminateByImageName(const QString& imageNa
     return result;
 }
 
-bool LinuxProcessControl::startDetached(const QString& program, QString* error)
+bool LinuxProcessControl::prepareProgram(const QString& program, QString* error)
 {
     const QFileInfo info(program);
     if (!info.exists() || !info.isFile()) {
@@ -107,6 +111,14 @@ bool LinuxProcessControl::startDetached(const QString& program, QString* error)
             p |= QFile::ExeOther;
         f.setPermissions(p);
     }
+    return true;
+}
+
+bool LinuxProcessControl::startDetached(const QString& program, QString* error)
+{
+    if (!prepareProgram(program, error))
+        return false;
+    const QFileInfo info(program);
     QProcess process;
     process.setProgram(info.absoluteFilePath());
     process.setWorkingDirectory(info.absolutePath());
@@ -119,6 +131,62 @@ bool LinuxProcessControl::startDetached(const QString& program, QString* error)
         return false;
     }
     return true;
+}
+
+WatchedStart LinuxProcessControl::startWatched(const QString& program, int seconds, const std::function<void()>& tick)
+{
+    WatchedStart result;
+    if (!prepareProgram(program, &result.error))
+        return result;
+    const QFileInfo info(program);
+    const QByteArray path = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+
+    // A child of ours, so that its status can be read; once we end it is the system's.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addchdir_np(&actions, folder.constData());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+    char* argv[] = {const_cast<char*>(path.constData()), nullptr};
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, path.constData(), &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
+        result.error = QStringLiteral("Impossible de démarrer %1 : %2")
+                           .arg(QDir::toNativeSeparators(program), QString::fromLocal8Bit(std::strerror(spawned)));
+        return result;
+    }
+    result.started = true;
+
+    const QDeadlineTimer watch(qint64(seconds) * 1000);
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) {
+            result.ended = true;
+            if (WIFEXITED(status)) {
+                result.failed = WEXITSTATUS(status) != 0;
+                result.how = QStringLiteral("code de sortie %1").arg(WEXITSTATUS(status));
+            } else {
+                result.failed = true;
+                const int sig = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+                result.how =
+                    QStringLiteral("arrêté par le signal %1 (%2)").arg(sig).arg(QString::fromLocal8Bit(strsignal(sig)));
+            }
+            return result;
+        }
+        if (done < 0 && errno != EINTR)
+            return result; // not ours to watch after all: taken as still running
+        if (watch.hasExpired())
+            return result;
+        if (tick)
+            tick();
+        ::usleep(50 * 1000);
+    }
 }
 
 std::unique_ptr<ProcessControl> createProcessControl()

@@ -13,10 +13,13 @@ public:
 
     TerminateResult terminateByImageName(const QString& imageName) override;
     bool startDetached(const QString& program, QString* error) override;
+    WatchedStart startWatched(const QString& program, int seconds, const std::function<void()>& tick) override;
 
     // Image names of process `pid` (several for a script: interpreter and script).
     QStringList imageNamesOf(qint64 pid) const;
 
 private:
+    // Checks that `program` is a file and gives it the run bits its read bits allow.
+    static bool prepareProgram(const QString& program, QString* error);
     QString m_procRoot;
 };
