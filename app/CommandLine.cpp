@@ -30,6 +30,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.mode = Mode::Intake;
         else if (a == QLatin1String("--station"))
             c.mode = Mode::Station;
+        else if (a == QLatin1String("--rollback"))
+            c.mode = Mode::Rollback;
         else if (a == QLatin1String("--demo-data"))
             c.demoData = true;
         else if (a == QLatin1String("--no-start"))
@@ -79,6 +81,8 @@ QString CommandLine::helpText()
                           "  --unattended       Nobody watches: every message is written as one line on standard\n"
                           "                     output and answered with its default button; a failed login ends\n"
                           "                     with exit status 1. Implied when there is no display.\n"
+                          "  --rollback         Put back the release the last update replaced, then start\n"
+                          "                     VORN.exe. Exit status 7 when none is kept.\n"
                           "  --no-start         Update the files but do not start VORN.exe afterwards.\n"
                           "  --version          Print the version and exit.\n"
                           "  --help             This text.\n"

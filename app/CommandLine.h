@@ -5,7 +5,7 @@
 
 // What the program was asked to do on its command line.
 struct CommandLine {
-    enum class Mode { Update, Manager, Profiles, Intake, Station };
+    enum class Mode { Update, Manager, Profiles, Intake, Station, Rollback };
 
     Mode mode = Mode::Update;
     QString appDir;     // empty: the executable's folder

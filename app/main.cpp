@@ -3,7 +3,10 @@
 #include "VornVersion.h"
 #include "database/DatabaseConnection.h"
 #include "ftpsession/AppConfig.h"
+#include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
+#include "launcher/ReleaseSwap.h"
+#include "launcher/RollbackRun.h"
 #include "launcher/UnattendedUpdate.h"
 #include "login/OperatorContext.h"
 #include "platform/PlatformFactory.h"
@@ -65,6 +68,19 @@ AppConfig loadConfig(const CommandLine& cmd, const QString& appDir)
     return AppConfig::load(file, !cmd.configFile.isEmpty());
 }
 
+// A run killed while it put a release in place (or back) is finished before anything else, even
+// when the server cannot be reached, so the folder never holds a mix of two releases.
+void recoverInterruptedUpdate(const QString& appDir)
+{
+    const QStringList said = ReleaseSwap(appDir).recover();
+    if (said.isEmpty())
+        return;
+    const SystemClock clock;
+    RunLog log(QDir(appDir).filePath(RunLog::fileName()), clock, true);
+    for (const QString& line : said)
+        log.write(line);
+}
+
 void configureClient(QtFtpClient& ftp, const AppConfig& config)
 {
     FtpTlsSettings tls;
@@ -112,12 +128,24 @@ int main(int argc, char* argv[])
         cmd.unattended = true;
     }
 
+    const bool windowless = cmd.unattended && drawnOffScreen();
+    if (cmd.mode == CommandLine::Mode::Rollback && windowless) {
+        QCoreApplication app(argc, argv);
+        const QString appDir = applicationFolder(cmd);
+        recoverInterruptedUpdate(appDir);
+        UnattendedDialogs dialogs;
+        std::unique_ptr<ProcessControl> processes = createProcessControl();
+        const SystemClock clock;
+        return RollbackRun(*processes, dialogs, appDir, clock, true).run(cmd.startApplication);
+    }
+
     // Nobody watches and nothing could be seen: the update runs without building its window, its
     // fonts and its pictures.
-    if (cmd.mode == CommandLine::Mode::Update && cmd.unattended && drawnOffScreen()) {
+    if (cmd.mode == CommandLine::Mode::Update && windowless) {
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("VORN_UPDATE_VERSION"));
         const QString appDir = applicationFolder(cmd);
+        recoverInterruptedUpdate(appDir);
         const AppConfig config = loadConfig(cmd, appDir);
         UnattendedDialogs dialogs;
         std::unique_ptr<ProcessControl> processes = createProcessControl();
@@ -133,6 +161,7 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(WindowControls::programIcon());
 
     const QString appDir = applicationFolder(cmd);
+    recoverInterruptedUpdate(appDir);
     const AppConfig config = loadConfig(cmd, appDir);
     // Unattended window runs copy their log, these lines included, to standard error already.
     if (!cmd.unattended || cmd.mode == CommandLine::Mode::Station) {
@@ -152,6 +181,11 @@ int main(int argc, char* argv[])
     QtFtpClient ftp(config.timeoutSeconds * 1000);
     configureClient(ftp, config);
     OperatorContext operatorContext;
+
+    if (cmd.mode == CommandLine::Mode::Rollback) {
+        const SystemClock clock;
+        return RollbackRun(*processes, *dialogs, appDir, clock, cmd.unattended).run(cmd.startApplication);
+    }
 
     if (cmd.mode == CommandLine::Mode::Station) {
         if (cmd.demoData) {

@@ -1,4 +1,6 @@
 #include "DirListBox.h"
+
+#include "ftpsession/LocalTarget.h"
 #include "platform/ElidedNameDelegate.h"
 
 #include <QApplication>
@@ -53,6 +55,8 @@ void DirListBox::refresh()
     const QStringList subs =
         QDir(m_path).entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name | QDir::IgnoreCase);
     for (const QString& s : subs) {
+        if (LocalTarget::isProgramFolder(s))
+            continue; // the updater's own, not the operator's
         auto* item = new QListWidgetItem(closedIcon, QString(depth * 2, QLatin1Char(' ')) + s, this);
         item->setData(PathRole, QDir(m_path).filePath(s));
     }

@@ -122,6 +122,28 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
     flag("server/tls_verify", c.tlsVerify);
     flag("server/skip_unchanged", c.skipUnchanged);
     read("server/tls_ca", c.tlsCaFile);
+    const auto mode = values.constFind(QStringLiteral("update/mode"));
+    if (mode != values.constEnd()) {
+        const QString v = mode.value().toLower();
+        if (v == QLatin1String("direct"))
+            c.stagedUpdate = false;
+        else if (v != QLatin1String("staged"))
+            c.problems << QStringLiteral("mode=%1 ignoré dans « %2 » : staged ou direct est attendu ; staged est "
+                                         "utilisé.")
+                              .arg(mode.value(), shown);
+    }
+    const auto check = values.constFind(QStringLiteral("update/start_check"));
+    if (check != values.constEnd()) {
+        bool ok = false;
+        const int seconds = check.value().toInt(&ok);
+        if (ok && seconds >= 0 && seconds <= MaxTimeout && !check.value().startsWith(QLatin1Char('+')))
+            c.startCheckSeconds = seconds;
+        else
+            c.problems << QStringLiteral("start_check=%1 ignoré dans « %2 » : un nombre de secondes de 0 à %3 est "
+                                         "attendu ; 0 est utilisé.")
+                              .arg(check.value(), shown)
+                              .arg(MaxTimeout);
+    }
     const auto tls = values.constFind(QStringLiteral("server/tls"));
     if (tls != values.constEnd()) {
         const QString v = tls.value().toLower();

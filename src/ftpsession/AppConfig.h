@@ -26,6 +26,11 @@ struct AppConfig {
     bool tlsVerify = true; // false only for a test bench
     // An entry whose local copy has the server's size and modification time is not fetched again.
     bool skipUnchanged = false;
+    // [update]
+    // staged (the default): the release is put in place whole or not at all; direct: file by file.
+    bool stagedUpdate = true;
+    // Seconds to watch a newly installed VORN.exe (0 to 3600; 0: not watched).
+    int startCheckSeconds = 0;
     // [intake]
     QString intakeRemoteDir = QStringLiteral("www/DI");
     // [printing]

@@ -61,6 +61,7 @@ QStringList FtpConnection::EnumFiles()
 {
     QStringList names{QStringLiteral("../")};
     m_facts.clear();
+    m_directories.clear();
     FtpFindData data;
     const FtpHandle find = m_client.findFirstFile(ConnectionHandle, QStringLiteral("*.*"), data);
     m_listingFailed = false;
@@ -77,6 +78,8 @@ QStringList FtpConnection::EnumFiles()
     }
     do {
         names << data.fileName;
+        if (data.isDirectory)
+            m_directories.insert(data.fileName);
         if (m_keepFacts)
             m_facts.insert(data.fileName, data);
     } while (m_client.findNextFile(find, data));

@@ -3,6 +3,7 @@
 #include "platform/FtpClient.h"
 
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -41,6 +42,9 @@ public:
     void setKeepFacts(bool keep) { m_keepFacts = keep; }
     const QHash<QString, FtpFindData>& facts() const { return m_facts; }
 
+    // The entry of the last EnumFiles is a folder (as the server's listing says).
+    bool isDirectory(const QString& name) const { return m_directories.contains(name); }
+
     // The last EnumFiles could not list the folder (not merely found it empty); LastResponse then
     // says why.
     bool listingFailed() const { return m_listingFailed; }
@@ -77,4 +81,5 @@ private:
     bool m_listingFailed = false;
     bool m_keepFacts = false;
     QHash<QString, FtpFindData> m_facts;
+    QSet<QString> m_directories;
 };

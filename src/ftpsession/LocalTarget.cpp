@@ -2,12 +2,21 @@
 
 #include "platform/ControlCharacters.h"
 
+#include <QStringList>
+
 namespace {
 
 // The longest file name the local file systems take (ext4, XFS, btrfs, NTFS), in bytes.
 constexpr qsizetype MaxNameBytes = 255;
 
 } // namespace
+
+bool LocalTarget::isProgramFolder(const QString& name)
+{
+    static const QStringList folders{QStringLiteral(".vorn-update"), QStringLiteral(".vorn-previous"),
+                                     QStringLiteral(".vorn-release")};
+    return folders.contains(name, Qt::CaseInsensitive);
+}
 
 QString LocalTarget::shown(const QString& name)
 {

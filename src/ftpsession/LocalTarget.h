@@ -16,6 +16,10 @@ public:
     // server refuses its fetch, and that reply is what the operator sees; no local file is made).
     static bool resolveListed(const QString& folder, const QString& name, QString& path, QString& why);
 
+    // The program's own hidden folders in the application folder (the release being fetched, the
+    // previous release, the record of the installed one), compared as Windows compares names.
+    static bool isProgramFolder(const QString& name);
+
     // A name as it can stand in a message or a log line: control characters shown as "?", a long
     // one shortened with "…".
     static QString shown(const QString& name);

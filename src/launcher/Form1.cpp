@@ -495,6 +495,8 @@ UpdateRun::Settings Form1::updateSettings() const
     s.startApplication = m_context.startApplication;
     s.update = !m_context.managerMode;
     s.skipUnchanged = m_context.config.skipUnchanged;
+    s.staged = m_context.config.stagedUpdate;
+    s.startCheck = m_context.config.startCheckSeconds;
     return s;
 }
 

@@ -38,6 +38,8 @@ int UnattendedUpdate::run(bool startApplication)
     settings.appFolder = m_appDir;
     settings.startApplication = startApplication;
     settings.skipUnchanged = m_config.skipUnchanged;
+    settings.staged = m_config.stagedUpdate;
+    settings.startCheck = m_config.startCheckSeconds;
     UpdateRun update(ftp, m_processes, m_dialogs, *this, log);
     const int exitCode = update.afterLogin(settings).value_or(0);
     ftp.closeHandles();

@@ -46,6 +46,8 @@ int UpdateRun::download(const QStringList& remoteList, const Settings& settings)
 {
     VersionDownload download(m_ftp, m_processes, m_dialogs, m_view);
     download.setSkipUnchanged(settings.skipUnchanged);
+    download.setStaged(settings.staged);
+    download.setStartCheck(settings.startCheck);
     const VersionDownload::Outcome outcome =
         download.Xdown(remoteList, settings.localFolder, settings.appFolder, settings.transferType, settings.userName,
                        settings.startApplication);

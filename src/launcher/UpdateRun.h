@@ -25,6 +25,8 @@ public:
         bool startApplication = true;
         bool update = true; // false: list the version folder and stop there (the file manager)
         bool skipUnchanged = false;
+        bool staged = true; // the whole release put in place at once, or nothing of it
+        int startCheck = 0; // seconds to watch a new VORN.exe before the run counts as done
     };
 
     UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log);

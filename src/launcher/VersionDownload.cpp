@@ -1,6 +1,7 @@
 #include "VersionDownload.h"
 
 #include "DownloadView.h"
+#include "ReleaseSwap.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
 #include "platform/Dialogs.h"
@@ -101,17 +102,29 @@ void VersionDownload::keepServerTime(const QString& path, const QDateTime& modif
         file.setFileTime(modified, QFileDevice::FileModificationTime);
 }
 
-QString VersionDownload::incompleteText(const QStringList& notFetched)
+QString VersionDownload::incompleteText(const QStringList& notFetched, const QStringList& withoutOldCopy)
 {
     const qsizetype n = notFetched.size();
-    QString text = n == 1
-                       ? QStringLiteral("La mise à jour est incomplète : 1 fichier n'a pas été mis à jour, son "
-                                        "ancienne copie a été conservée :")
-                       : QStringLiteral("La mise à jour est incomplète : %1 fichiers n'ont pas été mis à jour, leurs "
-                                        "anciennes copies ont été conservées :")
-                             .arg(n);
-    for (qsizetype i = 0; i < std::min(n, ListedNames); ++i)
-        text += QLatin1Char('\n') + LocalTarget::shown(notFetched.at(i));
+    // The old copies are said to be kept only where there were some.
+    const bool allKept = std::none_of(notFetched.cbegin(), notFetched.cend(),
+                                      [&withoutOldCopy](const QString& name) { return withoutOldCopy.contains(name); });
+    QString text;
+    if (allKept)
+        text = n == 1 ? QStringLiteral("La mise à jour est incomplète : 1 fichier n'a pas été mis à jour, son "
+                                       "ancienne copie a été conservée :")
+                      : QStringLiteral("La mise à jour est incomplète : %1 fichiers n'ont pas été mis à jour, leurs "
+                                       "anciennes copies ont été conservées :")
+                            .arg(n);
+    else
+        text = n == 1 ? QStringLiteral("La mise à jour est incomplète : 1 fichier n'a pas été mis à jour :")
+                      : QStringLiteral("La mise à jour est incomplète : %1 fichiers n'ont pas été mis à jour :").arg(n);
+    for (qsizetype i = 0; i < std::min(n, ListedNames); ++i) {
+        const QString& name = notFetched.at(i);
+        text += QLatin1Char('\n') + LocalTarget::shown(name);
+        if (!allKept)
+            text += withoutOldCopy.contains(name) ? QStringLiteral(" (pas d'ancienne copie)")
+                                                  : QStringLiteral(" (ancienne copie conservée)");
+    }
     if (n > ListedNames)
         text += QLatin1Char('\n') + QChar(0x2026);
     return text;
@@ -135,36 +148,74 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
     m_view.setProgressMaximum(static_cast<int>(remoteList.size()));
     m_view.setAnimationInterval(100);
 
-    int fetched = 0;
+    // Staged, every entry is fetched aside first; nothing visible changes until all are there.
+    ReleaseSwap swap(localFolder);
+    QString fetchFolder = localFolder;
+    bool stagingReady = true;
+    if (m_staged) {
+        QString why;
+        stagingReady = swap.prepareStaging(why);
+        if (stagingReady)
+            fetchFolder = swap.stagingFolder();
+        else
+            m_ftp.appendLog(why);
+    }
+
+    QStringList fetched;
     for (qsizetype i = 0; i < remoteList.size(); ++i) {
         m_view.setProgressValue(static_cast<int>(i));
         m_view.processEvents();
         const QString& name = remoteList.at(i);
         m_view.setInfo(name);
         m_view.processEvents();
+        const bool parentLine = LocalTarget::isParentLine(name);
+        // Only the version folder's files make a release; a folder inside it is no failure.
+        if (!parentLine && m_ftp.isDirectory(name)) {
+            m_ftp.appendLog(QStringLiteral("Dossier « %1 » ignoré : seuls les fichiers du dossier des versions sont "
+                                           "mis à jour.")
+                                .arg(LocalTarget::shown(name)));
+            continue;
+        }
+        if (!stagingReady && !parentLine) {
+            outcome.notFetched << name;
+            continue;
+        }
         QString path;
-        if (!localPathFor(name, localFolder, path)) {
+        if (ReleaseSwap::isOwnFolder(name)) {
+            m_ftp.appendLog(QStringLiteral("Nom « %1 » refusé : ce dossier est celui des mises à jour du programme.")
+                                .arg(LocalTarget::shown(name)));
+            outcome.notFetched << name;
+            continue;
+        }
+        if (!localPathFor(name, fetchFolder, path)) {
             outcome.notFetched << name; // refused and logged: nothing stopped, nothing written
             continue;
         }
         FtpFindData server;
-        if (m_skipUnchanged && !LocalTarget::isParentLine(name)) {
+        if (m_skipUnchanged && !parentLine) {
             server = serverFacts(name);
-            if (isUnchanged(path, server)) {
+            if (isUnchanged(LocalTarget::join(localFolder, name), server)) {
                 ++outcome.unchanged; // nothing stopped, nothing fetched
                 continue;
             }
         }
-        if (name.endsWith(QLatin1String("exe")))
+        // Staged, a program is stopped only when its new copy is put in place.
+        if (!m_staged && name.endsWith(QLatin1String("exe")))
             Xkill(name);
         // The listing's own parent line is fetched as it always was; its refusal is no failure.
         if (fetch(name, path, transferType)) {
-            ++fetched;
+            fetched << name;
             if (m_skipUnchanged && server.modified.isValid())
                 keepServerTime(path, server.modified);
-        } else if (!LocalTarget::isParentLine(name)) {
+        } else if (!parentLine) {
             outcome.notFetched << name;
         }
+    }
+    if (m_staged) {
+        if (outcome.notFetched.isEmpty() && !fetched.isEmpty())
+            install(outcome, fetched, localFolder);
+        else
+            swap.discardStaging();
     }
     m_view.refreshLocalFiles();
     m_view.setAnimationInterval(400);
@@ -174,18 +225,63 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         done.text = QStringLiteral("All is OK...  73 ") + userName + unchangedLine(outcome.unchanged);
         done.title = title();
         m_dialogs.message(done);
-        outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched);
+        outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched.size());
         if (m_skipUnchanged)
             outcome.summary += QStringLiteral(" %1 fichier(s) inchangé(s).").arg(outcome.unchanged);
-    } else {
-        warn(incompleteText(outcome.notFetched) + unchangedLine(outcome.unchanged));
+    } else if (outcome.exitCode == 0) {
+        QStringList withoutOldCopy;
+        for (const QString& name : std::as_const(outcome.notFetched)) {
+            QString local;
+            QString ignored;
+            if (!LocalTarget::resolve(localFolder, name, local, ignored) || !QFileInfo(local).isFile())
+                withoutOldCopy << name;
+        }
+        QString text = incompleteText(outcome.notFetched, withoutOldCopy) + unchangedLine(outcome.unchanged);
+        if (m_staged)
+            text += QStringLiteral("\nAucun fichier de la nouvelle version n'a été installé.");
+        warn(text);
         outcome.exitCode = ExitIncomplete;
         outcome.summary = QStringLiteral("mise à jour incomplète, %1 fichier(s) non mis à jour : %2")
                               .arg(outcome.notFetched.size())
                               .arg(shownNames(outcome.notFetched));
+        if (m_staged)
+            outcome.summary += QStringLiteral(" ; rien n'a été installé.");
     }
+    m_installFolder = localFolder;
     handOver(outcome, appFolder, startApplication);
     return outcome;
+}
+
+void VersionDownload::stopBeforeMove(const QString& name)
+{
+    if (name.endsWith(QLatin1String("exe")))
+        Xkill(name);
+}
+
+bool VersionDownload::install(Outcome& outcome, const QStringList& names, const QString& localFolder)
+{
+    m_view.setInfo(QStringLiteral("Mise en place de la nouvelle version…"));
+    m_view.processEvents();
+    ReleaseSwap swap(localFolder);
+    QString why;
+    if (swap.install(
+            names, [this](const QString& name) { stopBeforeMove(name); }, why)) {
+        outcome.installed = true;
+        m_ftp.appendLog(QStringLiteral("Nouvelle version mise en place : %1 fichier(s) ; la version remplacée est "
+                                       "conservée dans %2.")
+                            .arg(names.size())
+                            .arg(ReleaseSwap::previousName()));
+        return true;
+    }
+    // Nothing was installed: every fetched file counts as not updated.
+    m_ftp.appendLog(QStringLiteral("La nouvelle version n'a pas pu être mise en place : %1.").arg(why));
+    warn(QStringLiteral("La nouvelle version n'a pas pu être mise en place : %1.\nAucun fichier n'a été remplacé : la "
+                        "version installée reste en place.")
+             .arg(why));
+    outcome.notFetched = names;
+    outcome.exitCode = ExitIncomplete;
+    outcome.summary = QStringLiteral("mise à jour non installée : %1 ; rien n'a été remplacé.").arg(why);
+    return false;
 }
 
 VersionDownload::Outcome VersionDownload::versionFolderUnavailable(const QString& folder, const QString& reply,
@@ -220,19 +316,66 @@ void VersionDownload::handOver(Outcome& outcome, const QString& appFolder, bool 
 
     QString error;
     const QString program = LocalTarget::join(appFolder, applicationName());
-    if (!m_processes.startDetached(program, &error)) {
-        MessageRequest r;
-        r.text = error;
-        r.title = title();
-        m_dialogs.message(r);
+    if (outcome.installed && m_startCheck > 0) {
+        m_view.setInfo(QStringLiteral("Vérification du démarrage de VORN.exe (%1 s)…").arg(m_startCheck));
+        m_view.processEvents();
+        const WatchedStart watched =
+            m_processes.startWatched(program, m_startCheck, [this] { m_view.processEvents(); });
+        if (watched.started && watched.ended && watched.failed) {
+            withdraw(outcome, appFolder, watched.how);
+            m_view.setBusy(false);
+            return;
+        }
+        if (watched.started) {
+            outcome.applicationStarted = true;
+            m_processes.terminateByImageName(launcherImageName());
+            m_view.setBusy(false);
+            return;
+        }
+        error = watched.error;
+    } else if (m_processes.startDetached(program, &error)) {
+        outcome.applicationStarted = true;
         m_processes.terminateByImageName(launcherImageName());
-        outcome.error = error;
-        outcome.exitCode = ExitNotStarted;
-        outcome.summary += QStringLiteral(" %1 n'a pas pu être démarré : %2").arg(applicationName(), error);
         m_view.setBusy(false);
         return;
     }
-    outcome.applicationStarted = true;
+    MessageRequest r;
+    r.text = error;
+    r.title = title();
+    m_dialogs.message(r);
     m_processes.terminateByImageName(launcherImageName());
+    outcome.error = error;
+    outcome.exitCode = ExitNotStarted;
+    outcome.summary += QStringLiteral(" %1 n'a pas pu être démarré : %2").arg(applicationName(), error);
     m_view.setBusy(false);
+}
+
+void VersionDownload::withdraw(Outcome& outcome, const QString& appFolder, const QString& how)
+{
+    m_view.setInfo(QStringLiteral("Retour à la version précédente…"));
+    m_view.processEvents();
+    ReleaseSwap swap(m_installFolder.isEmpty() ? appFolder : m_installFolder);
+    QString why;
+    const bool back = swap.rollback([this](const QString& name) { stopBeforeMove(name); }, why);
+    QString text = back ? QStringLiteral("La nouvelle version de %1 n'a pas démarré (%2) : elle a été retirée et la "
+                                         "version précédente a été remise en place.")
+                              .arg(applicationName(), how)
+                        : QStringLiteral("La nouvelle version de %1 n'a pas démarré (%2) et la version précédente n'a "
+                                         "pas pu être remise en place : %3.")
+                              .arg(applicationName(), how, why);
+    QString error;
+    const QString program = LocalTarget::join(appFolder, applicationName());
+    const bool started = back && m_processes.startDetached(program, &error);
+    if (back && !started)
+        text += QStringLiteral("\n%1").arg(error);
+    m_ftp.appendLog(text);
+    warn(text);
+    outcome.applicationStarted = started;
+    outcome.installed = false;
+    outcome.exitCode = ExitWithdrawn;
+    outcome.summary = QStringLiteral("nouvelle version retirée : %1 n'a pas démarré (%2)%3.")
+                          .arg(applicationName(), how,
+                               back ? QStringLiteral(", version précédente remise en place")
+                                    : QStringLiteral(", version précédente non remise en place : ") + why);
+    m_processes.terminateByImageName(launcherImageName());
 }

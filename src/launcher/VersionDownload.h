@@ -22,10 +22,12 @@ public:
         QString error;          // description shown when the application could not be started
         QStringList notFetched; // entries of the version folder that were not updated
         int unchanged = 0;      // entries skipped because the local copy is the server's
+        bool installed = false; // a staged release was put in place (there is a previous one)
         QString summary;        // how the run ended, in one line
     };
     static constexpr int ExitIncomplete = 4;
     static constexpr int ExitNotStarted = 2;
+    static constexpr int ExitWithdrawn = 5; // the new release did not start and was taken back
     // Names listed in the incomplete-update message; the rest stand as "…".
     static constexpr qsizetype ListedNames = 20;
 
@@ -33,6 +35,14 @@ public:
     // facts, or SIZE and MDTM) is not fetched again, nor its program stopped; a fetched entry gets
     // the server's time. Off unless asked for.
     void setSkipUnchanged(bool skip) { m_skipUnchanged = skip; }
+
+    // Staged (the default): the whole release is fetched aside and put in place in one step only
+    // when every entry arrived; otherwise nothing changes. Direct: each entry replaces its file as
+    // it arrives.
+    void setStaged(bool staged) { m_staged = staged; }
+    // Seconds to watch a newly installed VORN.exe: one that ends in that time with a failure is
+    // taken back, the previous release put in place and started. 0: not watched.
+    void setStartCheck(int seconds) { m_startCheck = seconds; }
 
     // Fetches every line of `remoteList` into `localFolder`, shows the closing message ("All is
     // OK...  73 " and `userName` when every entry was fetched, otherwise what was not), starts
@@ -45,7 +55,8 @@ public:
     Outcome versionFolderUnavailable(const QString& folder, const QString& reply, const QString& appFolder,
                                      bool startApplication = true);
 
-    static QString incompleteText(const QStringList& notFetched);
+    // `withoutOldCopy`: the names among them that had no local copy to keep.
+    static QString incompleteText(const QStringList& notFetched, const QStringList& withoutOldCopy = {});
 
     // Stops the running copies of an executable before it is replaced. The launcher never stops
     // itself here.
@@ -68,10 +79,18 @@ private:
     void warn(const QString& text);
     // Hourglass, "VORN Log is going to start...", then VORN.exe stopped and started again.
     void handOver(Outcome& outcome, const QString& appFolder, bool startApplication);
+    // Puts the fetched release in place; false (said and counted) when it could not be.
+    bool install(Outcome& outcome, const QStringList& names, const QString& localFolder);
+    // The new VORN.exe failed its start: the previous release goes back and is started.
+    void withdraw(Outcome& outcome, const QString& appFolder, const QString& how);
+    void stopBeforeMove(const QString& name);
 
     FtpConnection& m_ftp;
     ProcessControl& m_processes;
     Dialogs& m_dialogs;
     DownloadView& m_view;
     bool m_skipUnchanged = false;
+    bool m_staged = true;
+    int m_startCheck = 0;
+    QString m_installFolder;
 };

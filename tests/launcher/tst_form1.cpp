@@ -85,6 +85,7 @@ struct Run {
     {}
 
     bool start() { return server.start(); }
+    bool staged = true;
 
     Form1& form(bool managerMode = false, bool unattended = false, const QString& password = {})
     {
@@ -93,6 +94,7 @@ struct Run {
         c.config.user = FtpTestServer::user();
         c.config.password = password.isEmpty() ? FtpTestServer::password() : password;
         c.config.versionRoot = QStringLiteral("www");
+        c.config.stagedUpdate = staged;
         c.appDir = app.path();
         c.versionMajor = 2;
         c.versionMinor = 10;
@@ -359,10 +361,12 @@ private slots:
         run.putLocal(QStringLiteral("data.ini"), "[old]\n");
         run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
 
+        run.staged = false; // file by file, in the listing's order
         Form1& f = run.form();
         f.Xconnect();
 
-        // The refused name and the sub-folder were not fetched: the update is incomplete.
+        // The refused name was not fetched: the update is incomplete. The sub-folder is no file of
+        // the release, and no failure.
         QCOMPARE(run.exitCode, std::optional<int>(4));
         QCOMPARE(run.local(QStringLiteral("VORN.exe")), QByteArray("#!/bin/sh\necho new\n"));
         QCOMPARE(run.local(QStringLiteral("data.ini")), QByteArray("[new]\n"));
@@ -380,12 +384,14 @@ private slots:
                               QStringLiteral("VORN_UPDATE_VERSION.exe")}));
         QCOMPARE(run.processes.started, QStringList{run.app.filePath(QStringLiteral("VORN.exe"))});
 
-        const QStringList notFetched = run.remoteList().filter(QRegularExpression(QStringLiteral("^(sub|.*evil.*)$")));
-        QCOMPARE(run.dialogs.texts(), QStringList{VersionDownload::incompleteText(notFetched)});
+        const QStringList notFetched = run.remoteList().filter(QRegularExpression(QStringLiteral("^.*evil.*$")));
+        QCOMPARE(run.dialogs.texts(), QStringList{VersionDownload::incompleteText(notFetched, notFetched)});
+        QVERIFY(run.dialogs.texts().first().endsWith(QLatin1String("evil.exe (pas d'ancienne copie)")));
         QCOMPARE(run.dialogs.shown().first().request.title, QStringLiteral("VORN_UPDATE_VERSION"));
 
         const QString log = f.ftp().log();
-        QCOMPARE(log.count(QStringLiteral("\n550 ")), 2); // "../" and the sub-folder
+        QCOMPARE(log.count(QStringLiteral("\n550 ")), 1); // "../"
+        QVERIFY(log.contains(QStringLiteral("Dossier « sub » ignoré")));
         QVERIFY2(log.contains(QStringLiteral("..\\evil.exe")) && log.contains(QStringLiteral("refusé")),
                  qPrintable(log));
         QCOMPARE(log.count(QStringLiteral("\n226 ")), 4);
@@ -393,7 +399,7 @@ private slots:
         const QString trace = QString::fromUtf8(run.local(RunLog::fileName()));
         QVERIFY2(
             trace.contains(QRegularExpression(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d 230 "))) &&
-                trace.endsWith("Résultat : mise à jour incomplète, 2 fichier(s) non mis à jour : " +
+                trace.endsWith("Résultat : mise à jour incomplète, 1 fichier(s) non mis à jour : " +
                                notFetched.join(QStringLiteral(", ")) + '\n'),
             qPrintable(trace));
         QCOMPARE(f.RB1->maximum(), 7);
@@ -433,6 +439,7 @@ private slots:
         QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), QByteArray(5000, 'x')));
         QVERIFY(run.server.put(VersionFolder + QStringLiteral("zz.ini"), "after"));
         run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
+        run.staged = false;
         Form1& f = run.form();
         f.Xconnect();
         QCOMPARE(run.local(QStringLiteral("VORN.exe")), QByteArray("old vorn"));
