@@ -14,6 +14,8 @@
 # tls: the server requires explicit TLS on control and data connections (a throw-away
 # certificate made with openssl); ours runs with tls=explicit, lftp with ftp:ssl-force; wget and
 # curl sit this one out.
+# "ours" is the default staged update (the release fetched aside, then put in place in one step);
+# "direct" is ours with mode=direct (each file replaced as it arrives), in the same rounds.
 # Ours runs as a scheduled task does (--unattended --no-start, no screen); DISPLAY=... OURS_GUI=1
 # runs it with its window instead.
 set -euo pipefail
@@ -83,11 +85,12 @@ run_client() { # client profile dest
   local only_newer=""
   [ "$profile" = unchanged ] && only_newer="--only-newer"
   case $client in
-    ours)
+    ours|direct)
       {
         printf '[server]\nhost=127.0.0.1:%s\nuser=bench\npassword=bench\nversion_root=%s/www\n' "$PORT" "$profile"
         [ "$profile" = unchanged ] && echo "skip_unchanged=true"
         [ -n "$OURS_TLS" ] && echo "$OURS_TLS"
+        [ "$client" = direct ] && printf '[update]\nmode=direct\n'
       } >"$TMP/ours.ini"
       if [ -n "${OURS_GUI:-}" ]; then
         timeout "$RUN_TIMEOUT" "$OURS" --unattended --no-start --app-dir "$dest" --config "$TMP/ours.ini" >/dev/null 2>&1
@@ -119,13 +122,14 @@ SERVER_PID=$!
 for _ in $(seq 50); do grep -q '^PORT' "$TMP/port" 2>/dev/null && break; sleep 0.1; done
 PORT=$(awk '/^PORT/{print $2}' "$TMP/port")
 
-CLIENTS="lftp wget curl ours"
+CLIENTS="lftp wget curl ours direct"
 [ "$TLS" = tls ] && CLIENTS="lftp ours"
 printf '%-9s %-6s %10s %10s %10s %8s %8s\n' profile client median_s min_s MB/s vs_lftp vs_wget
 for p in $PROFILES; do
   bytes=$(du -sb "$TMP/server/$p/www/DOWN/VERSIONVORN" | cut -f1)
   clients=$CLIENTS
   [ "$p" = unchanged ] && clients="lftp ours"   # the clients that can skip what they have
+  [ "$p" = big ] && clients=${clients/ direct/}
   declare -A med=() times=() failed=()
   # One round runs every client once: they meet the same machine, the same moment.
   for r in $(seq 0 "$REPS"); do
@@ -148,7 +152,7 @@ for p in $PROFILES; do
   done
   for c in $clients; do
     if [ -n "${failed[$c]:-}" ]; then
-      [ "$c" = ours ] && { echo "ours: ${failed[$c]} on $p" >&2; exit 1; }
+      [ "$c" = ours ] || [ "$c" = direct ] && { echo "ours: ${failed[$c]} on $p" >&2; exit 1; }
       printf '%-9s %-6s %10s   (%s)\n' "$p" "$c" "-" "${failed[$c]}"
       continue
     fi
@@ -161,6 +165,7 @@ for p in $PROFILES; do
     printf '%-9s %-6s %10.3f %10.3f %10.1f %s %s\n' "$p" "$c" "${med[$c]}" "$min" "$mbs" \
       "$(ratio "${med[$c]}" "${med[lftp]:-}")" "$(ratio "${med[$c]}" "${med[wget]:-}")"
   done
+  [ -n "${med[direct]:-}" ] && printf '%-9s staged/direct %s\n' "$p" "$(ratio "${med[ours]}" "${med[direct]}")"
   unset med times failed
 done
 echo "(ratio < 1: faster than that peer; each run checked with sha256${TLS:+; over TLS})"

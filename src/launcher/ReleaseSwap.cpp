@@ -55,7 +55,11 @@ bool ReleaseSwap::renamePath(const QString& from, const QString& to, QString& er
         return false;
     }
     std::error_code ec;
-    std::filesystem::create_directories(nativePath(QFileInfo(to).absolutePath()), ec);
+    const QString folder = QFileInfo(to).absolutePath();
+    if (!m_madeFolders.contains(folder)) {
+        std::filesystem::create_directories(nativePath(folder), ec);
+        m_madeFolders.insert(folder);
+    }
     std::filesystem::rename(nativePath(from), nativePath(to), ec);
     if (!ec)
         return true;
@@ -69,6 +73,7 @@ void ReleaseSwap::removeTree(const QString& path)
 {
     if (stopsHere())
         return;
+    m_madeFolders.clear();
     std::error_code ec;
     std::filesystem::remove_all(nativePath(path), ec);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -74,4 +75,5 @@ private:
 
     QString m_appFolder;
     int m_crashAfter = -1;
+    QSet<QString> m_madeFolders;
 };
