@@ -26,6 +26,14 @@ struct AppConfig {
     bool tlsVerify = true; // false only for a test bench
     // An entry whose local copy has the server's size and modification time is not fetched again.
     bool skipUnchanged = false;
+    // [update] Signed releases: the minisign public keys ("RW…") a release must be signed with.
+    // public_key_next is the publisher's next key, accepted too while keys change. A key that does
+    // not read refuses the update rather than let it run unchecked: keyRefusal then says why.
+    QString publicKey;
+    QString publicKeyNext;
+    QString keyRefusal;
+    bool signedReleases() const { return !publicKey.isEmpty() || !publicKeyNext.isEmpty() || !keyRefusal.isEmpty(); }
+    QStringList releaseKeys() const;
     // [intake]
     QString intakeRemoteDir = QStringLiteral("www/DI");
     // [printing]
