@@ -1,8 +1,12 @@
 #include "CommandLine.h"
 
+#include <algorithm>
+
 CommandLine CommandLine::parse(const QStringList& arguments)
 {
     CommandLine c;
+    QString release;
+    QString expires;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
         auto value = [&](QString& into) {
@@ -32,6 +36,13 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.mode = Mode::Station;
         else if (a == QLatin1String("--rollback"))
             c.mode = Mode::Rollback;
+        else if (a == QLatin1String("--make-manifest")) {
+            c.mode = Mode::MakeManifest;
+            value(c.manifestFolder);
+        } else if (a == QLatin1String("--release"))
+            value(release);
+        else if (a == QLatin1String("--expires"))
+            value(expires);
         else if (a == QLatin1String("--demo-data"))
             c.demoData = true;
         else if (a == QLatin1String("--no-start"))
@@ -44,6 +55,28 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.error = QStringLiteral("Option inconnue : %1").arg(a);
         if (!c.error.isEmpty())
             break;
+    }
+    if (!c.error.isEmpty())
+        return c;
+    if (c.mode == Mode::MakeManifest) {
+        // The release number goes into the manifest as it is written: digits only, no leading zero.
+        bool ok = false;
+        c.release = release.toLongLong(&ok);
+        const bool digits = !release.isEmpty() && release.size() <= 18 &&
+                            std::all_of(release.cbegin(), release.cend(),
+                                        [](QChar ch) { return ch >= QLatin1Char('0') && ch <= QLatin1Char('9'); }) &&
+                            (release.size() == 1 || !release.startsWith(QLatin1Char('0')));
+        const QDate day = QDate::fromString(expires, QStringLiteral("yyyy-MM-dd"));
+        if (release.isEmpty())
+            c.error = QStringLiteral("--make-manifest attend --release N.");
+        else if (!ok || !digits)
+            c.error = QStringLiteral("--release attend un nombre entier positif, sans zéro en tête : %1").arg(release);
+        else if (!expires.isEmpty() && (expires.size() != 10 || !day.isValid()))
+            c.error = QStringLiteral("--expires attend une date AAAA-MM-JJ : %1").arg(expires);
+        else if (!expires.isEmpty())
+            c.expires = day;
+    } else if (!release.isEmpty() || !expires.isEmpty()) {
+        c.error = QStringLiteral("--release et --expires ne s'emploient qu'avec --make-manifest.");
     }
     return c;
 }
@@ -72,6 +105,10 @@ QString CommandLine::helpText()
                           "  --demo-data        With --station: fill an empty embedded database with\n"
                           "                     demonstration users, pallets and articles (user DEMO, password\n"
                           "                     demo).\n"
+                          "  --make-manifest FOLDER --release N [--expires YYYY-MM-DD]\n"
+                          "                     For the publisher: writes FOLDER/VORN.manifest (release number,\n"
+                          "                     last day it may be installed, size and SHA-256 of every file of\n"
+                          "                     FOLDER), to be signed with minisign -S. Then ends.\n"
                           "\n"
                           "Options:\n"
                           "  --app-dir DIR      Application folder (default: the executable's folder). Downloads,\n"
@@ -91,6 +128,8 @@ QString CommandLine::helpText()
                           "webspace, timeout (seconds, 1 to 3600, default 30). A value runs to the end of its\n"
                           "line; lines starting with ; or # are comments.\n"
                           "\n"
+                          "[update] public_key, public_key_next: minisign public keys (RW...); with one set, only\n"
+                          "a release whose VORN.manifest they signed is installed.\n"
                           "[intake] remote_dir: the server folder of the request files (default www/DI).\n"
                           "[printing] pdf_dir: a folder that adds a PDF printer to the station's printers.\n"
                           "Data sources TORVANDEL and KESTRAVO2019 are taken from ODBC when registered there;\n"
@@ -101,6 +140,7 @@ QString CommandLine::helpText()
                           "\n"
                           "Exit status: 0 when the run completed, 1 when the login failed, 2 when VORN.exe could\n"
                           "not be started, 3 when the intake stopped on an error, 4 when the update is incomplete\n"
-                          "(files not fetched, or the version folder unreachable), 64 for a command-line error\n"
+                          "(files not fetched, or the version folder unreachable), 6 when a signed release was\n"
+                          "refused (signature, older release, expired, file changed), 64 for a command-line error\n"
                           "(an --app-dir that does not exist or cannot be written included).\n");
 }

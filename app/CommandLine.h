@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // What the program was asked to do on its command line.
 struct CommandLine {
-    enum class Mode { Update, Manager, Profiles, Intake, Station, Rollback };
+    enum class Mode { Update, Manager, Profiles, Intake, Station, Rollback, MakeManifest };
 
     Mode mode = Mode::Update;
     QString appDir;     // empty: the executable's folder
@@ -13,6 +16,10 @@ struct CommandLine {
     bool unattended = false;
     bool startApplication = true;
     bool demoData = false; // station: fill an empty embedded database with demonstration data
+    // --make-manifest FOLDER --release N [--expires YYYY-MM-DD]
+    QString manifestFolder;
+    qint64 release = -1;
+    std::optional<QDate> expires;
     bool help = false;
     bool version = false;
     QString error; // set when the arguments could not be understood

@@ -16,6 +16,7 @@
 #include "platform/SystemClock.h"
 #include "platform/UnattendedDialogs.h"
 #include "platform/WindowControls.h"
+#include "release/ReleaseManifest.h"
 #include "station/StationDemoData.h"
 #include "station/StationLauncher.h"
 
@@ -113,6 +114,18 @@ int main(int argc, char* argv[])
     }
     if (cmd.version) {
         std::printf("VORN_UPDATE_VERSION %s\n", VORN_VERSION_TEXT);
+        return 0;
+    }
+    if (cmd.mode == CommandLine::Mode::MakeManifest) {
+        QString error;
+        if (!ReleaseManifest::make(cmd.manifestFolder, cmd.release, cmd.expires, error)) {
+            std::fprintf(stderr, "%s\n", qPrintable(error));
+            return 1;
+        }
+        std::printf("%s\n", qPrintable(QStringLiteral("%1 écrit (version %2) : à signer avec minisign -S -m %1.")
+                                           .arg(QDir::toNativeSeparators(
+                                               QDir(cmd.manifestFolder).filePath(ReleaseManifest::fileName())))
+                                           .arg(cmd.release)));
         return 0;
     }
     if (!cmd.appDir.isEmpty()) {

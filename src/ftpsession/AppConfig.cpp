@@ -1,5 +1,8 @@
 #include "AppConfig.h"
 
+#include "release/MinisignSignature.h"
+#include "release/ReleasePolicy.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -43,6 +46,15 @@ QString AppConfig::versionFolder() const
     while (root.endsWith(QLatin1Char('/')))
         root.chop(1);
     return root.isEmpty() ? QStringLiteral("DOWN/VERSIONVORN") : root + QStringLiteral("/DOWN/VERSIONVORN");
+}
+
+QStringList AppConfig::releaseKeys() const
+{
+    QStringList keys;
+    for (const QString& key : {publicKey, publicKeyNext})
+        if (!key.isEmpty())
+            keys << key;
+    return keys;
 }
 
 AppConfig AppConfig::load(const QString& iniPath, bool required)
@@ -154,6 +166,19 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
                                           "n'est ouverte plutôt qu'une connexion en clair.")
                                .arg(tls.value(), shown);
             c.problems << c.tlsRefusal;
+        }
+    }
+    for (const char* key : {"update/public_key", "update/public_key_next"}) {
+        const auto it = values.constFind(QLatin1String(key));
+        if (it == values.constEnd() || it.value().isEmpty())
+            continue;
+        QString why;
+        if (MinisignSignature::parsePublicKey(it.value(), why)) {
+            (qstrcmp(key, "update/public_key") == 0 ? c.publicKey : c.publicKeyNext) = it.value();
+        } else if (c.keyRefusal.isEmpty()) {
+            c.keyRefusal = ReleasePolicy::keyRefusal(QString::fromLatin1(key).section(QLatin1Char('/'), 1), it.value(),
+                                                     shown, why);
+            c.problems << c.keyRefusal;
         }
     }
     return c;

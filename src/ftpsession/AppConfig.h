@@ -31,6 +31,14 @@ struct AppConfig {
     bool stagedUpdate = true;
     // Seconds to watch a newly installed VORN.exe (0 to 3600; 0: not watched).
     int startCheckSeconds = 0;
+    // [update] Signed releases: the minisign public keys ("RW…") a release must be signed with.
+    // public_key_next is the publisher's next key, accepted too while keys change. A key that does
+    // not read refuses the update rather than let it run unchecked: keyRefusal then says why.
+    QString publicKey;
+    QString publicKeyNext;
+    QString keyRefusal;
+    bool signedReleases() const { return !publicKey.isEmpty() || !publicKeyNext.isEmpty() || !keyRefusal.isEmpty(); }
+    QStringList releaseKeys() const;
     // [intake]
     QString intakeRemoteDir = QStringLiteral("www/DI");
     // [printing]

@@ -1,13 +1,13 @@
 #include "QtFtpClient.h"
 
 #include "ControlCharacters.h"
+#include "Sha256Stream.h"
 
 #include "ftp/FtpListing.h"
 #include "ftp/FtpReply.h"
 #include "ftp/FtpReplyReader.h"
 #include "ftp/PartFile.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -733,7 +733,7 @@ bool QtFtpClient::finishAbortedTransfer(Connection& c, QTcpSocket& data, const Q
 }
 
 bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                          const QString& localPath, QCryptographicHash* hash)
+                          const QString& localPath, Sha256Stream* hash)
 {
     qint64 received = 0;
     QDeadlineTimer quiet = deadline(); // a transfer may take long; each byte must not
@@ -874,9 +874,9 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
                                      QStringLiteral("Impossible de créer le fichier local %1 (%2).")
                                          .arg(QDir::toNativeSeparators(localPath), why),
                                      FtpErrorLocalFile);
-    std::optional<QCryptographicHash> hash;
+    std::optional<Sha256Stream> hash;
     if (wanted && !wanted->sha256.isEmpty())
-        hash.emplace(QCryptographicHash::Sha256);
+        hash.emplace();
     if (!receive(*c, *data, part.file(), expected, remote, localPath, hash ? &*hash : nullptr)) {
         if (wanted && m_lastError == FtpErrorConnectionAborted && wanted->size >= 0)
             m_lastError = FtpErrorContentMismatch; // more or fewer bytes than it must have

@@ -26,7 +26,7 @@ struct FtpReply;
 // callback runs every few tens of milliseconds. Data connections always go to the address of the
 // control connection: the address inside a PASV reply is ignored. What a server sends is bounded
 // (reply lines, replies, listings), so a hostile server can make a call fail, not exhaust memory.
-class QCryptographicHash;
+class Sha256Stream;
 
 class QtFtpClient final : public FtpClient {
 public:
@@ -88,7 +88,7 @@ private:
     bool dataReady(Connection& c, QTcpSocket& data);
     // With `hash`, every byte received is also added to it.
     bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                 const QString& localPath, QCryptographicHash* hash = nullptr);
+                 const QString& localPath, Sha256Stream* hash = nullptr);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);
     bool readListing(Connection& c, QTcpSocket& data, FtpListing& listing);

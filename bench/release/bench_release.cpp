@@ -1,0 +1,107 @@
+// Hashes one large file with the program's SHA-256 (the one that checks a release as it arrives)
+// and with sha256sum, alternately, and prints the medians and the speed ratio (target: >= 0.8).
+//
+//   build/bench/release/bench_release [--mib 1024] [--rounds 5] [--qt]
+//
+// --qt also times QCryptographicHash, for comparison.
+
+#include "platform/Sha256Stream.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double timed(const std::function<QByteArray()>& run, QByteArray& digest)
+{
+    QElapsedTimer t;
+    t.start();
+    digest = run();
+    return static_cast<double>(t.nsecsElapsed()) / 1e9;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    auto option = [&args](const char* name, int fallback) {
+        const qsizetype i = args.indexOf(QLatin1String(name));
+        return i >= 0 && i + 1 < args.size() ? args.at(i + 1).toInt() : fallback;
+    };
+    const int mib = option("--mib", 1024);
+    const int rounds = std::max(1, option("--rounds", 5));
+    const bool withQt = args.contains(QLatin1String("--qt"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("release.bin"));
+    {
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly))
+            return 1;
+        std::vector<quint32> block(256 * 1024);
+        QRandomGenerator random(20261209);
+        for (int i = 0; i < mib; ++i) {
+            random.fillRange(block.data(), block.size());
+            out.write(reinterpret_cast<const char*>(block.data()), static_cast<qint64>(block.size() * 4));
+        }
+    }
+
+    auto sha256sum = [&path]() {
+        QProcess p;
+        p.start(QStringLiteral("sha256sum"), {path});
+        p.waitForFinished(-1);
+        return QByteArray::fromHex(p.readAllStandardOutput().left(64));
+    };
+    auto ours = [&path]() {
+        QString error;
+        return Sha256Stream::ofFile(path, error).value_or(QByteArray());
+    };
+    auto qt = [&path]() {
+        QFile f(path);
+        QCryptographicHash h(QCryptographicHash::Sha256);
+        if (!f.open(QIODevice::ReadOnly) || !h.addData(&f))
+            return QByteArray();
+        return h.result();
+    };
+
+    QByteArray expected;
+    QByteArray got;
+    timed(sha256sum, expected); // warms the page cache: both read from memory
+    std::vector<double> theirs, mine, qts;
+    for (int r = 0; r < rounds; ++r) {
+        theirs.push_back(timed(sha256sum, got));
+        mine.push_back(timed(ours, got));
+        if (got != expected) {
+            std::fprintf(stderr, "digest differs from sha256sum's\n");
+            return 1;
+        }
+        if (withQt)
+            qts.push_back(timed(qt, got));
+    }
+    const double mbs = mib * 1.048576;
+    std::printf("SHA-256 of %d MiB, median of %d rounds\n", mib, rounds);
+    std::printf("  sha256sum           %6.2f s  %6.0f MB/s\n", median(theirs), mbs / median(theirs));
+    std::printf("  ours (libsodium)    %6.2f s  %6.0f MB/s\n", median(mine), mbs / median(mine));
+    if (withQt)
+        std::printf("  QCryptographicHash  %6.2f s  %6.0f MB/s\n", median(qts), mbs / median(qts));
+    std::printf("speed ratio ours / sha256sum: %.2f (target >= 0.80)\n", median(theirs) / median(mine));
+    return 0;
+}

@@ -1,0 +1,266 @@
+#include "common/FixedClock.h"
+#include "ftpsession/AppConfig.h"
+#include "release/HashCache.h"
+#include "release/InstalledRelease.h"
+#include "release/MinisignSignature.h"
+#include "release/ReleaseManifest.h"
+#include "release/ReleasePolicy.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Outcome = MinisignSignature::Outcome;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+int run(const QString& program, const QStringList& args, QByteArray* err = nullptr)
+{
+    QProcess p;
+    p.start(program, args);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000))
+        return -1;
+    if (err)
+        *err = p.readAllStandardError();
+    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+} // namespace
+
+class TestRelease : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_release; // a published folder and its manifest, made by the program itself
+    QString m_pubA, m_pubB, m_keyIdB;
+
+    QString key(const QString& name) { return m_dir.filePath(name); }
+    // The public key line, as the publisher pastes it into the ini.
+    QString pub(const QString& name) { return QString::fromLatin1(readAll(key(name + ".pub")).split('\n').value(1)); }
+    QByteArray sign(const QString& secret, const QStringList& extra = {})
+    {
+        const QString manifest = QDir(m_release).filePath(ReleaseManifest::fileName());
+        if (run(QStringLiteral("minisign"), QStringList{"-S", "-s", key(secret), "-m", manifest} + extra) != 0)
+            return {};
+        return readAll(manifest + ".minisig");
+    }
+
+private slots:
+    void initTestCase()
+    {
+        for (const char* k : {"a", "b"})
+            QCOMPARE(run(QStringLiteral("minisign"),
+                         {"-G", "-W", "-p", key(QString(k) + ".pub"), "-s", key(QString(k) + ".key")}),
+                     0);
+        m_pubA = pub("a");
+        m_pubB = pub("b");
+        m_keyIdB = QString::fromLatin1(readAll(key("b.pub")).split('\n').value(0).split(' ').last());
+        m_release = m_dir.filePath("release");
+        QVERIFY(QDir().mkpath(m_release + "/sub"));
+        writeFile(m_release + "/VORN.exe", QByteArray(300000, 'x') + "end");
+        writeFile(m_release + "/data.ini", "[a]\n");
+        writeFile(m_release + "/sub/inner.txt", "not listed");
+        writeFile(m_release + "/VORN.manifest.minisig", "an old signature");
+        QByteArray err;
+        QCOMPARE(
+            run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "7", "--expires", "2021-03-05"}, &err), 0);
+        QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "07"}), 64);
+        QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_dir.filePath("none"), "--release", "1"}, &err), 1);
+        QVERIFY(QString::fromUtf8(err).contains("n'existe pas"));
+    }
+
+    void manifestRoundTrip()
+    {
+        QString error;
+        const auto m = ReleaseManifest::parse(readAll(m_release + "/VORN.manifest"), error);
+        QVERIFY2(m, qPrintable(error));
+        QCOMPARE(m->release(), 7);
+        QCOMPARE(m->expires(), QDate(2021, 3, 5));
+        QCOMPARE(m->files().size(), 2); // sub-folders, the manifest and its signature aside
+        const auto* exe = m->find("VORN.exe");
+        QVERIFY(exe && m->find("data.ini"));
+        QCOMPARE(exe->size, 300003);
+        QCOMPARE(exe->sha256, QCryptographicHash::hash(readAll(m_release + "/VORN.exe"), QCryptographicHash::Sha256));
+        QCOMPARE(m->text(), readAll(m_release + "/VORN.manifest"));
+
+        const QString empty = m_dir.filePath("empty");
+        QDir().mkpath(empty);
+        QVERIFY(!ReleaseManifest::make(empty, 1, std::nullopt, error));
+        writeFile(empty + "/.vorn-release", "x");
+        QVERIFY(!ReleaseManifest::make(empty, 1, std::nullopt, error));
+        QVERIFY(error.contains(".vorn-release"));
+    }
+
+    void manifestRefusals_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        const QByteArray h = QByteArray(64, 'a');
+        QTest::newRow("good") << QByteArray(h + " 1 a.exe\n" + h + " 0 b\n");
+        QTest::newRow("parent") << QByteArray(h + " 1 ..\n");
+        QTest::newRow("path") << QByteArray(h + " 1 x/a.exe\n");
+        QTest::newRow("backslash") << QByteArray(h + " 1 x\\a.exe\n");
+        QTest::newRow("control") << QByteArray(h + " 1 a\x01.exe\n");
+        QTest::newRow("carriage return") << QByteArray(h + " 1 a.exe\r\n");
+        QTest::newRow("not utf-8") << QByteArray(h + " 1 a\xff.exe\n");
+        QTest::newRow("duplicate") << QByteArray(h + " 1 a.exe\n" + h + " 2 A.EXE\n");
+        QTest::newRow("reserved") << QByteArray(h + " 1 .vorn-release\n");
+        QTest::newRow("itself") << QByteArray(h + " 1 VORN.manifest\n");
+        QTest::newRow("upper hex") << QByteArray(QByteArray(64, 'A') + " 1 a.exe\n");
+        QTest::newRow("short hex") << QByteArray(QByteArray(63, 'a') + " 1 a.exe\n");
+        QTest::newRow("signed size") << QByteArray(h + " +1 a.exe\n");
+        QTest::newRow("no name") << QByteArray(h + " 1\n");
+        QTest::newRow("no files") << QByteArray();
+        QTest::newRow("no line end") << QByteArray(h + " 1 a.exe");
+    }
+
+    void manifestRefusals()
+    {
+        QFETCH(QByteArray, body);
+        QString error;
+        const bool good = QByteArray(QTest::currentDataTag()) == "good";
+        QCOMPARE(ReleaseManifest::parse("VORN-MANIFEST 1\nrelease 3\n" + body, error).has_value(), good);
+        QCOMPARE(error.isEmpty(), good);
+        if (good) {
+            for (const QByteArray& head : {QByteArray("VORN-MANIFEST 2\nrelease 3\n"), QByteArray("VORN-MANIFEST 1\n"),
+                                           QByteArray("VORN-MANIFEST 1\nrelease 03\n"),
+                                           QByteArray("VORN-MANIFEST 1\nrelease 3\nexpires 2021-02-30\n")})
+                QVERIFY2(!ReleaseManifest::parse(head + body, error), head.constData());
+            QVERIFY(!ReleaseManifest::parse(QByteArray(ReleaseManifest::MaxBytes + 1, '\n'), error));
+        }
+    }
+
+    void signatures()
+    {
+        const QByteArray manifest = readAll(m_release + "/VORN.manifest");
+        const QByteArray prehashed = sign("a.key", {"-t", "release 7"});
+        const QByteArray legacy = sign("a.key", {"-l"});
+        QVERIFY(prehashed.contains("\nRU") && legacy.contains("\nRW")); // "ED" and "Ed"
+        auto outcome = [&](const QByteArray& m, const QByteArray& s, const QStringList& keys) {
+            return MinisignSignature::verify(m, s, keys).outcome;
+        };
+        const auto good = MinisignSignature::verify(manifest, prehashed, {m_pubA});
+        QCOMPARE(good.outcome, Outcome::Valid);
+        QCOMPARE(good.trustedComment, QStringLiteral("release 7"));
+        QCOMPARE(outcome(manifest, legacy, {m_pubA}), Outcome::Valid);
+        QCOMPARE(outcome(manifest, prehashed, {m_pubB, m_pubA}), Outcome::Valid); // the next key
+        QCOMPARE(outcome(manifest + " ", prehashed, {m_pubA}), Outcome::SignatureInvalid);
+        QCOMPARE(outcome(manifest + " ", legacy, {m_pubA}), Outcome::SignatureInvalid);
+        QByteArray comment = prehashed;
+        comment.replace("release 7", "release 9");
+        QCOMPARE(outcome(manifest, comment, {m_pubA}), Outcome::TrustedCommentInvalid);
+
+        const QByteArray byB = sign("b.key");
+        const auto unknown = MinisignSignature::verify(manifest, byB, {m_pubA});
+        QCOMPARE(unknown.outcome, Outcome::UnknownKey);
+        QCOMPARE(unknown.detail, m_keyIdB);
+
+        QByteArray otherAlgorithm = prehashed;
+        const qsizetype sigLine = prehashed.indexOf('\n') + 1;
+        otherAlgorithm.replace(sigLine, 3, "RXQ");
+        QByteArray truncated = prehashed;
+        truncated.remove(sigLine + 10, 4);
+        for (const QByteArray& bad : {QByteArray(), prehashed.left(prehashed.lastIndexOf('\n', prehashed.size() - 2)),
+                                      otherAlgorithm, truncated, QByteArray(prehashed).replace("trusted comment", "x")})
+            QCOMPARE(outcome(manifest, bad, {m_pubA}), Outcome::Malformed);
+        QCOMPARE(outcome(manifest, prehashed, {"RWQnotakey"}), Outcome::Malformed);
+
+        QString error;
+        QVERIFY(MinisignSignature::parsePublicKey(QString::fromLatin1(readAll(key("a.pub"))), error));
+        QVERIFY(!MinisignSignature::parsePublicKey(m_pubA.left(40), error));
+    }
+
+    void policy()
+    {
+        FixedClock clock(QDateTime(QDate(2021, 3, 5), QTime(23, 59)));
+        const ReleasePolicy policy(clock);
+        const QByteArray manifest = readAll(m_release + "/VORN.manifest");
+        const QByteArray sig = sign("a.key");
+        const QStringList keys{m_pubA};
+        QVERIFY(policy.check(manifest, sig, keys, 7).manifest); // the same release again; its last day
+        QVERIFY(policy.check(manifest, sig, keys, std::nullopt).manifest);
+        QCOMPARE(policy.check(manifest, sig, keys, 8).refusal,
+                 QStringLiteral("Mise à jour refusée : la version publiée (7) est plus ancienne que la version "
+                                "installée (8)."));
+        clock.set(QDateTime(QDate(2021, 3, 6), QTime(0, 0)));
+        QCOMPARE(policy.check(manifest, sig, keys, 7).refusal,
+                 QStringLiteral("Mise à jour refusée : la version publiée a expiré le 05/03/2021."));
+        QCOMPARE(policy.check(manifest, std::nullopt, keys, 7).refusal,
+                 QStringLiteral("Mise à jour refusée : la version publiée n'est pas signée (VORN.manifest.minisig "
+                                "manque sur le serveur)."));
+        QVERIFY(policy.check(manifest, sign("b.key"), keys, 7).refusal.contains(m_keyIdB));
+        QVERIFY(policy.check(manifest + "x", sig, keys, 7).refusal.contains("modifié après sa signature"));
+    }
+
+    void installedRecordAndHashCache()
+    {
+        const QString app = m_dir.filePath("app");
+        QDir().mkpath(app);
+        QString error;
+        QVERIFY(!InstalledRelease::number(app, error) && error.isEmpty());
+        const QByteArray manifest = readAll(m_release + "/VORN.manifest");
+        QVERIFY(InstalledRelease::write(app, manifest, "sig", error));
+        QCOMPARE(InstalledRelease::number(app, error), 7);
+        QCOMPARE(readAll(app + "/.vorn-release/VORN.manifest.minisig"), QByteArray("sig"));
+        writeFile(app + "/.vorn-release/VORN.manifest", "damaged");
+        QVERIFY(!InstalledRelease::number(app, error) && !error.isEmpty());
+
+        const QByteArray one = QByteArray(4096, '1');
+        const QByteArray sha = QCryptographicHash::hash(one, QCryptographicHash::Sha256);
+        writeFile(app + "/VORN.exe", one);
+        HashCache cache(app);
+        cache.load();
+        QVERIFY(cache.matches("VORN.exe", one.size(), sha));
+        QVERIFY(!cache.matches("VORN.exe", one.size() + 1, sha));
+        QVERIFY(cache.save(error));
+        QCOMPARE(cache.filesRead(), 1);
+
+        // Same size and time: the cached digest stands without reading the file again.
+        QFile f(app + "/VORN.exe");
+        QVERIFY(f.open(QIODevice::ReadWrite));
+        const QDateTime time = f.fileTime(QFileDevice::FileModificationTime);
+        f.write(QByteArray(4096, '2'));
+        f.flush();
+        f.setFileTime(time, QFileDevice::FileModificationTime);
+        f.close();
+        HashCache again(app);
+        again.load();
+        QVERIFY(again.matches("VORN.exe", one.size(), sha));
+        QCOMPARE(again.filesRead(), 0);
+        QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(time.addSecs(1), QFileDevice::FileModificationTime));
+        f.close();
+        QVERIFY(!again.matches("VORN.exe", one.size(), sha));
+    }
+
+    void configKeys()
+    {
+        const QString ini = m_dir.filePath("v.ini");
+        writeFile(ini, "[update]\npublic_key=" + m_pubA.toLatin1() + "\npublic_key_next=" + m_pubB.toLatin1() + "\n");
+        AppConfig c = AppConfig::load(ini);
+        QVERIFY(c.keyRefusal.isEmpty() && c.signedReleases());
+        QCOMPARE(c.releaseKeys(), QStringList({m_pubA, m_pubB}));
+        writeFile(ini, "[update]\npublic_key_next=RWQbroken\n");
+        c = AppConfig::load(ini);
+        QVERIFY(c.signedReleases() && c.releaseKeys().isEmpty());
+        QVERIFY(c.keyRefusal.contains("public_key_next=RWQbroken") && c.problems.contains(c.keyRefusal));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRelease)
+#include "tst_release.moc"
