@@ -497,6 +497,8 @@ UpdateRun::Settings Form1::updateSettings() const
     s.skipUnchanged = m_context.config.skipUnchanged;
     s.staged = m_context.config.stagedUpdate;
     s.startCheck = m_context.config.startCheckSeconds;
+    s.releaseKeys = m_context.config.releaseKeys();
+    s.keyRefusal = m_context.config.keyRefusal;
     return s;
 }
 

@@ -40,6 +40,8 @@ int UnattendedUpdate::run(bool startApplication)
     settings.skipUnchanged = m_config.skipUnchanged;
     settings.staged = m_config.stagedUpdate;
     settings.startCheck = m_config.startCheckSeconds;
+    settings.releaseKeys = m_config.releaseKeys();
+    settings.keyRefusal = m_config.keyRefusal;
     UpdateRun update(ftp, m_processes, m_dialogs, *this, log);
     const int exitCode = update.afterLogin(settings).value_or(0);
     ftp.closeHandles();

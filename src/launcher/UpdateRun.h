@@ -3,8 +3,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
+class Clock;
 class Dialogs;
 class FtpConnection;
 class ProcessControl;
@@ -25,11 +27,15 @@ public:
         bool startApplication = true;
         bool update = true; // false: list the version folder and stop there (the file manager)
         bool skipUnchanged = false;
-        bool staged = true; // the whole release put in place at once, or nothing of it
-        int startCheck = 0; // seconds to watch a new VORN.exe before the run counts as done
+        bool staged = true;           // the whole release put in place at once, or nothing of it
+        int startCheck = 0;           // seconds to watch a new VORN.exe before the run counts as done
+        QStringList releaseKeys;      // signed releases: the publisher's public keys
+        QString keyRefusal;           // a configured key that does not read: every update refused
+        const Clock* clock = nullptr; // today's date for expiry (the system's when null)
     };
 
     UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log);
+    ~UpdateRun();
 
     // After the "257" reply to the working-directory query. Returns the program's exit status
     // once the run is over; nothing when it stays connected (the file manager).
@@ -48,4 +54,5 @@ private:
     Dialogs& m_dialogs;
     UpdateView& m_view;
     RunLog& m_log;
+    std::unique_ptr<Clock> m_systemClock;
 };

@@ -2,11 +2,16 @@
 
 #include "DownloadView.h"
 #include "ReleaseSwap.h"
+#include "SignedRelease.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
+#include "release/HashCache.h"
+#include "release/InstalledRelease.h"
+#include "release/ReleasePolicy.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -149,16 +154,39 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
     m_view.setAnimationInterval(100);
 
     // Staged, every entry is fetched aside first; nothing visible changes until all are there.
+    // Signed, the manifest is fetched there too, in either mode.
     ReleaseSwap swap(localFolder);
     QString fetchFolder = localFolder;
     bool stagingReady = true;
-    if (m_staged) {
+    if (m_staged || isSigned()) {
         QString why;
         stagingReady = swap.prepareStaging(why);
-        if (stagingReady)
+        if (stagingReady && m_staged)
             fetchFolder = swap.stagingFolder();
-        else
+        else if (!stagingReady)
             m_ftp.appendLog(why);
+    }
+
+    std::optional<SignedRelease> signedRelease;
+    QString refusal = m_keyRefusal;
+    if (isSigned() && refusal.isEmpty()) {
+        signedRelease.emplace(m_ftp, m_keys, *m_clock);
+        if (!stagingReady)
+            refusal = QStringLiteral("Mise à jour refusée : le manifeste signé n'a pas pu être téléchargé.");
+        else if (!signedRelease->fetchAndCheck(remoteList, swap.stagingFolder(), localFolder, refusal))
+            signedRelease.reset();
+    }
+    if (!refusal.isEmpty()) {
+        swap.discardStaging();
+        m_view.setAnimationInterval(400);
+        refuse(outcome, refusal);
+        handOver(outcome, appFolder, startApplication);
+        return outcome;
+    }
+    std::optional<HashCache> hashes;
+    if (signedRelease) {
+        hashes.emplace(localFolder);
+        hashes->load();
     }
 
     QStringList fetched;
@@ -176,7 +204,18 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
                                 .arg(LocalTarget::shown(name)));
             continue;
         }
-        if (!stagingReady && !parentLine) {
+        const ReleaseManifest::Entry* signedEntry = nullptr;
+        if (signedRelease) {
+            if (parentLine || SignedRelease::isRecordName(name))
+                continue; // never a file of the application
+            signedEntry = signedRelease->manifest().find(name);
+            if (!signedEntry) {
+                m_ftp.appendLog(QStringLiteral("« %1 » n'est pas dans le manifeste signé : il n'est pas installé.")
+                                    .arg(LocalTarget::shown(name)));
+                continue;
+            }
+        }
+        if (!stagingReady && !parentLine && m_staged) {
             outcome.notFetched << name;
             continue;
         }
@@ -192,7 +231,13 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
             continue;
         }
         FtpFindData server;
-        if (m_skipUnchanged && !parentLine) {
+        if (m_skipUnchanged && signedEntry) {
+            // The signed size and digest, not the server's word on size and time.
+            if (hashes->matches(name, signedEntry->size, signedEntry->sha256)) {
+                ++outcome.unchanged;
+                continue;
+            }
+        } else if (m_skipUnchanged && !parentLine) {
             server = serverFacts(name);
             if (isUnchanged(LocalTarget::join(localFolder, name), server)) {
                 ++outcome.unchanged; // nothing stopped, nothing fetched
@@ -202,25 +247,71 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         // Staged, a program is stopped only when its new copy is put in place.
         if (!m_staged && name.endsWith(QLatin1String("exe")))
             Xkill(name);
+        if (signedEntry && !m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256})) {
+            refusal = ReleasePolicy::fileChanged(name);
+            break;
+        }
         // The listing's own parent line is fetched as it always was; its refusal is no failure.
         if (fetch(name, path, transferType)) {
             fetched << name;
-            if (m_skipUnchanged && server.modified.isValid())
+            if (m_skipUnchanged && !signedEntry && server.modified.isValid())
                 keepServerTime(path, server.modified);
+        } else if (signedEntry && m_ftp.client().lastError() == FtpErrorContentMismatch) {
+            refusal = ReleasePolicy::fileChanged(name);
+            break; // nothing of this release is installed: no point fetching the rest
         } else if (!parentLine) {
             outcome.notFetched << name;
         }
     }
-    if (m_staged) {
-        if (outcome.notFetched.isEmpty() && !fetched.isEmpty())
-            install(outcome, fetched, localFolder);
+    if (signedRelease && refusal.isEmpty()) {
+        for (const ReleaseManifest::Entry& entry : signedRelease->manifest().files())
+            if (!remoteList.contains(entry.name)) {
+                m_ftp.appendLog(QStringLiteral("« %1 » est dans le manifeste signé mais absent du serveur.")
+                                    .arg(LocalTarget::shown(entry.name)));
+                outcome.notFetched << entry.name;
+            }
+    }
+    if (!refusal.isEmpty()) {
+        swap.discardStaging();
+        refuse(outcome, refusal);
+    } else if (m_staged) {
+        QStringList moved = fetched;
+        if (signedRelease && outcome.notFetched.isEmpty() &&
+            (!fetched.isEmpty() || !sameRecord(*signedRelease, localFolder))) {
+            const QStringList record = stageRecord(*signedRelease, swap.stagingFolder());
+            if (record.isEmpty())
+                outcome.notFetched << ReleaseManifest::fileName();
+            moved << record;
+        }
+        if (outcome.notFetched.isEmpty() && !moved.isEmpty())
+            install(outcome, moved, localFolder);
         else
             swap.discardStaging();
+    } else {
+        if (signedRelease && outcome.notFetched.isEmpty()) {
+            QString why;
+            if (!InstalledRelease::write(localFolder, signedRelease->manifestBytes(), signedRelease->signatureBytes(),
+                                         why))
+                m_ftp.appendLog(why);
+        }
+        swap.discardStaging();
+    }
+    if (hashes && outcome.exitCode == 0) {
+        // Files just checked as they arrived need not be read again by the next run.
+        if (outcome.installed || !m_staged)
+            for (const QString& name : std::as_const(fetched))
+                if (const ReleaseManifest::Entry* e = signedRelease->manifest().find(name))
+                    hashes->remember(name, e->sha256);
+        QString why;
+        if (!hashes->save(why))
+            m_ftp.appendLog(why);
     }
     m_view.refreshLocalFiles();
     m_view.setAnimationInterval(400);
 
-    if (outcome.notFetched.isEmpty()) {
+    if (outcome.exitCode == ExitRefused) {
+        // Said already.
+    } else if (outcome.notFetched.isEmpty()) {
         MessageRequest done;
         done.text = QStringLiteral("All is OK...  73 ") + userName + unchangedLine(outcome.unchanged);
         done.title = title();
@@ -250,6 +341,42 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
     m_installFolder = localFolder;
     handOver(outcome, appFolder, startApplication);
     return outcome;
+}
+
+void VersionDownload::refuse(Outcome& outcome, const QString& refusal)
+{
+    m_ftp.appendLog(refusal);
+    warn(refusal + QStringLiteral("\nAucun fichier n'a été installé."));
+    outcome.exitCode = ExitRefused;
+    outcome.summary = refusal + QStringLiteral(" Rien n'a été installé.");
+}
+
+bool VersionDownload::sameRecord(const SignedRelease& release, const QString& localFolder)
+{
+    const QDir record(InstalledRelease::folder(localFolder));
+    QFile m(record.filePath(ReleaseManifest::fileName()));
+    QFile s(record.filePath(ReleaseManifest::signatureFileName()));
+    return m.open(QIODevice::ReadOnly) && s.open(QIODevice::ReadOnly) &&
+           m.read(ReleaseManifest::MaxBytes + 1) == release.manifestBytes() &&
+           s.read(release.signatureBytes().size() + 1) == release.signatureBytes();
+}
+
+QStringList VersionDownload::stageRecord(const SignedRelease& release, const QString& stagingFolder)
+{
+    const QString folder = QDir(stagingFolder).filePath(InstalledRelease::folderName());
+    const QString manifest = InstalledRelease::folderName() + QLatin1Char('/') + ReleaseManifest::fileName();
+    const QString signature = InstalledRelease::folderName() + QLatin1Char('/') + ReleaseManifest::signatureFileName();
+    QDir().mkpath(folder);
+    QFile m(QDir(stagingFolder).filePath(manifest));
+    QFile s(QDir(stagingFolder).filePath(signature));
+    if (!m.open(QIODevice::WriteOnly) || m.write(release.manifestBytes()) != release.manifestBytes().size() ||
+        !s.open(QIODevice::WriteOnly) || s.write(release.signatureBytes()) != release.signatureBytes().size()) {
+        m_ftp.appendLog(QStringLiteral("Le relevé de la version installée ne peut pas être écrit dans %1.")
+                            .arg(QDir::toNativeSeparators(folder)));
+        return {};
+    }
+    // The signature first: a swap cut between the two still names the older release.
+    return {signature, manifest};
 }
 
 void VersionDownload::stopBeforeMove(const QString& name)

@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+class Clock;
 class Dialogs;
+class SignedRelease;
 class DownloadView;
 class FtpConnection;
 class ProcessControl;
@@ -28,6 +30,7 @@ public:
     static constexpr int ExitIncomplete = 4;
     static constexpr int ExitNotStarted = 2;
     static constexpr int ExitWithdrawn = 5; // the new release did not start and was taken back
+    static constexpr int ExitRefused = 6;   // a signed release failed its checks: nothing installed
     // Names listed in the incomplete-update message; the rest stand as "…".
     static constexpr qsizetype ListedNames = 20;
 
@@ -43,6 +46,15 @@ public:
     // Seconds to watch a newly installed VORN.exe: one that ends in that time with a failure is
     // taken back, the previous release put in place and started. 0: not watched.
     void setStartCheck(int seconds) { m_startCheck = seconds; }
+    // Signed releases: only what the manifest signed with one of `keys` lists is installed, each
+    // file checked as it arrives. `keyRefusal` (a configured key that does not read) refuses every
+    // update.
+    void setSignedReleases(const QStringList& keys, const QString& keyRefusal, const Clock& clock)
+    {
+        m_keys = keys;
+        m_keyRefusal = keyRefusal;
+        m_clock = &clock;
+    }
 
     // Fetches every line of `remoteList` into `localFolder`, shows the closing message ("All is
     // OK...  73 " and `userName` when every entry was fetched, otherwise what was not), starts
@@ -84,6 +96,13 @@ private:
     // The new VORN.exe failed its start: the previous release goes back and is started.
     void withdraw(Outcome& outcome, const QString& appFolder, const QString& how);
     void stopBeforeMove(const QString& name);
+    bool isSigned() const { return m_clock && (!m_keys.isEmpty() || !m_keyRefusal.isEmpty()); }
+    void refuse(Outcome& outcome, const QString& refusal);
+    // The signed release's record, staged beside its files so that it is put in place (and back)
+    // with them. Returns the names it adds to the release.
+    QStringList stageRecord(const SignedRelease& release, const QString& stagingFolder);
+    // The release installed already has exactly this record (nothing to put in place).
+    static bool sameRecord(const SignedRelease& release, const QString& localFolder);
 
     FtpConnection& m_ftp;
     ProcessControl& m_processes;
@@ -92,5 +111,8 @@ private:
     bool m_skipUnchanged = false;
     bool m_staged = true;
     int m_startCheck = 0;
+    QStringList m_keys;
+    QString m_keyRefusal;
+    const Clock* m_clock = nullptr;
     QString m_installFolder;
 };
