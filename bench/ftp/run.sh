@@ -16,6 +16,8 @@
 # curl sit this one out.
 # "ours" is the default staged update (the release fetched aside, then put in place in one step);
 # "direct" is ours with mode=direct (each file replaced as it arrives), in the same rounds.
+# "signed" (big profile) is ours checking a release signed with minisign (manifest made by
+# --make-manifest, key made for the run), in the same rounds as the unsigned "ours".
 # Ours runs as a scheduled task does (--unattended --no-start, no screen); DISPLAY=... OURS_GUI=1
 # runs it with its window instead.
 set -euo pipefail
@@ -29,7 +31,7 @@ RUN_TIMEOUT=${RUN_TIMEOUT:-60}   # seconds before one client run counts as faile
 BUILD_DIR=${BUILD_DIR:-build}
 PY=/usr/bin/python3
 
-for tool in lftp curl wget bc openssl; do
+for tool in lftp curl wget bc openssl minisign; do
   command -v "$tool" >/dev/null || { echo "installing $tool"; DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$tool" >/dev/null; }
 done
 [ -x "$BUILD_DIR/app/VORN_UPDATE_VERSION" ] || { cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null; }
@@ -60,11 +62,15 @@ else:
                 f.write(block[j:] + block[:j])
 PYGEN
   (cd "$dir" && sha256sum -- * | sort -k2) >"$TMP/$1.sums"
+  if [ "$1" = big ]; then
+    "$OURS" --make-manifest "$dir" --release 1 >/dev/null
+    minisign -S -s "$TMP/bench.key" -m "$dir/VORN.manifest" >/dev/null
+  fi
 }
 
 verify() { # profile dest
   local got
-  got=$(cd "$2" && find . -maxdepth 1 -type f ! -name '*.ini' ! -name '*.log*' -printf '%P\n' | sort | xargs -d '\n' sha256sum -- | sort -k2)
+  got=$(cd "$2" && find . -maxdepth 1 -type f ! -name '*.ini' ! -name '*.log*' ! -name 'VORN.manifest*' -printf '%P\n' | sort | xargs -d '\n' sha256sum -- | sort -k2)
   [ "$got" = "$(cat "$TMP/$1.sums")" ]
 }
 
@@ -85,12 +91,13 @@ run_client() { # client profile dest
   local only_newer=""
   [ "$profile" = unchanged ] && only_newer="--only-newer"
   case $client in
-    ours|direct)
+    ours|direct|signed)
       {
         printf '[server]\nhost=127.0.0.1:%s\nuser=bench\npassword=bench\nversion_root=%s/www\n' "$PORT" "$profile"
         [ "$profile" = unchanged ] && echo "skip_unchanged=true"
         [ -n "$OURS_TLS" ] && echo "$OURS_TLS"
         [ "$client" = direct ] && printf '[update]\nmode=direct\n'
+        [ "$client" = signed ] && printf '[update]\npublic_key=%s\n' "$(sed -n 2p "$TMP/bench.pub")"
       } >"$TMP/ours.ini"
       if [ -n "${OURS_GUI:-}" ]; then
         timeout "$RUN_TIMEOUT" "$OURS" --unattended --no-start --app-dir "$dest" --config "$TMP/ours.ini" >/dev/null 2>&1
@@ -116,6 +123,7 @@ median() { sort -n | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+
 ratio() { [ -n "${2:-}" ] && printf '%8.2f' "$(echo "$1 / $2" | bc -l)" || printf '%8s' -; }
 
 mkdir -p "$TMP/server"
+minisign -G -W -p "$TMP/bench.pub" -s "$TMP/bench.key" >/dev/null
 for p in $PROFILES; do make_profile "$p"; done
 "$PY" tests/fixtures/ftpserver.py --root "$TMP/server" --user bench --password bench "${SERVER_ARGS[@]}" >"$TMP/port" 2>"$TMP/server.err" &
 SERVER_PID=$!
@@ -129,7 +137,7 @@ for p in $PROFILES; do
   bytes=$(du -sb "$TMP/server/$p/www/DOWN/VERSIONVORN" | cut -f1)
   clients=$CLIENTS
   [ "$p" = unchanged ] && clients="lftp ours"   # the clients that can skip what they have
-  [ "$p" = big ] && clients=${clients/ direct/}
+  [ "$p" = big ] && clients=${clients/ direct/ signed}
   declare -A med=() times=() failed=()
   # One round runs every client once: they meet the same machine, the same moment.
   for r in $(seq 0 "$REPS"); do
@@ -152,7 +160,7 @@ for p in $PROFILES; do
   done
   for c in $clients; do
     if [ -n "${failed[$c]:-}" ]; then
-      [ "$c" = ours ] || [ "$c" = direct ] && { echo "ours: ${failed[$c]} on $p" >&2; exit 1; }
+      [ "$c" = ours ] || [ "$c" = direct ] || [ "$c" = signed ] && { echo "ours: ${failed[$c]} on $p" >&2; exit 1; }
       printf '%-9s %-6s %10s   (%s)\n' "$p" "$c" "-" "${failed[$c]}"
       continue
     fi
@@ -166,6 +174,7 @@ for p in $PROFILES; do
       "$(ratio "${med[$c]}" "${med[lftp]:-}")" "$(ratio "${med[$c]}" "${med[wget]:-}")"
   done
   [ -n "${med[direct]:-}" ] && printf '%-9s staged/direct %s\n' "$p" "$(ratio "${med[ours]}" "${med[direct]}")"
+  [ -n "${med[signed]:-}" ] && printf '%-9s signed/unsigned %s\n' "$p" "$(ratio "${med[signed]}" "${med[ours]}")"
   unset med times failed
 done
 echo "(ratio < 1: faster than that peer; each run checked with sha256${TLS:+; over TLS})"
