@@ -5,25 +5,6 @@
 
 #include <vector>
 
-Sha256Stream::Sha256Stream()
-{
-    crypto_hash_sha256_init(&m_state);
-}
-
-void Sha256Stream::addData(QByteArrayView bytes)
-{
-    crypto_hash_sha256_update(&m_state, reinterpret_cast<const unsigned char*>(bytes.data()),
-                              static_cast<unsigned long long>(bytes.size()));
-}
-
-QByteArray Sha256Stream::result()
-{
-    QByteArray digest(crypto_hash_sha256_BYTES, Qt::Uninitialized);
-    crypto_hash_sha256_final(&m_state, reinterpret_cast<unsigned char*>(digest.data()));
-    crypto_hash_sha256_init(&m_state);
-    return digest;
-}
-
 std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& error)
 {
     QFile file(path);
