@@ -59,7 +59,11 @@ def one_round(app, stations, sessions, limit, retry_for, work):
             same = all(open(os.path.join(station, n), "rb").read() == open(os.path.join(folder, n), "rb").read()
                        for n in expected if os.path.exists(os.path.join(station, n)))
             present = all(os.path.exists(os.path.join(station, n)) for n in expected)
-            completed += proc.returncode == 0 and present and same
+            ok = proc.returncode == 0 and present and same
+            completed += ok
+            if not ok and os.environ.get("FLEET_SHOW_FAILURE"):
+                with open(os.path.join(station, "VORN_UPDATE_VERSION.log"), errors="replace") as f:
+                    sys.stderr.write("status %s:\n%s\n" % (proc.returncode, "".join(f.readlines()[-8:])))
         with open(events) as f:
             connections = sum(1 for line in f if line.strip() == "CONNECT")
         return completed, last, connections

@@ -164,8 +164,9 @@ struct QtFtpClient::Connection {
     quint16 serverPort = 21;
     QString user;
     QString password;
-    QStringList folders; // the CWDs since the login, from the last absolute one
-    int restStream = -1; // the server resumes downloads (FEAT): -1 not asked yet
+    QStringList folders;    // the CWDs since the login, from the last absolute one
+    int restStream = -1;    // the server resumes downloads (FEAT): -1 not asked yet
+    bool revivable = false; // lost to a reset or a busy server: the next call logs in again
 };
 
 struct QtFtpClient::Listing {
@@ -246,15 +247,25 @@ void QtFtpClient::failReply(const FtpReply& reply)
         markTransient();
 }
 
-void QtFtpClient::markTransient()
+void QtFtpClient::markTransient(bool cut)
 {
     const QStringList lines = m_lastResponse.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     m_transient = visible(lines.isEmpty() ? QStringLiteral("?") : lines.constLast());
+    m_transientCut = cut;
 }
 
-bool QtFtpClient::retryAfter(int k)
+void QtFtpClient::clearTransient()
+{
+    m_transient.clear();
+    m_transientCut = false;
+}
+
+bool QtFtpClient::retryAfter(int k, int& cuts)
 {
     if (m_transient.isEmpty())
+        return false;
+    // Refusals are bounded by the budget alone; a transfer cut part-way by the tries of its file.
+    if (m_transientCut && ++cuts >= RetryPolicy::MaxTries)
         return false;
     const std::optional<qint64> wait = m_retry.waitBefore(k);
     if (!wait)
@@ -277,7 +288,7 @@ bool QtFtpClient::retryAfter(int k)
     notice.remainingMs = 0;
     if (m_retryObserver)
         m_retryObserver(notice);
-    m_transient.clear();
+    clearTransient();
     return true;
 }
 
@@ -298,6 +309,8 @@ QtFtpClient::Connection* QtFtpClient::connectionFor(FtpHandle handle)
         return nullptr;
     }
     if (it->second->lost) {
+        if (it->second->revivable && m_retry.enabled())
+            return revive(handle);
         fail(FtpErrorConnectionAborted,
              QStringLiteral("La connexion avec le serveur %1 est perdue.").arg(it->second->host));
         return nullptr;
@@ -357,6 +370,7 @@ std::optional<FtpReply> QtFtpClient::nextReply(Connection& c)
                  QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
                      .arg(c.host, describeSocketError(*c.control)));
         markTransient(); // a reset, or a busy server hanging up
+        c.revivable = true;
         return std::nullopt;
     case FtpReplyReader::Status::Expired:
         markLost(c, FtpErrorTimeout,
@@ -482,11 +496,12 @@ std::unique_ptr<QtFtpClient::Connection> QtFtpClient::loginRetried(FtpHandle ses
                                                                    quint16 port, const QString& user,
                                                                    const QString& password)
 {
+    int cuts = 0;
     for (int k = 0;; ++k) {
-        m_transient.clear();
+        clearTransient();
         if (std::unique_ptr<Connection> c = login(session, server, port, user, password))
             return c;
-        if (!retryAfter(k))
+        if (!retryAfter(k, cuts))
             return nullptr;
     }
 }
@@ -783,6 +798,14 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
             c.epsvWorks = dataPort > 0;
         } else if (RetryPolicy::transientReply(reply->code)) {
             failReply(*reply); // a busy server, not one without EPSV
+            if (c.pending > 0) {
+                // The transfer command sent behind it may be kept waiting for a data connection
+                // that never comes (pyftpdlib queues it): the session is given up, to be logged in
+                // again, rather than wait for that reply.
+                const quint32 error = m_lastError;
+                markLost(c, error, m_lastResponse);
+                c.revivable = true;
+            }
             return nullptr;
         } else {
             c.noEpsv = true;
@@ -876,7 +899,7 @@ bool QtFtpClient::finishAbortedTransfer(Connection& c, QTcpSocket& data, const Q
         }
     }
     fail(error, serverWord + message);
-    m_transient.clear(); // the client's own refusal, or a server too slow: trying again would not help
+    clearTransient(); // the client's own refusal, or a server too slow: trying again would not help
     return false;
 }
 
@@ -932,7 +955,7 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                               .arg(received)
                               .arg(expected));
         if (received < expected)
-            markTransient(); // cut part-way: what came is kept for a resumed try
+            markTransient(true); // cut part-way: what came is kept for a resumed try
         return false;
     }
     return true;
@@ -998,7 +1021,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     const bool writable = !targetName.isEmpty() && targetName != QLatin1String(".") &&
                           targetName != QLatin1String("..") && !target.isDir() && part.open(why);
 
-    m_transient.clear();
+    clearTransient();
     std::optional<FtpReply> sizeReply;
     if (askSize) {
         sizeReply = nextReply(*c);
@@ -1027,7 +1050,8 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     }
     // A busy server or a cut transfer: tried again, from where it stopped when the server can
     // resume, with the hash taking in again the bytes kept.
-    for (int k = 0; !done && writable && k + 1 < RetryPolicy::MaxTries && retryAfter(k); ++k) {
+    int cuts = 0;
+    for (int k = 0; !done && writable && retryAfter(k, cuts); ++k) {
         c = revive(connection);
         if (!c || !setType(*c, ascii ? 'A' : 'I'))
             return false;
@@ -1051,7 +1075,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
                 return false;
             }
         }
-        m_transient.clear();
+        clearTransient();
         done = retrieveAgain(*c, remote, part.file(), offset, expected, localPath, hash ? &*hash : nullptr);
     }
     if (!done) {
@@ -1168,7 +1192,7 @@ bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
                                       .arg(c.host, describeSocketError(data)),
                                   sent == SocketWait::Result::Expired ? FtpErrorTimeout : FtpErrorConnectionAborted);
             if (sent == SocketWait::Result::Closed)
-                markTransient(); // cut part-way
+                markTransient(true); // cut part-way
             return false;
         }
     }
@@ -1197,14 +1221,15 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
     if (!setType(*c, ascii ? 'A' : 'I'))
         return false;
     c->forgetFacts();
-    m_transient.clear();
+    clearTransient();
     bool done = store(*c, remote, in, ascii);
     // An upload tried again starts again: what the server kept of it is replaced.
-    for (int k = 0; !done && k + 1 < RetryPolicy::MaxTries && retryAfter(k); ++k) {
+    int cuts = 0;
+    for (int k = 0; !done && retryAfter(k, cuts); ++k) {
         c = revive(connection);
         if (!c || !in.seek(0) || !setType(*c, ascii ? 'A' : 'I'))
             return false;
-        m_transient.clear();
+        clearTransient();
         done = store(*c, remote, in, ascii);
     }
     if (!done)
@@ -1303,13 +1328,14 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
 
     auto listing = std::make_unique<Listing>();
     listing->connection = connection;
-    m_transient.clear();
+    clearTransient();
     bool listed = list(*c, pattern, listing->entries);
-    for (int k = 0; !listed && k + 1 < RetryPolicy::MaxTries && retryAfter(k); ++k) {
+    int cuts = 0;
+    for (int k = 0; !listed && retryAfter(k, cuts); ++k) {
         c = revive(connection);
         if (!c || !setType(*c, 'A'))
             return 0;
-        m_transient.clear();
+        clearTransient();
         listed = list(*c, pattern, listing->entries);
     }
     if (!listed)

@@ -90,8 +90,10 @@ private:
                                              const QString& user, const QString& password);
     // Retries: the failure just seen is one to try again, after a wait that is said and painted
     // through. False when it stands (not transient, or the run's budget is spent).
-    void markTransient();
-    bool retryAfter(int k);
+    // `cut`: a transfer stopped part-way, which counts as one of its file's tries.
+    void markTransient(bool cut = false);
+    void clearTransient();
+    bool retryAfter(int k, int& cuts);
     // The connection of `handle`, logged in again (and back in its folder) when it was lost.
     Connection* revive(FtpHandle handle);
     bool resumable(Connection& c);
@@ -142,6 +144,7 @@ private:
     RetryPolicy m_retry;
     std::function<void(const FtpRetryNotice&)> m_retryObserver;
     QString m_transient; // why the last failure may be tried again; empty: it may not
+    bool m_transientCut = false;
     QString m_lastResponse;
     quint32 m_lastError = FtpErrorNone;
 };

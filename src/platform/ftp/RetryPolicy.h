@@ -17,7 +17,7 @@ public:
 
     static constexpr qint64 BaseMs = 1000;
     static constexpr qint64 CapMs = 30000;
-    // A file (or a listing) is tried at most so many times, its first try included.
+    // A transfer cut part-way is tried at most so many times, its first try included.
     static constexpr int MaxTries = 3;
 
     // `budgetSeconds` 0: nothing is ever retried. Without `random` or `clock` the system's are used.
