@@ -4,6 +4,7 @@
 #include "database/DatabaseConnection.h"
 #include "ftpsession/AppConfig.h"
 #include "ftpsession/RunLog.h"
+#include "ftpsession/StartDelay.h"
 #include "launcher/Form1.h"
 #include "launcher/ReleaseSwap.h"
 #include "launcher/RollbackRun.h"
@@ -90,6 +91,18 @@ void configureClient(QtFtpClient& ftp, const AppConfig& config)
     tls.verify = config.tlsVerify;
     tls.refusal = config.tlsRefusal;
     ftp.setTls(tls);
+    ftp.setRetryPolicy(RetryPolicy(config.retryForSeconds));
+}
+
+// Scheduled runs of many stations spread their arrivals at the server.
+void spreadStart(const CommandLine& cmd, const AppConfig& config, const QString& appDir)
+{
+    if (!cmd.unattended || config.startDelaySeconds <= 0 ||
+        (cmd.mode != CommandLine::Mode::Update && cmd.mode != CommandLine::Mode::Intake))
+        return;
+    const SystemClock clock;
+    RunLog log(QDir(appDir).filePath(RunLog::fileName()), clock, true);
+    StartDelay::wait(config.startDelaySeconds, log);
 }
 
 } // namespace
@@ -160,6 +173,7 @@ int main(int argc, char* argv[])
         const QString appDir = applicationFolder(cmd);
         recoverInterruptedUpdate(appDir);
         const AppConfig config = loadConfig(cmd, appDir);
+        spreadStart(cmd, config, appDir);
         UnattendedDialogs dialogs;
         std::unique_ptr<ProcessControl> processes = createProcessControl();
         QtFtpClient ftp(config.timeoutSeconds * 1000);
@@ -194,6 +208,7 @@ int main(int argc, char* argv[])
     QtFtpClient ftp(config.timeoutSeconds * 1000);
     configureClient(ftp, config);
     OperatorContext operatorContext;
+    spreadStart(cmd, config, appDir);
 
     if (cmd.mode == CommandLine::Mode::Rollback) {
         const SystemClock clock;

@@ -101,20 +101,26 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
     read("intake/remote_dir", c.intakeRemoteDir);
     read("printing/pdf_dir", c.pdfDir);
 
-    const auto timeout = values.constFind(QStringLiteral("server/timeout"));
-    if (timeout != values.constEnd()) {
+    // Whole seconds within bounds; anything else keeps the default and is reported.
+    auto seconds = [&values, &c, &shown](const char* key, int min, int max, int& into) {
+        const auto it = values.constFind(QLatin1String(key));
+        if (it == values.constEnd())
+            return;
         bool ok = false;
-        const int seconds = timeout.value().toInt(&ok);
-        if (ok && seconds >= MinTimeout && seconds <= MaxTimeout && !timeout.value().startsWith(QLatin1Char('+')))
-            c.timeoutSeconds = seconds;
+        const int value = it.value().toInt(&ok);
+        if (ok && value >= min && value <= max && !it.value().startsWith(QLatin1Char('+')))
+            into = value;
         else
-            c.problems << QStringLiteral("timeout=%1 ignoré dans « %2 » : un nombre de secondes de %3 à %4 est "
-                                         "attendu ; %5 s sont utilisées.")
-                              .arg(timeout.value(), shown)
-                              .arg(MinTimeout)
-                              .arg(MaxTimeout)
-                              .arg(c.timeoutSeconds);
-    }
+            c.problems << QStringLiteral("%1=%2 ignoré dans « %3 » : un nombre de secondes de %4 à %5 est "
+                                         "attendu ; %6 s sont utilisées.")
+                              .arg(QString::fromLatin1(key).section(QLatin1Char('/'), 1), it.value(), shown)
+                              .arg(min)
+                              .arg(max)
+                              .arg(into);
+    };
+    seconds("server/timeout", MinTimeout, MaxTimeout, c.timeoutSeconds);
+    seconds("server/retry_for", 0, MaxTimeout, c.retryForSeconds);
+    seconds("server/start_delay", 0, MaxTimeout, c.startDelaySeconds);
 
     // Yes/no values; anything else keeps the default and is reported.
     auto flag = [&values, &c, &shown](const char* key, bool& into) {

@@ -18,6 +18,10 @@ struct AppConfig {
     QString versionRoot = QStringLiteral("www"); // head of the version folder <root>/DOWN/VERSIONVORN
     QString webspace = QStringLiteral("www");    // where the file manager's web-space button goes
     int timeoutSeconds = 30;                     // 1 to 3600
+    // How long, all retries of a run together, a busy server's refusals are tried again (0: never).
+    int retryForSeconds = 120;
+    // An unattended run first waits a random time up to this, so that stations do not all come at once.
+    int startDelaySeconds = 0;
     // Encryption: "off" (plain FTP) or "explicit" (AUTH TLS). A value that is neither refuses every
     // connection rather than risk one in clear: tlsRefusal then says why.
     bool tlsExplicit = false;

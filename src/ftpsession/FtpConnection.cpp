@@ -1,8 +1,26 @@
 #include "FtpConnection.h"
 
+#include "platform/ftp/RetryPolicy.h"
+
 FtpConnection::FtpConnection(FtpClient& client)
     : m_client(client)
-{}
+{
+    m_client.setRetryObserver([this](const FtpRetryNotice& notice) {
+        if (notice.starting)
+            appendLog(QStringLiteral("Serveur occupé, nouvel essai dans %1 : %2")
+                          .arg(RetryPolicy::seconds(notice.waitMs), notice.reason));
+        if (onRetryWait)
+            onRetryWait(
+                notice.remainingMs > 0
+                    ? QStringLiteral("Serveur occupé, nouvel essai dans %1 s…").arg((notice.remainingMs + 999) / 1000)
+                    : QString());
+    });
+}
+
+FtpConnection::~FtpConnection()
+{
+    m_client.setRetryObserver({});
+}
 
 void FtpConnection::closeHandles()
 {

@@ -14,6 +14,7 @@
 class FtpConnection final {
 public:
     explicit FtpConnection(FtpClient& client);
+    ~FtpConnection();
     FtpConnection(const FtpConnection&) = delete;
     FtpConnection& operator=(const FtpConnection&) = delete;
 
@@ -62,6 +63,10 @@ public:
     void appendLog(const QString& line);
     // Told the text of each append (lines already cut), without its leading line feed.
     std::function<void(const QString&)> onLogAppended;
+    // Told what the wait panel says while the client waits to try a busy server again ("Serveur
+    // occupé, nouvel essai dans 4 s…"), and an empty text once the wait is over. Each retry is
+    // also one line of the log, with its reason and its wait.
+    std::function<void(const QString&)> onRetryWait;
     // Told the whole new text when the log is replaced (emptied after a failed login).
     std::function<void(const QString&)> onLogReset;
 

@@ -46,6 +46,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <utility>
 
 using WindowControls::named;
 
@@ -103,6 +104,17 @@ Form1::Form1(Form1Context context, QWidget* parent)
     Text1->setMaximumBlockCount(static_cast<int>(FtpConnection::MaxLogLines));
     m_ftp.onLogAppended = [this](const QString& text) { logAppended(text); };
     m_ftp.onLogReset = [this](const QString& text) { logReset(text); };
+    // A busy server's retry is said in the wait panel, which then shows again what it showed.
+    m_ftp.onRetryWait = [this](const QString& text) {
+        if (text.isEmpty()) {
+            if (m_infoBeforeRetry)
+                LDI->setText(*std::exchange(m_infoBeforeRetry, std::nullopt));
+            return;
+        }
+        if (!m_infoBeforeRetry)
+            m_infoBeforeRetry = LDI->text();
+        LDI->setText(text);
+    };
     for (const QString& problem : m_context.config.problems)
         m_ftp.appendLog(problem);
     // While the client waits on the network the window keeps painting and the animation turns;

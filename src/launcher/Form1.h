@@ -12,6 +12,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Dialogs;
 class Clock;
@@ -215,6 +216,7 @@ private:
     int m_lastAttachments = 0;
     int m_lastExitCode = 0;
     QElapsedTimer m_lastEvents;
+    std::optional<QString> m_infoBeforeRetry; // what the wait panel said before a retry's wait
     bool m_busy = false;
     bool m_connectQueued = false;
     ManagerStatus m_managerStatus = ManagerStatus::Disconnected;

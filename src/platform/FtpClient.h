@@ -48,6 +48,15 @@ struct FtpExpectedContent {
     QByteArray sha256; // the 32 bytes of its SHA-256; empty: not checked
 };
 
+// A refusal the client is about to try again: why, the whole wait before the next try, and what
+// is left of it (0 once the wait is over).
+struct FtpRetryNotice {
+    QString reason;
+    qint64 waitMs = 0;
+    qint64 remainingMs = 0;
+    bool starting = true; // the first notice of this wait
+};
+
 // The FTP client the program talks through: a session/connection/listing handle model with a
 // "last response" that holds the server's whole reply to the latest call. Every call is blocking
 // and bounded by the client's timeout; no call ever hangs on a dead server.
@@ -126,4 +135,8 @@ public:
     // Called regularly while a call waits on the network, so that the caller's window keeps
     // painting; the callback must not call into the client. Clients that never wait may ignore it.
     virtual void setWaitCallback(std::function<void()> callback) { Q_UNUSED(callback); }
+
+    // Told when a busy server's refusal is about to be tried again, then at each second of the wait
+    // and once more at its end. Must not call into the client. Clients that never retry ignore it.
+    virtual void setRetryObserver(std::function<void(const FtpRetryNotice&)> observer) { Q_UNUSED(observer); }
 };

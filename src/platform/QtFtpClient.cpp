@@ -125,6 +125,20 @@ qint64 sizeFromReply(const FtpReply& reply)
     return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
 
+// The first `length` bytes of `file` into `hash`.
+bool hashPrefix(QFile& file, qint64 length, Sha256Stream& hash)
+{
+    QByteArray chunk(static_cast<qsizetype>(std::min(length, ChunkSize)), Qt::Uninitialized);
+    while (length > 0) {
+        const qint64 n = file.read(chunk.data(), std::min<qint64>(length, chunk.size()));
+        if (n <= 0)
+            return false;
+        hash.addData(QByteArrayView(chunk.constData(), n));
+        length -= n;
+    }
+    return true;
+}
+
 } // namespace
 
 struct QtFtpClient::Connection {
@@ -145,6 +159,14 @@ struct QtFtpClient::Connection {
     std::shared_ptr<const FtpListing> facts;
     QDeadlineTimer factsFresh;
     void forgetFacts() { facts.reset(); }
+    // What a lost connection needs to log in again and return to its folder.
+    QString server;
+    quint16 serverPort = 21;
+    QString user;
+    QString password;
+    QStringList folders;    // the CWDs since the login, from the last absolute one
+    int restStream = -1;    // the server resumes downloads (FEAT): -1 not asked yet
+    bool revivable = false; // lost to a reset or a busy server: the next call logs in again
 };
 
 struct QtFtpClient::Listing {
@@ -221,6 +243,53 @@ void QtFtpClient::failReply(const FtpReply& reply)
 {
     m_lastError = FtpErrorExtended;
     m_lastResponse = reply.text;
+    if (RetryPolicy::transientReply(reply.code))
+        markTransient();
+}
+
+void QtFtpClient::markTransient(bool cut)
+{
+    const QStringList lines = m_lastResponse.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    m_transient = visible(lines.isEmpty() ? QStringLiteral("?") : lines.constLast());
+    m_transientCut = cut;
+}
+
+void QtFtpClient::clearTransient()
+{
+    m_transient.clear();
+    m_transientCut = false;
+}
+
+bool QtFtpClient::retryAfter(int k, int& cuts)
+{
+    if (m_transient.isEmpty())
+        return false;
+    // Refusals are bounded by the budget alone; a transfer cut part-way by the tries of its file.
+    if (m_transientCut && ++cuts >= RetryPolicy::MaxTries)
+        return false;
+    const std::optional<qint64> wait = m_retry.waitBefore(k);
+    if (!wait)
+        return false;
+    // The failure stays the last response while the client waits.
+    FtpRetryNotice notice{m_transient, *wait, *wait, true};
+    if (m_retryObserver)
+        m_retryObserver(notice);
+    notice.starting = false;
+    const QDeadlineTimer end(*wait);
+    qint64 shownSecond = (*wait + 999) / 1000;
+    while (!end.hasExpired()) {
+        m_wait.pause(static_cast<int>(std::min<qint64>(end.remainingTime(), 250)));
+        notice.remainingMs = std::max<qint64>(0, end.remainingTime());
+        const qint64 second = (notice.remainingMs + 999) / 1000;
+        if (second != shownSecond && notice.remainingMs > 0 && m_retryObserver)
+            m_retryObserver(notice);
+        shownSecond = second;
+    }
+    notice.remainingMs = 0;
+    if (m_retryObserver)
+        m_retryObserver(notice);
+    clearTransient();
+    return true;
 }
 
 void QtFtpClient::markLost(Connection& c, quint32 error, const QString& message)
@@ -240,6 +309,8 @@ QtFtpClient::Connection* QtFtpClient::connectionFor(FtpHandle handle)
         return nullptr;
     }
     if (it->second->lost) {
+        if (it->second->revivable && m_retry.enabled())
+            return revive(handle);
         fail(FtpErrorConnectionAborted,
              QStringLiteral("La connexion avec le serveur %1 est perdue.").arg(it->second->host));
         return nullptr;
@@ -298,6 +369,8 @@ std::optional<FtpReply> QtFtpClient::nextReply(Connection& c)
         markLost(c, FtpErrorConnectionAborted,
                  QStringLiteral("La connexion avec le serveur %1 a été interrompue (%2).")
                      .arg(c.host, describeSocketError(*c.control)));
+        markTransient(); // a reset, or a busy server hanging up
+        c.revivable = true;
         return std::nullopt;
     case FtpReplyReader::Status::Expired:
         markLost(c, FtpErrorTimeout,
@@ -410,15 +483,45 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
         fail(FtpErrorCannotConnect, m_tls.refusal);
         return 0;
     }
+    std::unique_ptr<Connection> c = loginRetried(session, server, port, user, password);
+    if (!c)
+        return 0;
+    const FtpHandle h = newHandle();
+    m_connections[h] = std::move(c);
+    succeed();
+    return h;
+}
+
+std::unique_ptr<QtFtpClient::Connection> QtFtpClient::loginRetried(FtpHandle session, const QString& server,
+                                                                   quint16 port, const QString& user,
+                                                                   const QString& password)
+{
+    int cuts = 0;
+    for (int k = 0;; ++k) {
+        clearTransient();
+        if (std::unique_ptr<Connection> c = login(session, server, port, user, password))
+            return c;
+        if (!retryAfter(k, cuts))
+            return nullptr;
+    }
+}
+
+std::unique_ptr<QtFtpClient::Connection> QtFtpClient::login(FtpHandle session, const QString& server, quint16 port,
+                                                            const QString& user, const QString& password)
+{
     auto c = std::make_unique<Connection>();
     c->session = session;
+    c->server = server;
+    c->serverPort = port;
+    c->user = user;
+    c->password = password;
     splitServer(server, port, c->host, c->port);
     const bool tls = m_tls.mode == FtpTlsSettings::Mode::Explicit;
     if (tls) {
         if (!QSslSocket::supportsSsl()) {
             fail(FtpErrorCannotConnect,
                  QStringLiteral("Le chiffrement TLS n'est pas disponible sur ce poste (bibliothèque TLS absente)."));
-            return 0;
+            return nullptr;
         }
         QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
         // Data connections resume the control connection's session; some servers demand it.
@@ -434,7 +537,7 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
                 fail(FtpErrorCannotConnect,
                      QStringLiteral("Le fichier d'autorités TLS « %1 » est illisible ou ne contient aucun certificat.")
                          .arg(QDir::toNativeSeparators(m_tls.caFile)));
-                return 0;
+                return nullptr;
             }
             conf.setCaCertificates(authorities);
         }
@@ -458,7 +561,7 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
             fail(FtpErrorCannotConnect, QStringLiteral("Connexion impossible au serveur %1:%2 (serveur introuvable).")
                                             .arg(c->host)
                                             .arg(c->port));
-            return 0;
+            return nullptr;
         }
     }
     const QDeadlineTimer connecting = deadline();
@@ -476,13 +579,16 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
         fail(FtpErrorTimeout, QStringLiteral("Connexion impossible au serveur %1:%2 (délai d'attente dépassé).")
                                   .arg(c->host)
                                   .arg(c->port));
-        return 0;
+        return nullptr;
     case SocketWait::Result::Closed:
         fail(FtpErrorCannotConnect, QStringLiteral("Connexion impossible au serveur %1:%2 (%3).")
                                         .arg(c->host)
                                         .arg(c->port)
                                         .arg(describeSocketError(*c->control)));
-        return 0;
+        if (c->control->error() == QAbstractSocket::ConnectionRefusedError ||
+            c->control->error() == QAbstractSocket::RemoteHostClosedError)
+            markTransient();
+        return nullptr;
     }
     c->address = c->control->peerAddress();
 
@@ -492,34 +598,34 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
         reply = nextReply(*c);
     while (reply && reply->preliminary());
     if (!reply)
-        return 0;
+        return nullptr;
     if (reply->code != 220) {
         failReply(*reply);
         c->control->abort();
-        return 0;
+        return nullptr;
     }
     if (tls && !startTls(*c)) {
         c->control->abort();
-        return 0;
+        return nullptr;
     }
     reply = command(*c, QStringLiteral("USER ") + user);
     if (!reply)
-        return 0;
+        return nullptr;
     if (reply->code == 331 || reply->code == 332) {
         reply = command(*c, QStringLiteral("PASS ") + password);
         if (!reply)
-            return 0;
+            return nullptr;
     }
     if (reply->code != 230 && reply->code != 202) {
         failReply(*reply);
         c->control->abort();
-        return 0;
+        return nullptr;
     }
     QString loginReply = reply->text;
     if (tls) {
         if (!protectData(*c)) {
             c->control->abort();
-            return 0;
+            return nullptr;
         }
         if (!m_tls.verify)
             loginReply +=
@@ -527,11 +633,8 @@ FtpHandle QtFtpClient::connect(FtpHandle session, const QString& server, quint16
                                "rien ne garantit que c'est le vrai serveur.")
                     .arg(c->host);
     }
-    const FtpHandle h = newHandle();
-    m_connections[h] = std::move(c);
     m_lastResponse = loginReply;
-    succeed();
-    return h;
+    return c;
 }
 
 bool QtFtpClient::currentDirectory(FtpHandle connection, QString& directory)
@@ -595,7 +698,59 @@ bool QtFtpClient::simpleCommand(FtpHandle connection, const QString& verb, const
 
 bool QtFtpClient::setCurrentDirectory(FtpHandle connection, const QString& directory)
 {
-    return simpleCommand(connection, QStringLiteral("CWD"), directory);
+    if (!simpleCommand(connection, QStringLiteral("CWD"), directory))
+        return false;
+    // Remembered, so that a connection logged in again returns to the same folder.
+    Connection& c = *m_connections.at(connection);
+    if (directory.startsWith(QLatin1Char('/')))
+        c.folders.clear();
+    c.folders << directory;
+    return true;
+}
+
+QtFtpClient::Connection* QtFtpClient::revive(FtpHandle handle)
+{
+    const auto it = m_connections.find(handle);
+    if (it == m_connections.end())
+        return nullptr;
+    Connection& old = *it->second;
+    if (!old.lost && old.control->state() == QAbstractSocket::ConnectedState)
+        return &old;
+    std::unique_ptr<Connection> fresh = loginRetried(old.session, old.server, old.serverPort, old.user, old.password);
+    if (!fresh)
+        return nullptr;
+    for (const QString& folder : std::as_const(old.folders)) {
+        const auto reply = command(*fresh, QStringLiteral("CWD ") + folder);
+        if (!reply)
+            return nullptr;
+        if (!reply->positive()) {
+            failReply(*reply);
+            return nullptr;
+        }
+    }
+    fresh->folders = old.folders;
+    old.control->abort();
+    it->second = std::move(fresh);
+    return it->second.get();
+}
+
+bool QtFtpClient::resumable(Connection& c)
+{
+    if (c.restStream < 0) {
+        const QString kept = m_lastResponse;
+        const quint32 keptError = m_lastError;
+        const auto reply = command(c, QStringLiteral("FEAT"));
+        if (!reply)
+            return false;
+        c.restStream = 0;
+        if (reply->code == 211)
+            for (const QString& line : reply->text.split(QLatin1Char('\n')))
+                if (line.trimmed().compare(QLatin1String("REST STREAM"), Qt::CaseInsensitive) == 0)
+                    c.restStream = 1;
+        m_lastResponse = kept;
+        m_lastError = keptError;
+    }
+    return c.restStream == 1;
 }
 
 bool QtFtpClient::deleteFile(FtpHandle connection, const QString& name)
@@ -641,6 +796,17 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
             if (m.hasMatch())
                 dataPort = m.captured(2).toInt();
             c.epsvWorks = dataPort > 0;
+        } else if (RetryPolicy::transientReply(reply->code)) {
+            failReply(*reply); // a busy server, not one without EPSV
+            if (c.pending > 0) {
+                // The transfer command sent behind it may be kept waiting for a data connection
+                // that never comes (pyftpdlib queues it): the session is given up, to be logged in
+                // again, rather than wait for that reply.
+                const quint32 error = m_lastError;
+                markLost(c, error, m_lastResponse);
+                c.revivable = true;
+            }
+            return nullptr;
         } else {
             c.noEpsv = true;
         }
@@ -687,6 +853,10 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
              QStringLiteral("Connexion de données impossible avec le serveur %1 (%2).")
                  .arg(c.host, connected == SocketWait::Result::Expired ? QStringLiteral("délai d'attente dépassé")
                                                                        : describeSocketError(*data)));
+        if (connected == SocketWait::Result::Closed && (data->error() == QAbstractSocket::ConnectionRefusedError ||
+                                                        data->error() == QAbstractSocket::RemoteHostClosedError))
+            markTransient();
+        // The server may still answer the EPSV's command sent with it.
         return nullptr;
     }
     // The handshake starts now and completes once the server has taken the transfer command.
@@ -729,13 +899,14 @@ bool QtFtpClient::finishAbortedTransfer(Connection& c, QTcpSocket& data, const Q
         }
     }
     fail(error, serverWord + message);
+    clearTransient(); // the client's own refusal, or a server too slow: trying again would not help
     return false;
 }
 
 bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                          const QString& localPath, Sha256Stream* hash)
+                          const QString& localPath, Sha256Stream* hash, qint64 offset)
 {
-    qint64 received = 0;
+    qint64 received = offset;
     QDeadlineTimer quiet = deadline(); // a transfer may take long; each byte must not
     for (;;) {
         const SocketWait::Result r = m_wait.readable(data, quiet);
@@ -759,7 +930,8 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                                                         "annoncés pour %2.")
                                              .arg(expected)
                                              .arg(visible(remote)),
-                                         FtpErrorConnectionAborted);
+                                         // checked content: not what was signed
+                                         hash ? FtpErrorContentMismatch : FtpErrorConnectionAborted);
         if (hash)
             hash->addData(QByteArrayView(m_buffer.constData(), n));
         if (out.write(m_buffer.constData(), n) != n)
@@ -783,6 +955,8 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                               .arg(visible(remote))
                               .arg(received)
                               .arg(expected));
+        if (received < expected)
+            markTransient(true); // cut part-way: what came is kept for a resumed try
         return false;
     }
     return true;
@@ -848,38 +1022,64 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     const bool writable = !targetName.isEmpty() && targetName != QLatin1String(".") &&
                           targetName != QLatin1String("..") && !target.isDir() && part.open(why);
 
+    clearTransient();
+    std::optional<FtpReply> sizeReply;
     if (askSize) {
-        const auto reply = nextReply(*c);
-        if (!reply)
-            return false;
-        if (reply->code == 213)
-            expected = sizeFromReply(*reply);
+        sizeReply = nextReply(*c);
+        if (sizeReply && sizeReply->code == 213)
+            expected = sizeFromReply(*sizeReply);
     }
 
-    std::unique_ptr<QTcpSocket> data = openDataConnection(*c, epsvSent);
-    if (!data)
-        return false;
-    const bool retrPending = retrSent && c->pending > 0;
-    const auto start = retrPending ? nextReply(*c) : command(*c, QStringLiteral("RETR ") + remote);
-    if (!start)
-        return false;
-    if (start->code != 125 && start->code != 150) {
-        failReply(*start);
-        return false;
-    }
-    if (!dataReady(*c, *data))
-        return false;
-    if (!writable)
-        return finishAbortedTransfer(*c, *data,
-                                     QStringLiteral("Impossible de créer le fichier local %1 (%2).")
-                                         .arg(QDir::toNativeSeparators(localPath), why),
-                                     FtpErrorLocalFile);
     std::optional<Sha256Stream> hash;
     if (wanted && !wanted->sha256.isEmpty())
         hash.emplace();
-    if (!receive(*c, *data, part.file(), expected, remote, localPath, hash ? &*hash : nullptr)) {
-        if (wanted && m_lastError == FtpErrorConnectionAborted && wanted->size >= 0)
-            m_lastError = FtpErrorContentMismatch; // more or fewer bytes than it must have
+    bool done = false;
+    std::unique_ptr<QTcpSocket> data;
+    if ((sizeReply || !askSize) && (data = openDataConnection(*c, epsvSent))) {
+        const bool retrPending = retrSent && c->pending > 0;
+        const auto start = retrPending ? nextReply(*c) : command(*c, QStringLiteral("RETR ") + remote);
+        if (start && start->code != 125 && start->code != 150)
+            failReply(*start);
+        else if (start && dataReady(*c, *data)) {
+            if (!writable)
+                return finishAbortedTransfer(*c, *data,
+                                             QStringLiteral("Impossible de créer le fichier local %1 (%2).")
+                                                 .arg(QDir::toNativeSeparators(localPath), why),
+                                             FtpErrorLocalFile);
+            done = receive(*c, *data, part.file(), expected, remote, localPath, hash ? &*hash : nullptr);
+        }
+    }
+    // A busy server or a cut transfer: tried again, from where it stopped when the server can
+    // resume, with the hash taking in again the bytes kept.
+    int cuts = 0;
+    for (int k = 0; !done && writable && retryAfter(k, cuts); ++k) {
+        c = revive(connection);
+        if (!c || !setType(*c, ascii ? 'A' : 'I'))
+            return false;
+        if (expected < 0 && !ascii)
+            if (const auto size = command(*c, QStringLiteral("SIZE ") + remote); size && size->code == 213)
+                expected = sizeFromReply(*size);
+        qint64 offset = part.file().flush() ? part.file().size() : 0;
+        if (offset > 0 && (ascii || expected < 0 || !resumable(*c)))
+            offset = 0;
+        if (!part.file().flush() || !part.file().resize(offset) || !part.file().seek(offset)) {
+            fail(FtpErrorLocalFile, QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
+                                        .arg(QDir::toNativeSeparators(localPath), part.file().errorString()));
+            return false;
+        }
+        if (hash) {
+            hash->reset();
+            QFile kept(part.file().fileName());
+            if (offset > 0 && (!kept.open(QIODevice::ReadOnly) || !hashPrefix(kept, offset, *hash))) {
+                fail(FtpErrorLocalFile, QStringLiteral("Impossible de relire le fichier local %1 (%2).")
+                                            .arg(QDir::toNativeSeparators(localPath), kept.errorString()));
+                return false;
+            }
+        }
+        clearTransient();
+        done = retrieveAgain(*c, remote, part.file(), offset, expected, localPath, hash ? &*hash : nullptr);
+    }
+    if (!done) {
         return false;
     }
     const QString doneText = m_lastResponse;
@@ -897,6 +1097,33 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     }
     succeed();
     return true;
+}
+
+bool QtFtpClient::retrieveAgain(Connection& c, const QString& remote, QFile& out, qint64 offset, qint64 expected,
+                                const QString& localPath, Sha256Stream* hash)
+{
+    if (!settle(c))
+        return false;
+    std::unique_ptr<QTcpSocket> data = openDataConnection(c);
+    if (!data)
+        return false;
+    if (offset > 0) {
+        const auto rest = command(c, QStringLiteral("REST %1").arg(offset));
+        if (!rest)
+            return false;
+        if (rest->code != 350) {
+            failReply(*rest);
+            return false;
+        }
+    }
+    const auto start = command(c, QStringLiteral("RETR ") + remote);
+    if (!start)
+        return false;
+    if (start->code != 125 && start->code != 150) {
+        failReply(*start);
+        return false;
+    }
+    return dataReady(c, *data) && receive(c, *data, out, expected, remote, localPath, hash, offset);
 }
 
 bool QtFtpClient::fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified)
@@ -957,11 +1184,16 @@ bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
             chunk = std::move(converted);
         }
         data.write(chunk);
-        if (m_wait.written(data, deadline()) != SocketWait::Result::Ready)
-            return finishAbortedTransfer(c, data,
-                                         QStringLiteral("L'envoi vers le serveur %1 a été interrompu (%2).")
-                                             .arg(c.host, describeSocketError(data)),
-                                         FtpErrorConnectionAborted);
+        const SocketWait::Result sent = m_wait.written(data, deadline());
+        if (sent != SocketWait::Result::Ready) {
+            finishAbortedTransfer(c, data,
+                                  QStringLiteral("L'envoi vers le serveur %1 a été interrompu (%2).")
+                                      .arg(c.host, describeSocketError(data)),
+                                  sent == SocketWait::Result::Expired ? FtpErrorTimeout : FtpErrorConnectionAborted);
+            if (sent == SocketWait::Result::Closed)
+                markTransient(true); // cut part-way
+            return false;
+        }
     }
     SocketWait::drain(data);
     data.disconnectFromHost();
@@ -988,26 +1220,46 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
     if (!setType(*c, ascii ? 'A' : 'I'))
         return false;
     c->forgetFacts();
-    std::unique_ptr<QTcpSocket> data = openDataConnection(*c);
+    clearTransient();
+    bool done = store(*c, remote, in, ascii);
+    // An upload tried again starts again: what the server kept of it is replaced.
+    int cuts = 0;
+    for (int k = 0; !done && retryAfter(k, cuts); ++k) {
+        c = revive(connection);
+        if (!c || !in.seek(0) || !setType(*c, ascii ? 'A' : 'I'))
+            return false;
+        clearTransient();
+        done = store(*c, remote, in, ascii);
+    }
+    if (!done)
+        return false;
+    succeed();
+    return true;
+}
+
+bool QtFtpClient::store(Connection& c, const QString& remote, QFile& in, bool ascii)
+{
+    if (!settle(c))
+        return false;
+    std::unique_ptr<QTcpSocket> data = openDataConnection(c);
     if (!data)
         return false;
-    const auto start = command(*c, QStringLiteral("STOR ") + remote);
+    const auto start = command(c, QStringLiteral("STOR ") + remote);
     if (!start)
         return false;
     if (start->code != 125 && start->code != 150) {
         failReply(*start);
         return false;
     }
-    if (!dataReady(*c, *data) || !send(*c, *data, in, ascii))
+    if (!dataReady(c, *data) || !send(c, *data, in, ascii))
         return false;
-    const auto done = nextReply(*c);
+    const auto done = nextReply(c);
     if (!done)
         return false;
     if (!done->positive()) {
         failReply(*done);
         return false;
     }
-    succeed();
     return true;
 }
 
@@ -1075,42 +1327,18 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
 
     auto listing = std::make_unique<Listing>();
     listing->connection = connection;
-    for (int attempt = 0; attempt < 2 && !listing->entries; ++attempt) {
-        const bool mlsd = !c->noMlsd;
-        std::unique_ptr<QTcpSocket> socket = openDataConnection(*c);
-        if (!socket)
+    clearTransient();
+    bool listed = list(*c, pattern, listing->entries);
+    int cuts = 0;
+    for (int k = 0; !listed && retryAfter(k, cuts); ++k) {
+        c = revive(connection);
+        if (!c || !setType(*c, 'A'))
             return 0;
-        const auto start = command(*c, mlsd ? QStringLiteral("MLSD") : QStringLiteral("NLST"));
-        if (!start)
-            return 0;
-        if (start->code != 125 && start->code != 150) {
-            socket->abort();
-            if (mlsd && (start->code == 500 || start->code == 502 || start->code == 504)) {
-                c->noMlsd = true;
-                continue;
-            }
-            failReply(*start);
-            return 0;
-        }
-        if (!dataReady(*c, *socket))
-            return 0;
-        auto received =
-            std::make_shared<FtpListing>(mlsd ? FtpListing::Format::Mlsd : FtpListing::Format::Nlst, pattern);
-        if (!readListing(*c, *socket, *received))
-            return 0;
-        const auto done = nextReply(*c);
-        if (!done)
-            return 0;
-        if (!done->positive()) {
-            failReply(*done);
-            return 0;
-        }
-        listing->entries = std::move(received);
-        if (mlsd) {
-            c->facts = listing->entries;
-            c->factsFresh.setRemainingTime(FactsLifetimeMs);
-        }
+        clearTransient();
+        listed = list(*c, pattern, listing->entries);
     }
+    if (!listed)
+        return 0;
     if (!listing->entries || listing->entries->size() == 0) {
         fail(FtpErrorNoMoreFiles, QString());
         return 0;
@@ -1128,6 +1356,48 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
     m_listings[h] = std::move(listing);
     succeed();
     return h;
+}
+
+bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries)
+{
+    entries.reset();
+    for (int attempt = 0; attempt < 2 && !entries; ++attempt) {
+        const bool mlsd = !c.noMlsd;
+        std::unique_ptr<QTcpSocket> socket = openDataConnection(c);
+        if (!socket)
+            return false;
+        const auto start = command(c, mlsd ? QStringLiteral("MLSD") : QStringLiteral("NLST"));
+        if (!start)
+            return false;
+        if (start->code != 125 && start->code != 150) {
+            socket->abort();
+            if (mlsd && (start->code == 500 || start->code == 502 || start->code == 504)) {
+                c.noMlsd = true;
+                continue;
+            }
+            failReply(*start);
+            return false;
+        }
+        if (!dataReady(c, *socket))
+            return false;
+        auto received =
+            std::make_shared<FtpListing>(mlsd ? FtpListing::Format::Mlsd : FtpListing::Format::Nlst, pattern);
+        if (!readListing(c, *socket, *received))
+            return false;
+        const auto done = nextReply(c);
+        if (!done)
+            return false;
+        if (!done->positive()) {
+            failReply(*done);
+            return false;
+        }
+        entries = std::move(received);
+        if (mlsd) {
+            c.facts = entries;
+            c.factsFresh.setRemainingTime(FactsLifetimeMs);
+        }
+    }
+    return true;
 }
 
 bool QtFtpClient::findNextFile(FtpHandle find, FtpFindData& data)

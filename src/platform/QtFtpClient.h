@@ -2,6 +2,7 @@
 
 #include "FtpClient.h"
 #include "ftp/FtpTlsSettings.h"
+#include "ftp/RetryPolicy.h"
 #include "ftp/SocketWait.h"
 
 #include <QByteArray>
@@ -26,6 +27,9 @@ struct FtpReply;
 // callback runs every few tens of milliseconds. Data connections always go to the address of the
 // control connection: the address inside a PASV reply is ignored. What a server sends is bounded
 // (reply lines, replies, listings), so a hostile server can make a call fail, not exhaust memory.
+// What a busy server refuses for the moment (RetryPolicy) is tried again after a wait: a login on a
+// new control connection, a listing or a transfer on the same one (a new one when it was lost), a
+// cut download from where it stopped when the server can resume (REST STREAM).
 class Sha256Stream;
 
 class QtFtpClient final : public FtpClient {
@@ -43,6 +47,8 @@ public:
     int timeout() const { return m_timeoutMs; }
     // Takes effect at the next connect().
     void setTls(const FtpTlsSettings& settings);
+    // Off (RetryPolicy with no budget) unless set; the budget is shared by every later call.
+    void setRetryPolicy(RetryPolicy policy) { m_retry = std::move(policy); }
 
     FtpHandle open(const QString& agent) override;
     FtpHandle connect(FtpHandle session, const QString& server, quint16 port, const QString& user,
@@ -63,6 +69,10 @@ public:
     QString lastResponse() const override { return m_lastResponse; }
     quint32 lastError() const override { return m_lastError; }
     void setWaitCallback(std::function<void()> callback) override { m_wait.setCallback(std::move(callback)); }
+    void setRetryObserver(std::function<void(const FtpRetryNotice&)> observer) override
+    {
+        m_retryObserver = std::move(observer);
+    }
 
 private:
     struct Connection;
@@ -72,6 +82,21 @@ private:
     Connection* connectionFor(FtpHandle handle);
     FtpHandle newHandle() { return m_nextHandle++; }
     QDeadlineTimer deadline() const { return QDeadlineTimer(m_timeoutMs); }
+
+    // Login: one try on a new control connection, and the tries a busy server calls for.
+    std::unique_ptr<Connection> login(FtpHandle session, const QString& server, quint16 port, const QString& user,
+                                      const QString& password);
+    std::unique_ptr<Connection> loginRetried(FtpHandle session, const QString& server, quint16 port,
+                                             const QString& user, const QString& password);
+    // Retries: the failure just seen is one to try again, after a wait that is said and painted
+    // through. False when it stands (not transient, or the run's budget is spent).
+    // `cut`: a transfer stopped part-way, which counts as one of its file's tries.
+    void markTransient(bool cut = false);
+    void clearTransient();
+    bool retryAfter(int k, int& cuts);
+    // The connection of `handle`, logged in again (and back in its folder) when it was lost.
+    Connection* revive(FtpHandle handle);
+    bool resumable(Connection& c);
 
     // The control connection
     bool send(Connection& c, const QStringList& commands);
@@ -87,8 +112,13 @@ private:
     std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false);
     bool dataReady(Connection& c, QTcpSocket& data);
     // With `hash`, every byte received is also added to it.
+    // `offset`: bytes already in `out` (a resumed transfer).
     bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                 const QString& localPath, Sha256Stream* hash = nullptr);
+                 const QString& localPath, Sha256Stream* hash = nullptr, qint64 offset = 0);
+    bool retrieveAgain(Connection& c, const QString& remote, QFile& out, qint64 offset, qint64 expected,
+                       const QString& localPath, Sha256Stream* hash);
+    bool store(Connection& c, const QString& remote, QFile& in, bool ascii);
+    bool list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);
     bool readListing(Connection& c, QTcpSocket& data, FtpListing& listing);
@@ -111,6 +141,10 @@ private:
     std::map<FtpHandle, std::unique_ptr<Listing>> m_listings;
     QSet<QString> m_sweptFolders;
     std::optional<FtpExpectedContent> m_expected; // for the next getFile only
+    RetryPolicy m_retry;
+    std::function<void(const FtpRetryNotice&)> m_retryObserver;
+    QString m_transient; // why the last failure may be tried again; empty: it may not
+    bool m_transientCut = false;
     QString m_lastResponse;
     quint32 m_lastError = FtpErrorNone;
 };

@@ -18,6 +18,8 @@ public:
     Sha256Stream& operator=(const Sha256Stream&) = delete;
 
     void addData(QByteArrayView bytes);
+    // Starts again, forgetting what was fed.
+    void reset();
     // The 32 bytes of the digest; the stream starts again afterwards.
     QByteArray result();
 

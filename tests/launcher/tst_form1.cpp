@@ -486,9 +486,11 @@ private slots:
         QCOMPARE(p.exitCode(), 64);
         QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
 
-        // Unattended, the log goes to standard error too.
+        // Unattended, the log goes to standard error too. (A refused connection would be tried
+        // again for retry_for seconds.)
         QFile ini(dir.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly) && ini.write("[server]\nhost=127.0.0.1:1\ntimeout=2147484\n"));
+        QVERIFY(ini.open(QIODevice::WriteOnly) &&
+                ini.write("[server]\nhost=127.0.0.1:1\ntimeout=2147484\nretry_for=0\n"));
         ini.close();
         p.start(QStringLiteral(VORN_APP_BINARY),
                 {QStringLiteral("--app-dir"), dir.path(), QStringLiteral("--unattended")});

@@ -52,6 +52,43 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(exitCode.has_value(), 15000);
         QVERIFY2(ticksOnStalledFile >= 8, qPrintable(QString::number(ticksOnStalledFile)));
     }
+
+    // A busy server's wait: said in the panel while the animation turns, then the run goes on.
+    void panelSaysTheRetryWait()
+    {
+        FtpTestServer server({QStringLiteral("--max-sessions"), QStringLiteral("1")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/a.bin"), "a"));
+        QtFtpClient other(2000);
+        FtpHandle held =
+            other.connect(other.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
+        QVERIFY(held);
+        QTemporaryDir app;
+        QtFtpClient ftp(2000);
+        ftp.setRetryPolicy(RetryPolicy(60, [] { return 0.99; }));
+        FakeProcessControl processes;
+        ScriptedDialogs dialogs;
+        OperatorContext operatorContext;
+        std::optional<int> exitCode;
+        Form1Context c(ftp, processes, dialogs, operatorContext);
+        c.config.host = server.host();
+        c.config.user = FtpTestServer::user();
+        c.config.password = FtpTestServer::password();
+        c.appDir = app.path();
+        c.startApplication = false;
+        c.endProgram = [&exitCode](int code) { exitCode = code; };
+        Form1 f(std::move(c));
+        int ticksWaiting = 0;
+        QObject::connect(f.Timer1, &QTimer::timeout, [&] {
+            if (f.LDI->text().startsWith(QStringLiteral("Serveur occupé, nouvel essai dans ")) && ++ticksWaiting == 2)
+                other.closeHandle(std::exchange(held, 0));
+        });
+        f.show();
+        QTRY_VERIFY_WITH_TIMEOUT(exitCode.has_value(), 15000);
+        QCOMPARE(*exitCode, 0);
+        QVERIFY2(ticksWaiting >= 2, qPrintable(QString::number(ticksWaiting)));
+        QVERIFY(f.ftp().log().contains(QStringLiteral("Serveur occupé, nouvel essai dans ")));
+    }
 };
 
 QTEST_MAIN(TestWaitPanel)

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QHostAddress>
+#include <QThread>
 #include <QTimer>
 
 #include <QSslSocket>
@@ -152,4 +153,13 @@ SocketWait::Result SocketWait::disconnected(QAbstractSocket& socket, const QDead
         idle();
     }
     return Result::Ready;
+}
+
+void SocketWait::pause(int ms) const
+{
+    const QDeadlineTimer end(ms);
+    while (!end.hasExpired()) {
+        QThread::msleep(static_cast<unsigned long>(sliceFor(end)));
+        idle();
+    }
 }

@@ -30,6 +30,8 @@ public:
                    const QDeadlineTimer& deadline) const;
     // A TLS handshake started with startClientEncryption() is complete.
     Result encrypted(QSslSocket& socket, const QDeadlineTimer& deadline) const;
+    // Waits `ms` milliseconds, the callback running between slices.
+    void pause(int ms) const;
     // A socket told to disconnectFromHost() has sent what it held and is closed.
     Result disconnected(QAbstractSocket& socket, const QDeadlineTimer& deadline) const;
 

@@ -21,6 +21,11 @@ void Sha256Stream::addData(QByteArrayView bytes)
     EVP_DigestUpdate(m_engine->context, bytes.data(), static_cast<size_t>(bytes.size()));
 }
 
+void Sha256Stream::reset()
+{
+    EVP_DigestInit_ex(m_engine->context, EVP_sha256(), nullptr);
+}
+
 QByteArray Sha256Stream::result()
 {
     QByteArray digest(32, Qt::Uninitialized);

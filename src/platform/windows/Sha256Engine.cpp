@@ -50,6 +50,13 @@ void Sha256Stream::addData(QByteArrayView bytes)
     }
 }
 
+void Sha256Stream::reset()
+{
+    if (m_engine->hash)
+        BCryptDestroyHash(m_engine->hash);
+    m_engine->start();
+}
+
 QByteArray Sha256Stream::result()
 {
     QByteArray digest(32, '\0');

@@ -1,0 +1,62 @@
+#include "common/FtpTestServer.h"
+#include "platform/QtFtpClient.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+// The update run against a server whose one session is taken when the run starts and freed a
+// moment later.
+class TestBusyServer : public QObject {
+    Q_OBJECT
+
+private slots:
+    void updateWaitsForItsSession_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("retries") << "start_delay=1\n" << 0;
+        QTest::newRow("retries off") << "retry_for=0\n" << 1;
+    }
+
+    void updateWaitsForItsSession()
+    {
+        QFETCH(QString, settings);
+        QFETCH(int, exitCode);
+        FtpTestServer server({QStringLiteral("--max-sessions"), QStringLiteral("1")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/data.ini"), "new"));
+        QtFtpClient other(5000);
+        const FtpHandle held =
+            other.connect(other.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
+        QVERIFY(held);
+        QTemporaryDir app;
+        QFile ini(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[server]\nhost=%1\nuser=%2\npassword=%3\n%4")
+                      .arg(server.host(), server.user(), server.password(), settings)
+                      .toUtf8());
+        ini.close();
+
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--unattended"), QStringLiteral("--no-start"),
+                                                    QStringLiteral("--app-dir"), app.path()});
+        QTimer::singleShot(1500, this, [&] { other.closeHandle(held); });
+        QTRY_VERIFY_WITH_TIMEOUT(run.state() == QProcess::NotRunning, 30000);
+        const QString output = QString::fromUtf8(run.readAll());
+        QVERIFY2(run.exitCode() == exitCode, qPrintable(output));
+        QCOMPARE(QFile::exists(app.filePath(QStringLiteral("data.ini"))), exitCode == 0);
+        QFile log(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(log.readAll());
+        QCOMPARE(text.contains(QStringLiteral("Serveur occupé, nouvel essai dans")), exitCode == 0);
+        QCOMPARE(text.contains(QStringLiteral("Départ différé de")), settings.startsWith(QLatin1String("start")));
+        QVERIFY2(text.contains(QStringLiteral("421 There are too many")), qPrintable(text));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestBusyServer)
+#include "tst_busyserver.moc"
