@@ -220,7 +220,7 @@ private slots:
             ::kill(static_cast<pid_t>(p.processId()), SIGKILL);
             p.waitForFinished();
 
-            program.configure(deadHost());
+            program.configure(deadHost(), QStringLiteral("retry_for=0\n"));
             program.run({QStringLiteral("--no-start")});
             const Release now = filesOf(app.path());
             if (now != hashed(old) && now != hashed(big))
