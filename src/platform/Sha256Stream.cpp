@@ -24,7 +24,7 @@ QByteArray Sha256Stream::result()
     return digest;
 }
 
-std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& error)
+std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& error, qint64* size)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -33,6 +33,7 @@ std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& err
         return std::nullopt;
     }
     Sha256Stream hash;
+    qint64 total = 0;
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const qint64 n = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
@@ -44,6 +45,9 @@ std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& err
         if (n == 0)
             break;
         hash.addData(QByteArrayView(buffer.data(), n));
+        total += n;
     }
+    if (size)
+        *size = total;
     return hash.result();
 }
