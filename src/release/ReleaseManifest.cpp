@@ -100,6 +100,10 @@ bool ReleaseManifest::make(const QString& folder, qint64 release, std::optional<
         error = QStringLiteral("Le dossier « %1 » n'existe pas.").arg(shownFolder);
         return false;
     }
+    if (release < 0) {
+        error = QStringLiteral("Le numéro de version %1 n'est pas un nombre entier positif.").arg(release);
+        return false;
+    }
     ReleaseManifest m;
     m.m_release = release;
     m.m_expires = expires;
