@@ -5,7 +5,7 @@
 
 #include <vector>
 
-std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& error)
+std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& error, qint64* size)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
@@ -14,6 +14,7 @@ std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& err
         return std::nullopt;
     }
     Sha256Stream hash;
+    qint64 total = 0;
     std::vector<char> buffer(1 << 20);
     for (;;) {
         const qint64 n = file.read(buffer.data(), static_cast<qint64>(buffer.size()));
@@ -25,6 +26,9 @@ std::optional<QByteArray> Sha256Stream::ofFile(const QString& path, QString& err
         if (n == 0)
             break;
         hash.addData(QByteArrayView(buffer.data(), n));
+        total += n;
     }
+    if (size)
+        *size = total;
     return hash.result();
 }

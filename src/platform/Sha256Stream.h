@@ -23,8 +23,9 @@ public:
     // The 32 bytes of the digest; the stream starts again afterwards.
     QByteArray result();
 
-    // The digest of the whole file at `path`; nullopt with `error` set (French) when it cannot be read.
-    static std::optional<QByteArray> ofFile(const QString& path, QString& error);
+    // The digest of the whole file at `path` and, in `size`, the number of bytes it was taken over;
+    // nullopt with `error` set (French) when the file cannot be read.
+    static std::optional<QByteArray> ofFile(const QString& path, QString& error, qint64* size = nullptr);
 
 private:
     struct Engine;

@@ -13,7 +13,9 @@ public:
     static QString folder(const QString& appDir);
 
     // The number of the installed release; nullopt when none was recorded (`error` empty) or when
-    // the record cannot be read (`error` says why, in French).
+    // the record cannot be read (`error` says why, in French). Only someone who can write the
+    // application folder damages the record, and they could replace the programs as well: a
+    // damaged record is logged and counts as none, rather than stopping every update for good.
     static std::optional<qint64> number(const QString& appDir, QString& error);
 
     // Records a release once it is installed. The signature is written first: a record cut between

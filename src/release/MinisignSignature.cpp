@@ -2,8 +2,6 @@
 
 #include <sodium.h>
 
-#include <algorithm>
-
 namespace {
 
 constexpr qsizetype KeyIdBytes = 8;
@@ -57,9 +55,11 @@ std::optional<MinisignSignature::PublicKey> MinisignSignature::parsePublicKey(co
 
 QString MinisignSignature::keyIdText(const QByteArray& keyId)
 {
-    QByteArray bigEndian = keyId;
-    std::reverse(bigEndian.begin(), bigEndian.end());
-    return QString::fromLatin1(bigEndian.toHex().toUpper());
+    // As minisign prints it: the little-endian number in upper-case hex, without leading zeros.
+    quint64 number = 0;
+    for (qsizetype i = keyId.size() - 1; i >= 0; --i)
+        number = (number << 8) | static_cast<quint8>(keyId.at(i));
+    return QString::number(number, 16).toUpper();
 }
 
 std::optional<MinisignSignature> MinisignSignature::parse(const QByteArray& file, QString& error)

@@ -29,7 +29,7 @@ public:
 
     // The public key line ("RW…" base64) or the two lines of a .pub file.
     static std::optional<PublicKey> parsePublicKey(const QString& text, QString& error);
-    // A key id as minisign prints it (16 hex digits).
+    // A key id as minisign prints it (hex, as in the public key file's comment).
     static QString keyIdText(const QByteArray& keyId);
 
     static std::optional<MinisignSignature> parse(const QByteArray& file, QString& error);

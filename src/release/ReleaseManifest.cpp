@@ -57,8 +57,8 @@ QString shown(const QString& name)
 
 const ReleaseManifest::Entry* ReleaseManifest::find(const QString& name) const
 {
-    const auto it = std::find_if(m_files.cbegin(), m_files.cend(), [&name](const Entry& e) { return e.name == name; });
-    return it == m_files.cend() ? nullptr : &*it;
+    const qsizetype i = m_index.value(name, -1);
+    return i < 0 ? nullptr : &m_files.at(i);
 }
 
 QString ReleaseManifest::nameProblem(const QString& name)
@@ -100,11 +100,15 @@ bool ReleaseManifest::make(const QString& folder, qint64 release, std::optional<
         error = QStringLiteral("Le dossier « %1 » n'existe pas.").arg(shownFolder);
         return false;
     }
+    if (release < 0) {
+        error = QStringLiteral("Le numéro de version %1 n'est pas un nombre entier positif.").arg(release);
+        return false;
+    }
     ReleaseManifest m;
     m.m_release = release;
     m.m_expires = expires;
     QSet<QString> folded;
-    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
     for (const QFileInfo& info : entries) {
         const QString name = info.fileName();
         if (name == fileName() || name == signatureFileName())
@@ -121,16 +125,20 @@ bool ReleaseManifest::make(const QString& folder, qint64 release, std::optional<
             return false;
         }
         folded.insert(name.toCaseFolded());
-        const std::optional<QByteArray> digest = Sha256Stream::ofFile(info.filePath(), error);
+        // The size is the one hashed: a file that grows meanwhile is still described consistently.
+        qint64 size = 0;
+        const std::optional<QByteArray> digest = Sha256Stream::ofFile(info.filePath(), error, &size);
         if (!digest)
             return false;
-        m.m_files.append({name, info.size(), *digest});
+        m.m_files.append({name, size, *digest});
     }
     if (m.m_files.isEmpty()) {
         error = QStringLiteral("Le dossier « %1 » ne contient aucun fichier à publier.").arg(shownFolder);
         return false;
     }
     std::sort(m.m_files.begin(), m.m_files.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
+    for (qsizetype i = 0; i < m.m_files.size(); ++i)
+        m.m_index.insert(m.m_files.at(i).name, i);
 
     QSaveFile out(dir.filePath(fileName()));
     if (!out.open(QIODevice::WriteOnly) || out.write(m.text()) < 0 || !out.commit()) {
@@ -202,6 +210,7 @@ std::optional<ReleaseManifest> ReleaseManifest::parse(const QByteArray& bytes, Q
             return std::nullopt;
         }
         folded.insert(name->toCaseFolded());
+        m.m_index.insert(*name, m.m_files.size());
         m.m_files.append({*name, *size, *digest});
     }
     if (m.m_files.isEmpty()) {

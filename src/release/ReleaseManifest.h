@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDate>
+#include <QHash>
 #include <QList>
 #include <QString>
 
@@ -50,4 +51,5 @@ private:
     qint64 m_release = 0;
     std::optional<QDate> m_expires;
     QList<Entry> m_files;
+    QHash<QString, qsizetype> m_index; // name to its place in m_files
 };

@@ -115,6 +115,12 @@ QString ReleasePolicy::fileChanged(const QString& name)
                          .arg(ControlCharacters::shown(name, 80));
 }
 
+QString ReleasePolicy::unlisted(const QString& name)
+{
+    return QStringLiteral("« %1 » ne figure pas dans la version signée : il n'est pas installé.")
+        .arg(ControlCharacters::shown(name, 80));
+}
+
 QString ReleasePolicy::keyRefusal(const QString& key, const QString& value, const QString& configFile,
                                   const QString& why)
 {

@@ -39,6 +39,8 @@ public:
     static QString olderRelease(qint64 offered, qint64 installed);
     static QString expired(const QDate& day);
     static QString fileChanged(const QString& name);
+    // Not a refusal: the log line of a name on the server that the signed manifest does not list.
+    static QString unlisted(const QString& name);
     static QString keyRefusal(const QString& key, const QString& value, const QString& configFile, const QString& why);
 
 private:

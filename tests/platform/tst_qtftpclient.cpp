@@ -1,6 +1,7 @@
 #include "common/FtpTestServer.h"
 #include "platform/QtFtpClient.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -191,6 +192,30 @@ private slots:
         QVERIFY(ftp.lastResponse().startsWith(QLatin1String("550")));
         QVERIFY(!QFile::exists(local.filePath(QStringLiteral("missing.txt"))));
         QVERIFY(leftovers(local.path()).isEmpty());
+    }
+
+    void expectedContentIsChecked()
+    {
+        FtpTestServer server;
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        const QByteArray body(200000, 'r');
+        QVERIFY(server.put(QStringLiteral("r.bin"), body));
+        QTemporaryDir local;
+        const QString target = local.filePath(QStringLiteral("r.bin"));
+        writeFile(target, "old");
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+        const QByteArray sha = QCryptographicHash::hash(body, QCryptographicHash::Sha256);
+        QByteArray wrong = sha;
+        wrong[31] = static_cast<char>(wrong[31] ^ 1);
+        QVERIFY(ftp.expectContent({body.size(), wrong}));
+        QVERIFY(!ftp.getFile(c, QStringLiteral("r.bin"), target, false, FtpTransferBinary));
+        QCOMPARE(ftp.lastError(), quint32(FtpErrorContentMismatch));
+        QCOMPARE(readFile(target), QByteArray("old"));
+        QVERIFY(ftp.expectContent({body.size(), sha}));
+        QVERIFY2(ftp.getFile(c, QStringLiteral("r.bin"), target, false, FtpTransferBinary),
+                 qPrintable(ftp.lastResponse()));
+        QCOMPARE(readFile(target), body);
     }
 
     void cutTransferKeepsOldFile()
