@@ -2,6 +2,7 @@
 #include "platform/QtFtpClient.h"
 
 #include <QCryptographicHash>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -86,6 +87,31 @@ private slots:
         QVERIFY2(busy >= 1 && reasons.size() == busy + 2, qPrintable(reasons.join(QLatin1Char('\n'))));
         QVERIFY(reasons.constLast().startsWith(QLatin1String("425")));
         QCOMPARE(events(log).count(QStringLiteral("CONNECT")), 2 + busy);
+    }
+
+    // A refused EPSV with RETR sent behind it: some servers keep that RETR waiting for a data
+    // connection, so the session is given up and the file fetched over a new one.
+    void refusedDataConnectionBehindItsTransfer()
+    {
+        QTemporaryDir dir;
+        const QString log = dir.filePath(QStringLiteral("events"));
+        FtpTestServer server({QStringLiteral("--refuse-data"), QStringLiteral("1"),
+                              QStringLiteral("--refuse-data-after"), QStringLiteral("1"), QStringLiteral("--events"),
+                              log});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QVERIFY(server.put(QStringLiteral("a.txt"), "a"));
+        QtFtpClient ftp(3000);
+        ftp.setRetryPolicy(instantRetries());
+        const FtpHandle c =
+            ftp.connect(ftp.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
+        FtpFindData d;
+        QVERIFY(ftp.findFirstFile(c, QStringLiteral("*.*"), d)); // EPSV shown to work
+        QElapsedTimer t;
+        t.start();
+        QVERIFY2(ftp.getFile(c, QStringLiteral("a.txt"), dir.filePath(QStringLiteral("a.txt")), false, 0),
+                 qPrintable(ftp.lastResponse()));
+        QVERIFY(t.elapsed() < 2000);
+        QCOMPARE(events(log).count(QStringLiteral("CONNECT")), 2);
     }
 
     // A cut download goes on from its part file with REST; the SHA-256 still covers the whole file.
