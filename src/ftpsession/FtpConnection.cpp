@@ -6,14 +6,14 @@ FtpConnection::FtpConnection(FtpClient& client)
     : m_client(client)
 {
     m_client.setRetryObserver([this](const FtpRetryNotice& notice) {
+        const QString what = notice.cut ? QStringLiteral("Transfert interrompu, reprise dans %1")
+                                        : QStringLiteral("Serveur occupé, nouvel essai dans %1");
         if (notice.starting)
-            appendLog(QStringLiteral("Serveur occupé, nouvel essai dans %1 : %2")
-                          .arg(RetryPolicy::seconds(notice.waitMs), notice.reason));
+            appendLog(what.arg(RetryPolicy::seconds(notice.waitMs)) + QStringLiteral(" : ") + notice.reason);
         if (onRetryWait)
-            onRetryWait(
-                notice.remainingMs > 0
-                    ? QStringLiteral("Serveur occupé, nouvel essai dans %1 s…").arg((notice.remainingMs + 999) / 1000)
-                    : QString());
+            onRetryWait(notice.remainingMs > 0
+                            ? what.arg(QStringLiteral("%1 s…").arg((notice.remainingMs + 999) / 1000))
+                            : QString());
     });
 }
 

@@ -55,6 +55,7 @@ struct FtpRetryNotice {
     qint64 waitMs = 0;
     qint64 remainingMs = 0;
     bool starting = true; // the first notice of this wait
+    bool cut = false;     // a transfer stopped part-way, not a refusal
 };
 
 // The FTP client the program talks through: a session/connection/listing handle model with a

@@ -271,7 +271,7 @@ bool QtFtpClient::retryAfter(int k, int& cuts)
     if (!wait)
         return false;
     // The failure stays the last response while the client waits.
-    FtpRetryNotice notice{m_transient, *wait, *wait, true};
+    FtpRetryNotice notice{m_transient, *wait, *wait, true, m_transientCut};
     if (m_retryObserver)
         m_retryObserver(notice);
     notice.starting = false;

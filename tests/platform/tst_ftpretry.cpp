@@ -8,17 +8,23 @@
 
 namespace {
 
-QStringList events(const QString& path)
+// The fixture's lines of `kind` ("CONNECT", "RETR").
+QStringList events(const QTemporaryDir& dir, const QString& kind)
 {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+    QFile f(dir.filePath(QStringLiteral("events")));
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()).split(QLatin1Char('\n')).filter(kind)
                                        : QStringList();
 }
 
-// Retries without sleeping: every wait drawn as 0 ms.
-RetryPolicy instantRetries(int budgetSeconds = 120)
+FtpHandle login(QtFtpClient& ftp, const FtpTestServer& server, const QString& password = FtpTestServer::password())
 {
-    return RetryPolicy(budgetSeconds, [] { return 0.0; });
+    return ftp.connect(ftp.open(QStringLiteral("t")), server.host(), 21, server.user(), password, true);
+}
+
+// Retries without sleeping: every wait drawn as 0 ms.
+RetryPolicy instantRetries()
+{
+    return RetryPolicy(120, [] { return 0.0; });
 }
 
 } // namespace
@@ -53,48 +59,49 @@ private slots:
     }
 
     // A login refused while the server is full gets its session once another leaves, on a new
-    // control connection; refused data connections are retried on the same one.
+    // control connection. A refused data connection is retried on the same one, except when its
+    // RETR went out with it: some servers keep that RETR waiting for a data connection, so the
+    // session is given up and the file fetched over a new one.
     void busyServerServesOnceFree()
     {
         QTemporaryDir dir;
-        const QString log = dir.filePath(QStringLiteral("events"));
         FtpTestServer server({QStringLiteral("--max-sessions"), QStringLiteral("1"), QStringLiteral("--refuse-data"),
-                              QStringLiteral("2"), QStringLiteral("--events"), log});
+                              QStringLiteral("2"), QStringLiteral("--refuse-data-after"), QStringLiteral("1"),
+                              QStringLiteral("--events"), dir.filePath(QStringLiteral("events"))});
         QVERIFY2(server.start(), qPrintable(server.error()));
         QVERIFY(server.put(QStringLiteral("a.txt"), "a"));
         QtFtpClient first(5000);
-        const FtpHandle held =
-            first.connect(first.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
+        FtpHandle held = login(first, server);
         QVERIFY(held);
 
-        QtFtpClient ftp(5000);
+        QtFtpClient ftp(3000);
         ftp.setRetryPolicy(instantRetries());
         QStringList reasons;
         ftp.setRetryObserver([&](const FtpRetryNotice& n) {
             if (n.starting)
                 reasons << n.reason;
-            first.closeHandle(held);
+            if (held)
+                first.closeHandle(std::exchange(held, 0));
         });
-        const FtpHandle c =
-            ftp.connect(ftp.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
+        const FtpHandle c = login(ftp, server);
         QVERIFY2(c, qPrintable(ftp.lastResponse()));
         FtpFindData d;
-        QVERIFY2(ftp.findFirstFile(c, QStringLiteral("*.*"), d), qPrintable(ftp.lastResponse()));
-        QCOMPARE(d.fileName, QStringLiteral("a.txt"));
-        // The server may take a moment to see the first session leave.
+        QVERIFY(ftp.findFirstFile(c, QStringLiteral("*.*"), d)); // EPSV shown to work
+        QVERIFY2(ftp.getFile(c, QStringLiteral("a.txt"), dir.filePath(QStringLiteral("a.txt")), false, 0),
+                 qPrintable(ftp.lastResponse()));
+        // The server may take a moment to see a session leave: 421s come and go.
         const qsizetype busy = reasons.filter(QRegularExpression(QStringLiteral("^421"))).size();
-        QVERIFY2(busy >= 1 && reasons.size() == busy + 2, qPrintable(reasons.join(QLatin1Char('\n'))));
-        QVERIFY(reasons.constLast().startsWith(QLatin1String("425")));
-        QCOMPARE(events(log).count(QStringLiteral("CONNECT")), 2 + busy);
+        QVERIFY2(busy >= 1 && reasons.filter(QRegularExpression(QStringLiteral("^425"))).size() == 2,
+                 qPrintable(reasons.join(QLatin1Char('\n'))));
+        QCOMPARE(events(dir, QStringLiteral("CONNECT")).size(), 3 + busy);
     }
 
     // A cut download goes on from its part file with REST; the SHA-256 still covers the whole file.
     void cutDownloadResumes()
     {
         QTemporaryDir dir;
-        const QString log = dir.filePath(QStringLiteral("events"));
-        FtpTestServer server(
-            {QStringLiteral("--cut-once"), QStringLiteral("big.bin:70000"), QStringLiteral("--events"), log});
+        FtpTestServer server({QStringLiteral("--cut-once"), QStringLiteral("big.bin:70000"), QStringLiteral("--events"),
+                              dir.filePath(QStringLiteral("events"))});
         QVERIFY2(server.start(), qPrintable(server.error()));
         QByteArray content(300000, '\0');
         for (int i = 0; i < content.size(); ++i)
@@ -102,18 +109,14 @@ private slots:
         QVERIFY(server.put(QStringLiteral("big.bin"), content));
         QtFtpClient ftp(5000);
         ftp.setRetryPolicy(instantRetries());
-        const FtpHandle c =
-            ftp.connect(ftp.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
-        QVERIFY(c);
-        FtpExpectedContent expected{content.size(), QCryptographicHash::hash(content, QCryptographicHash::Sha256)};
-        QVERIFY(ftp.expectContent(expected));
+        const FtpHandle c = login(ftp, server);
+        QVERIFY(ftp.expectContent({content.size(), QCryptographicHash::hash(content, QCryptographicHash::Sha256)}));
         const QString target = dir.filePath(QStringLiteral("big.bin"));
         QVERIFY2(ftp.getFile(c, QStringLiteral("big.bin"), target, false, FtpTransferBinary),
                  qPrintable(ftp.lastResponse()));
         QFile got(target);
-        QVERIFY(got.open(QIODevice::ReadOnly));
-        QVERIFY(got.readAll() == content);
-        QCOMPARE(events(log).filter(QStringLiteral("RETR")),
+        QVERIFY(got.open(QIODevice::ReadOnly) && got.readAll() == content);
+        QCOMPARE(events(dir, QStringLiteral("RETR")),
                  (QStringList{QStringLiteral("RETR big.bin 0"), QStringLiteral("RETR big.bin 70000")}));
     }
 
@@ -127,20 +130,17 @@ private slots:
         QtFtpClient ftp(5000);
         ftp.setRetryObserver([&notices](const FtpRetryNotice&) { ++notices; });
         ftp.setRetryPolicy(instantRetries());
-        const FtpHandle session = ftp.open(QStringLiteral("t"));
-        QVERIFY(!ftp.connect(session, other.host(), 21, other.user(), QStringLiteral("wrong"), true));
+        QVERIFY(!login(ftp, other, QStringLiteral("wrong")));
         QVERIFY2(ftp.lastResponse().startsWith(QLatin1String("530")), qPrintable(ftp.lastResponse()));
-        const FtpHandle c = ftp.connect(session, server.host(), 21, server.user(), server.password(), true);
+        const FtpHandle c = login(ftp, server);
         QVERIFY(c);
         QVERIFY(!ftp.getFile(c, QStringLiteral("missing"), QDir::temp().filePath(QStringLiteral("vorn-missing")), false,
                              FtpTransferBinary));
         QVERIFY(ftp.lastResponse().startsWith(QLatin1String("550")));
-        QCOMPARE(notices, 0);
         // Retries off: a full server (its one session taken above) refuses as it always did.
         QtFtpClient off(5000);
-        off.setRetryPolicy(RetryPolicy(0));
         off.setRetryObserver([&notices](const FtpRetryNotice&) { ++notices; });
-        QVERIFY(!off.connect(off.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true));
+        QVERIFY(!login(off, server));
         QVERIFY2(off.lastResponse().startsWith(QLatin1String("421")), qPrintable(off.lastResponse()));
         QCOMPARE(notices, 0);
     }
