@@ -1,7 +1,7 @@
 #include "QtFtpClient.h"
 
 #include "ControlCharacters.h"
-#include "Sha256Stream.h"
+#include "ftp/BackgroundSha256.h"
 
 #include "ftp/FtpListing.h"
 #include "ftp/FtpReply.h"
@@ -126,7 +126,7 @@ qint64 sizeFromReply(const FtpReply& reply)
 }
 
 // The first `length` bytes of `file` into `hash`.
-bool hashPrefix(QFile& file, qint64 length, Sha256Stream& hash)
+bool hashPrefix(QFile& file, qint64 length, BackgroundSha256& hash)
 {
     QByteArray chunk(static_cast<qsizetype>(std::min(length, ChunkSize)), Qt::Uninitialized);
     while (length > 0) {
@@ -904,7 +904,7 @@ bool QtFtpClient::finishAbortedTransfer(Connection& c, QTcpSocket& data, const Q
 }
 
 bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                          const QString& localPath, Sha256Stream* hash, qint64 offset)
+                          const QString& localPath, BackgroundSha256* hash, qint64 offset)
 {
     qint64 received = offset;
     QDeadlineTimer quiet = deadline(); // a transfer may take long; each byte must not
@@ -1030,7 +1030,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
             expected = sizeFromReply(*sizeReply);
     }
 
-    std::optional<Sha256Stream> hash;
+    std::optional<BackgroundSha256> hash;
     if (wanted && !wanted->sha256.isEmpty())
         hash.emplace();
     bool done = false;
@@ -1100,7 +1100,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
 }
 
 bool QtFtpClient::retrieveAgain(Connection& c, const QString& remote, QFile& out, qint64 offset, qint64 expected,
-                                const QString& localPath, Sha256Stream* hash)
+                                const QString& localPath, BackgroundSha256* hash)
 {
     if (!settle(c))
         return false;

@@ -30,7 +30,7 @@ struct FtpReply;
 // What a busy server refuses for the moment (RetryPolicy) is tried again after a wait: a login on a
 // new control connection, a listing or a transfer on the same one (a new one when it was lost), a
 // cut download from where it stopped when the server can resume (REST STREAM).
-class Sha256Stream;
+class BackgroundSha256;
 
 class QtFtpClient final : public FtpClient {
 public:
@@ -114,9 +114,9 @@ private:
     // With `hash`, every byte received is also added to it.
     // `offset`: bytes already in `out` (a resumed transfer).
     bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
-                 const QString& localPath, Sha256Stream* hash = nullptr, qint64 offset = 0);
+                 const QString& localPath, BackgroundSha256* hash = nullptr, qint64 offset = 0);
     bool retrieveAgain(Connection& c, const QString& remote, QFile& out, qint64 offset, qint64 expected,
-                       const QString& localPath, Sha256Stream* hash);
+                       const QString& localPath, BackgroundSha256* hash);
     bool store(Connection& c, const QString& remote, QFile& in, bool ascii);
     bool list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
