@@ -5,6 +5,7 @@
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"
 #include "ftpmanager/SelectionConfirmation.h"
+#include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
 #include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
@@ -12,15 +13,20 @@
 #include "platform/QtDialogs.h"
 
 #include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -47,6 +53,13 @@ struct Manager {
 
     Form1& connect()
     {
+        open();
+        window->Xconnect();
+        return *window;
+    }
+
+    Form1& open()
+    {
         Form1Context c(ftp, processes, dialogs, context);
         c.config.host = server.host();
         c.config.user = FtpTestServer::user();
@@ -57,7 +70,6 @@ struct Manager {
         c.managerMode = true;
         c.endProgram = [](int) {};
         window = std::make_unique<Form1>(std::move(c));
-        window->Xconnect();
         return *window;
     }
 
@@ -159,6 +171,100 @@ private slots:
         QtDialogs dialogs;
         QString list;
         QCOMPARE(SelectionConfirmation::ask(dialogs, names, rows, "un", "Etes vous sur ?", list), int(AnswerNo));
+    }
+
+    // The keyboard alone: Enter presses the focused "Connexion" and opens the focused list line;
+    // the frame's controls keep their place when "Déconnexion" takes over; closing the window
+    // ends the run log with its result line.
+    void keyboardAndClose()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        Form1& f = m.open();
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QCoreApplication::processEvents();
+        QWidget* body = f.Frame3->parentWidget();
+        const QPoint typesAt = f.Frame7->mapTo(body, QPoint());
+        f.Command1->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(f.Command3->isVisible());
+        QVERIFY(f.Command2->isEnabled());
+        QCoreApplication::processEvents();
+        QCOMPARE(f.Frame7->mapTo(body, QPoint()), typesAt);
+
+        f.List1->setFocus();
+        f.List1->setCurrentRow(0); // "../"
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/"));
+        QVERIFY(m.remote().contains(QStringLiteral("docs")));
+
+        f.close();
+        QFile log(QDir(m.local.path()).filePath(RunLog::fileName()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString last = QString::fromUtf8(log.readAll()).trimmed().section(QLatin1Char('\n'), -1);
+        QVERIFY2(last.contains(QStringLiteral("Résultat : gestionnaire de fichiers fermé")), qPrintable(last));
+    }
+
+    // At 100 % and at 200 % (the "scaled" test run) the window opens within its screen, and a
+    // control given the focus below the fold is scrolled into view.
+    void fitsTheScreen()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        Form1& f = m.open();
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        const QRect screen = f.screen()->availableGeometry();
+        QVERIFY2(f.width() <= screen.width() && f.height() <= screen.height(),
+                 qPrintable(QStringLiteral("%1x%2 on %3x%4")
+                                .arg(f.width())
+                                .arg(f.height())
+                                .arg(screen.width())
+                                .arg(screen.height())));
+        f.Text1->setFocus(); // the response log, last of all
+        QCoreApplication::processEvents();
+        const QWidget* view = f.findChild<QScrollArea*>(QStringLiteral("bodyScroll"))->viewport();
+        const QPoint at = f.Text1->mapTo(view, QPoint());
+        QVERIFY(view->rect().contains(QRect(at, f.Text1->size())));
+    }
+
+    // A real confirmation over its window: centred on it, as wide as its title, and its sentence
+    // one paragraph above the list of names.
+    void confirmationBoxShape()
+    {
+        // The owner in the screen's top-left quarter: centred on it unless that leaves the screen.
+        QWidget owner;
+        const QRect screen = owner.screen()->availableGeometry();
+        owner.setGeometry(screen.x() + 20, screen.y() + 20, screen.width() / 2, screen.height() / 2);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QMessageBox* seen = nullptr;
+        QTimer::singleShot(100, [&seen, &owner, screen] {
+            seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(seen);
+            const auto no = qScopeGuard([seen] { seen->button(QMessageBox::No)->click(); });
+            QFont bold = QApplication::font("QMdiSubWindowTitleBar");
+            bold.setBold(true);
+            QVERIFY(seen->width() >= QFontMetrics(bold).horizontalAdvance(seen->windowTitle()));
+            const QRect box = seen->frameGeometry();
+            QVERIFY(screen.contains(box));
+            QVERIFY(qAbs(box.center().x() - owner.frameGeometry().center().x()) <= 2 || box.left() == screen.left());
+            QVERIFY(qAbs(box.center().y() - owner.frameGeometry().center().y()) <= 2 || box.top() == screen.top());
+            const auto* label = seen->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QCOMPARE(label->text(), DownloadSingular);
+            QVERIFY2(label->height() < 2 * label->fontMetrics().lineSpacing(), "the sentence is broken");
+            QCOMPARE(seen->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("a.txt"));
+        });
+        QtDialogs dialogs;
+        MessageRequest r;
+        r.text = DownloadSingular + QStringLiteral("\na.txt");
+        r.title = QStringLiteral("VORN_UPDATE_VERSION - TRANSFERT DES FICHIERS DISTANTS SÉLECTIONNÉS");
+        r.buttons = DialogButtons::YesNo;
+        QCOMPARE(dialogs.message(r), int(AnswerNo));
+        QVERIFY(seen);
     }
 
     void navigation()
