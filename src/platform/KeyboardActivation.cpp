@@ -21,18 +21,23 @@ bool isPlainEnter(const QEvent* event)
 // installed on the application.
 KeyboardActivation* listFilter()
 {
-    static auto* filter = new KeyboardActivation(qApp);
+    static auto* filter = new KeyboardActivation(true, qApp);
     return filter;
 }
 
 } // namespace
+
+KeyboardActivation::KeyboardActivation(bool lists, QObject* parent)
+    : QObject(parent)
+    , m_lists(lists)
+{}
 
 void KeyboardActivation::install()
 {
     if (!qApp || qApp->property("vornEnterPresses").toBool())
         return;
     qApp->setProperty("vornEnterPresses", true);
-    qApp->installEventFilter(new KeyboardActivation(qApp));
+    qApp->installEventFilter(new KeyboardActivation(false, qApp));
 }
 
 void KeyboardActivation::openOnEnter(QAbstractItemView* view)
@@ -44,9 +49,10 @@ bool KeyboardActivation::eventFilter(QObject* watched, QEvent* event)
 {
     if (!isPlainEnter(event) || static_cast<QKeyEvent*>(event)->isAutoRepeat())
         return false;
-    if (auto* view = qobject_cast<QAbstractItemView*>(watched)) {
+    if (m_lists) {
+        auto* view = qobject_cast<QAbstractItemView*>(watched);
         // While a cell is edited its editor, not the view, receives the keys.
-        if (!view->currentIndex().isValid())
+        if (!view || !view->currentIndex().isValid())
             return false;
         emit view->doubleClicked(view->currentIndex());
         return true;

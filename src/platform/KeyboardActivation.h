@@ -18,5 +18,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    using QObject::QObject;
+    KeyboardActivation(bool lists, QObject* parent);
+    bool m_lists; // the filter of the lists given to openOnEnter(), else the application's
 };

@@ -241,6 +241,7 @@ private slots:
         owner.setGeometry(screen.x() + 20, screen.y() + 20, screen.width() / 2, screen.height() / 2);
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QApplication::setActiveWindow(nullptr); // as while a window is still opening
         QMessageBox* seen = nullptr;
         QTimer::singleShot(100, [&seen, &owner, screen] {
             seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
