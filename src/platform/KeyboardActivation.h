@@ -14,10 +14,12 @@ public:
     static void install();
     static void openOnEnter(QAbstractItemView* view);
 
+    // `lists`: the filter of the lists given to openOnEnter(), else the application's.
+    KeyboardActivation(bool lists, QObject* parent);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    KeyboardActivation(bool lists, QObject* parent);
-    bool m_lists; // the filter of the lists given to openOnEnter(), else the application's
+    bool m_lists;
 };
