@@ -712,8 +712,7 @@ private slots:
     void screenLayout()
     {
         QTemporaryDir appDir;
-        Station s(appDir.path());
-        s.context.ADMIN = QStringLiteral("1");
+        Station s(appDir.path()); // an operator: the narrower middle column
         QVERIFY(s.w->load());
         s.w->show();
         QVERIFY(QTest::qWaitForWindowExposed(s.w.get()));
@@ -727,9 +726,10 @@ private slots:
             QVERIFY2(view->rect().contains(QRect(control->mapTo(view, QPoint()), control->size())), name);
         }
         const QPoint trainAt = s.get<QWidget>("TSAISIEPAL")->mapTo(s.w.get(), QPoint());
-        s.get<QLabel>("PAL_REF_LOCARCHIV")->setText(QStringLiteral("226081386-226081532-A"));
-        s.get<QLabel>("PAL_CAB")->setText(QStringLiteral("771376015000"));
-        QCoreApplication::processEvents();
+        for (const char* name :
+             {"PAL_CAB", "PAL_CABx", "PAL_POIDS", "PAL_STATUT", "PAL_NO_TRAIN1", "PAL_REF_LOCARCHIV"})
+            s.get<QLabel>(name)->setText(QStringLiteral("TRAIN1_EXPEDIE 771376015000 226081386"));
+        QTest::qWait(50); // the layouts settle
         QCOMPARE(s.get<QWidget>("TSAISIEPAL")->mapTo(s.w.get(), QPoint()), trainAt);
         QVERIFY(!s.get<QWidget>("RB2")->isVisibleTo(s.w.get()));
         const auto* count = s.get<QLineEdit>("TNBPALETTE");
