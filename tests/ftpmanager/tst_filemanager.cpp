@@ -185,6 +185,16 @@ private slots:
         f.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f));
         QCoreApplication::processEvents();
+        // The disconnected pane's delete button looks disabled: far fainter than when enabled.
+        const auto ink = [](const QIcon& icon, QIcon::Mode mode) {
+            const QImage image = icon.pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+            qint64 sum = 0;
+            for (int y = 0; y < image.height(); ++y)
+                for (int x = 0; x < image.width(); ++x)
+                    sum += qAlpha(image.pixel(x, y)) * (255 - qGray(image.pixel(x, y)));
+            return sum;
+        };
+        QVERIFY(ink(f.Command2->icon(), QIcon::Disabled) * 2 < ink(f.Command2->icon(), QIcon::Normal));
         QWidget* body = f.Frame3->parentWidget();
         const QPoint typesAt = f.Frame7->mapTo(body, QPoint());
         f.Command1->setFocus();
