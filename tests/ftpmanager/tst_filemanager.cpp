@@ -173,9 +173,9 @@ private slots:
         QCOMPARE(SelectionConfirmation::ask(dialogs, names, rows, "un", "Etes vous sur ?", list), int(AnswerNo));
     }
 
-    // The keyboard alone: Enter presses the focused "Connexion" and opens the focused list line;
-    // the frame's controls keep their place when "Déconnexion" takes over; closing the window
-    // ends the run log with its result line.
+    // The keyboard alone, on a window that fits its screen (at 100 % and 200 %): Enter presses
+    // "Connexion" and opens the focused line; the frame keeps its place when "Déconnexion" takes
+    // over; the log is scrolled into view; the close box ends the run log with its result.
     void keyboardAndClose()
     {
         Manager m;
@@ -185,31 +185,34 @@ private slots:
         f.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&f));
         QCoreApplication::processEvents();
-        // The disconnected pane's delete button looks disabled: far fainter than when enabled.
-        const auto ink = [](const QIcon& icon, QIcon::Mode mode) {
-            const QImage image = icon.pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+        QVERIFY(f.screen()->availableGeometry().contains(f.geometry()));
+        // The disabled delete button is far fainter than the enabled one.
+        const auto ink = [&f](QIcon::Mode mode) {
+            const QImage image = f.Command2->icon().pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
             qint64 sum = 0;
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x)
                     sum += qAlpha(image.pixel(x, y)) * (255 - qGray(image.pixel(x, y)));
             return sum;
         };
-        QVERIFY(ink(f.Command2->icon(), QIcon::Disabled) * 2 < ink(f.Command2->icon(), QIcon::Normal));
+        QVERIFY(ink(QIcon::Disabled) * 2 < ink(QIcon::Normal));
         QWidget* body = f.Frame3->parentWidget();
         const QPoint typesAt = f.Frame7->mapTo(body, QPoint());
         f.Command1->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QVERIFY(f.Command3->isVisible());
-        QVERIFY(f.Command2->isEnabled());
+        QVERIFY(f.Command3->isVisible() && f.Command2->isEnabled());
         QCoreApplication::processEvents();
         QCOMPARE(f.Frame7->mapTo(body, QPoint()), typesAt);
 
         f.List1->setFocus();
         f.List1->setCurrentRow(0); // "../"
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/"));
-        QVERIFY(m.remote().contains(QStringLiteral("docs")));
+        QVERIFY(f.ftp().TargetDirectory == QStringLiteral("/") && m.remote().contains(QStringLiteral("docs")));
 
+        f.Text1->setFocus();
+        QCoreApplication::processEvents();
+        const QWidget* view = f.findChild<QScrollArea*>()->viewport();
+        QVERIFY(view->rect().contains(QRect(f.Text1->mapTo(view, QPoint()), f.Text1->size())));
         f.close();
         QFile log(QDir(m.local.path()).filePath(RunLog::fileName()));
         QVERIFY(log.open(QIODevice::ReadOnly));
@@ -217,65 +220,37 @@ private slots:
         QVERIFY2(last.contains(QStringLiteral("Résultat : gestionnaire de fichiers fermé")), qPrintable(last));
     }
 
-    // At 100 % and at 200 % (the "scaled" test run) the window opens within its screen, and a
-    // control given the focus below the fold is scrolled into view.
-    void fitsTheScreen()
-    {
-        Manager m;
-        QVERIFY(m.start());
-        Form1& f = m.open();
-        f.show();
-        f.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&f));
-        const QRect screen = f.screen()->availableGeometry();
-        QVERIFY2(f.width() <= screen.width() && f.height() <= screen.height(),
-                 qPrintable(QStringLiteral("%1x%2 on %3x%4")
-                                .arg(f.width())
-                                .arg(f.height())
-                                .arg(screen.width())
-                                .arg(screen.height())));
-        f.Text1->setFocus(); // the response log, last of all
-        QCoreApplication::processEvents();
-        const QWidget* view = f.findChild<QScrollArea*>(QStringLiteral("bodyScroll"))->viewport();
-        const QPoint at = f.Text1->mapTo(view, QPoint());
-        QVERIFY(view->rect().contains(QRect(at, f.Text1->size())));
-    }
-
-    // A real confirmation over its window: centred on it, as wide as its title, and its sentence
-    // one paragraph above the list of names.
+    // A real confirmation over a window not yet active: centred on it unless that leaves the
+    // screen, as wide as its title, its sentence one paragraph above the list of names.
     void confirmationBoxShape()
     {
-        // The owner in the screen's top-left quarter: centred on it unless that leaves the screen.
         QWidget owner;
         const QRect screen = owner.screen()->availableGeometry();
         owner.setGeometry(screen.x() + 20, screen.y() + 20, screen.width() / 2, screen.height() / 2);
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
-        QApplication::setActiveWindow(nullptr); // as while a window is still opening
-        QMessageBox* seen = nullptr;
-        QTimer::singleShot(100, [&seen, &owner, screen] {
-            seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(seen);
-            const auto no = qScopeGuard([seen] { seen->button(QMessageBox::No)->click(); });
+        QApplication::setActiveWindow(nullptr);
+        QTimer::singleShot(100, [&owner, screen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            const auto no = qScopeGuard([box] { box->button(QMessageBox::No)->click(); });
             QFont bold = QApplication::font("QMdiSubWindowTitleBar");
             bold.setBold(true);
-            QVERIFY(seen->width() >= QFontMetrics(bold).horizontalAdvance(seen->windowTitle()));
-            const QRect box = seen->frameGeometry();
-            QVERIFY(screen.contains(box));
-            QVERIFY(qAbs(box.center().x() - owner.frameGeometry().center().x()) <= 2 || box.left() == screen.left());
-            QVERIFY(qAbs(box.center().y() - owner.frameGeometry().center().y()) <= 2 || box.top() == screen.top());
-            const auto* label = seen->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-            QCOMPARE(label->text(), DownloadSingular);
-            QVERIFY2(label->height() < 2 * label->fontMetrics().lineSpacing(), "the sentence is broken");
-            QCOMPARE(seen->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("a.txt"));
+            QVERIFY(box->width() >= QFontMetrics(bold).horizontalAdvance(box->windowTitle()));
+            const QRect at = box->frameGeometry();
+            const QPoint off = at.center() - owner.frameGeometry().center();
+            QVERIFY(screen.contains(at) && (qAbs(off.x()) <= 2 || at.left() == screen.left()) &&
+                    (qAbs(off.y()) <= 2 || at.top() == screen.top()));
+            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(label->text() == DownloadSingular && label->height() < 2 * label->fontMetrics().lineSpacing());
+            QCOMPARE(box->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("a.txt"));
         });
-        QtDialogs dialogs;
         MessageRequest r;
         r.text = DownloadSingular + QStringLiteral("\na.txt");
         r.title = QStringLiteral("VORN_UPDATE_VERSION - TRANSFERT DES FICHIERS DISTANTS SÉLECTIONNÉS");
         r.buttons = DialogButtons::YesNo;
+        QtDialogs dialogs;
         QCOMPARE(dialogs.message(r), int(AnswerNo));
-        QVERIFY(seen);
     }
 
     void navigation()
