@@ -11,6 +11,7 @@
 #include <QSpacerItem>
 #include <QTimer>
 #include <QTranslator>
+#include <QWindow>
 
 #include <algorithm>
 #include <memory>
@@ -39,14 +40,34 @@ QWidget* ownerWindow()
     return found;
 }
 
+void centreOnOwner(QWidget& box, const QWidget* owner);
+
+// Centres `box` once it has its size, and again when it is first activated: some window managers
+// place a new dialog themselves when they map it, after the program asked for its position.
+void centreWhenShown(QWidget& box, QWidget* owner)
+{
+    QTimer::singleShot(0, &box, [&box, owner] { centreOnOwner(box, owner); });
+    box.winId(); // the native window, whose activation is followed
+    QWindow* window = box.windowHandle();
+    if (!window)
+        return;
+    auto* first = new QObject(&box);
+    QObject::connect(window, &QWindow::activeChanged, first, [&box, owner, window, first] {
+        if (!window->isActive())
+            return;
+        centreOnOwner(box, owner);
+        first->deleteLater();
+    });
+}
+
 QRect availableArea(const QWidget& box)
 {
     const QScreen* screen = box.screen() ? box.screen() : QGuiApplication::primaryScreen();
     return screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
 }
 
-// Centres `box` on its owner once it has its final size, kept inside the owner's screen. Without
-// an owner the window system places it.
+// Centres `box` on its owner, kept inside the owner's screen. Without an owner the window system
+// places it.
 void centreOnOwner(QWidget& box, const QWidget* owner)
 {
     if (!owner || !owner->isVisible())
@@ -155,8 +176,7 @@ int QtDialogs::message(const MessageRequest& request)
     if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
         reserveWidth(box, std::min(titleBarWidth(request.title), availableArea(box).width() - 16), 0,
                      std::max(1, grid->columnCount()));
-    // The box takes its size when shown; it is centred as soon as it has it.
-    QTimer::singleShot(0, &box, [&box, owner] { centreOnOwner(box, owner); });
+    centreWhenShown(box, owner);
     const int pressed = box.exec();
     if (request.buttons == DialogButtons::YesNo)
         return pressed == QMessageBox::Yes ? AnswerYes : AnswerNo;
@@ -171,7 +191,7 @@ QString QtDialogs::input(const QString& prompt, const QString& title, const QStr
     box.setLabelText(prompt);
     box.setTextValue(defaultText);
     box.setMinimumWidth(std::min(titleBarWidth(title), availableArea(box).width() - 16));
-    QTimer::singleShot(0, &box, [&box, owner] { centreOnOwner(box, owner); });
+    centreWhenShown(box, owner);
     const bool ok = box.exec() == QDialog::Accepted;
     const QString text = box.textValue();
     return ok ? text : QString();

@@ -183,6 +183,9 @@ void FPRINCIPAL::buildControls()
     totals->addStretch();
     totals->addWidget(utLabel);
     totals->addWidget(LUT);
+    // These wrap rather than widen the column when a type selection shows them.
+    LTOTAL->setWordWrap(true);
+    LDIMAB->setWordWrap(true);
     LTOTAL->setVisible(false);
     CPLUS24->setVisible(false);
     LDIMAB->setVisible(false);
