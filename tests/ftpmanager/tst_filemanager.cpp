@@ -188,11 +188,11 @@ private slots:
         QVERIFY(f.screen()->availableGeometry().contains(f.geometry()));
         // The disabled delete button is far fainter than the enabled one.
         const auto ink = [&f](QIcon::Mode mode) {
-            const QImage image = f.Command2->icon().pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage im = f.Command2->icon().pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
             qint64 sum = 0;
-            for (int y = 0; y < image.height(); ++y)
-                for (int x = 0; x < image.width(); ++x)
-                    sum += qAlpha(image.pixel(x, y)) * (255 - qGray(image.pixel(x, y)));
+            for (int i = 0; i < im.width() * im.height(); ++i)
+                sum += qAlpha(im.pixel(i % im.width(), i / im.width())) *
+                       (255 - qGray(im.pixel(i % im.width(), i / im.width())));
             return sum;
         };
         QVERIFY(ink(QIcon::Disabled) * 2 < ink(QIcon::Normal));
