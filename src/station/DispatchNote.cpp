@@ -20,7 +20,7 @@ QString printedDate(const QDate& date)
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
-// The design's rule of 86 underscores, shortened to what the printable width holds in the current
+// The note's rule of 86 underscores, shortened to what the printable width holds in the current
 // font: on A4 in 15 pt Courier only about 65 fit, and the rest ran off the page.
 QString rule(Printer& printer)
 {
