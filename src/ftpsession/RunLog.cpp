@@ -63,6 +63,7 @@ void RunLog::write(const QString& text)
     }
     if (bytes.isEmpty())
         return;
+    m_awaitsOutcome = true;
     if (m_mirror) {
         std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
         std::fflush(stderr);
@@ -79,4 +80,5 @@ void RunLog::outcome(const QString& text)
     QString line = text;
     line.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
     write(QStringLiteral("Résultat : ") + line);
+    m_awaitsOutcome = false;
 }

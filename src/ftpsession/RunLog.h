@@ -26,6 +26,8 @@ public:
     void write(const QString& text);
     // The one line that says how the run ended (line breaks in `text` become blanks).
     void outcome(const QString& text);
+    // True when lines were written since the last outcome: the run has not yet said how it ended.
+    bool awaitsOutcome() const { return m_awaitsOutcome; }
 
 private:
     bool open();
@@ -37,4 +39,5 @@ private:
     bool m_mirror;
     QFile m_file;
     bool m_failed = false;
+    bool m_awaitsOutcome = false;
 };

@@ -18,12 +18,14 @@
 #include "login/OperatorContext.h"
 #include "platform/Dialogs.h"
 #include "platform/ElidedNameDelegate.h"
+#include "platform/KeyboardActivation.h"
 #include "platform/ProcessControl.h"
 #include "platform/SystemClock.h"
 #include "profiles/ProfileDialogs.h"
 #include "profiles/ProfileFile.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -35,6 +37,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTextCursor>
@@ -69,7 +72,7 @@ QFrame* line(QWidget* parent, const char* name)
 QToolButton* iconButton(QWidget* parent, const char* name, QStyle::StandardPixmap icon, const QString& tip)
 {
     auto* b = named(new QToolButton(parent), name);
-    b->setIcon(parent->style()->standardIcon(icon));
+    b->setIcon(WindowControls::withDisabledLook(parent->style()->standardIcon(icon), QSize(24, 24)));
     b->setIconSize(QSize(24, 24));
     b->setToolTip(tip);
     b->setAutoRaise(false);
@@ -96,6 +99,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("VORN - UPDATE DES VERSIONS"));
     setWindowIcon(WindowControls::programIcon());
+    KeyboardActivation::install();
     buildControls();
     if (m_context.managerMode)
         arrangeManagerLayout();
@@ -129,7 +133,23 @@ Form1::Form1(Form1Context context, QWidget* parent)
 
 Form1::~Form1()
 {
+    closeRunLog();
     m_context.ftp.setWaitCallback({});
+}
+
+void Form1::closeEvent(QCloseEvent* event)
+{
+    closeRunLog();
+    QMainWindow::closeEvent(event);
+}
+
+void Form1::closeRunLog()
+{
+    if (!m_runLog || !m_runLog->awaitsOutcome())
+        return;
+    m_runLog->outcome(m_context.managerMode
+                          ? QStringLiteral("gestionnaire de fichiers fermé par l'opérateur")
+                          : QStringLiteral("fenêtre fermée par l'opérateur avant la fin de la mise à jour"));
 }
 
 QString Form1::captionFor(int major, int minor, int revision)
@@ -238,8 +258,16 @@ void Form1::buildControls()
         grid->addWidget(Frame6, 1, 0, 1, 2);
         grid->addWidget(Frame4, 2, 0, 1, 2);
         grid->addWidget(Frame5, 3, 0, 1, 2);
-        grid->addWidget(Command1, 4, 0, 1, 2);
-        grid->addWidget(Command3, 4, 0, 1, 2);
+        // One holder for the two buttons, only one of which shows: the rows below keep their
+        // place when "Déconnexion" takes over.
+        auto* holder = new QWidget(Frame3);
+        auto* both = new QHBoxLayout(holder);
+        both->setContentsMargins(0, 0, 0, 0);
+        Command1->setParent(holder);
+        Command3->setParent(holder);
+        both->addWidget(Command1);
+        both->addWidget(Command3);
+        grid->addWidget(holder, 4, 0, 1, 2);
         grid->addWidget(Frame7, 5, 0, 1, 2);
         grid->addWidget(CommandProfils, 6, 0, 1, 2);
         grid->setRowStretch(7, 1);
@@ -253,6 +281,7 @@ void Form1::buildControls()
     List1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     List1->setToolTip(MultiSelectTip);
     new ElidedNameDelegate(List1, Qt::ElideMiddle);
+    KeyboardActivation::openOnEnter(List1);
     Command4 = iconButton(Frame2, "Command4", QStyle::SP_ArrowDown, QStringLiteral("DownLoad"));
     Command2 = iconButton(Frame2, "Command2", QStyle::SP_TrashIcon,
                           QStringLiteral("Suppression d'un fichier ou d'un repertoire"));
@@ -351,8 +380,17 @@ void Form1::arrangeDesignLayout()
 void Form1::arrangeManagerLayout()
 {
     // The connection frame down the left; the two panes over the response log on the right. The
-    // window's minimum is what its layout needs; its first size fits a 1280 x 720 screen.
-    auto* layout = new QVBoxLayout(centralWidget());
+    // body scrolls when the screen is smaller than what its layout needs, so the window always
+    // fits the screen it opens on; its first size fits a 1280 x 720 screen.
+    QWidget* body = takeCentralWidget();
+    m_scroll = named(new QScrollArea(this), "bodyScroll");
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    m_scroll->setWidget(body);
+    setCentralWidget(m_scroll);
+    WindowControls::keepFocusInView(m_scroll);
+    auto* layout = new QVBoxLayout(body);
     layout->setContentsMargins(6, 6, 6, 6);
     FRTRAIT->setMaximumHeight(px(2475));
     Image2->setPixmap(AnimationFrames::banner(80, 80));
@@ -377,10 +415,8 @@ void Form1::arrangeManagerLayout()
     Line1->setVisible(false);
     Line2->setVisible(false);
 
-    QSize size(1120, 640);
-    if (const QScreen* shown = screen())
-        size = size.boundedTo(shown->availableGeometry().size() - QSize(16, 48)); // room for a title bar
-    resize(size.expandedTo(minimumSizeHint()));
+    setMinimumSize(320, 240);
+    resize(WindowControls::firstSize(this, QSize(1120, 640)));
 }
 
 void Form1::Form_Load()
@@ -416,6 +452,7 @@ void Form1::showManagerStatus(ManagerStatus status)
         return;
     const bool attemptFailed = status == ManagerStatus::Disconnected && m_managerStatus == ManagerStatus::Connecting;
     m_managerStatus = status;
+    RB1->setVisible(false); // an idle, empty bar only looked like an input box
     switch (status) {
     case ManagerStatus::Connecting:
         LDI->setText(QStringLiteral("Waiting connect FTP..."));

@@ -32,6 +32,7 @@ class QListWidget;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 class QRadioButton;
 class QStatusBar;
 class QTimer;
@@ -168,6 +169,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildControls();
@@ -184,6 +186,7 @@ private:
     UpdateRun::Settings updateSettings() const;
     void stopIntake(const QString& why);
     void endProgram(int exitCode);
+    void closeRunLog(); // the run's last line when the window goes before the run said how it ended
     void showRemoteList(const QStringList& lines);
     bool beginLogin();
     QString loginFailureText(const QString& why) const;
@@ -221,4 +224,5 @@ private:
     bool m_connectQueued = false;
     ManagerStatus m_managerStatus = ManagerStatus::Disconnected;
     bool m_ended = false;
+    QScrollArea* m_scroll = nullptr; // the file manager's body, scrolled on a small screen
 };

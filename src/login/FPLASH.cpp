@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -101,6 +102,11 @@ FPLASH::FPLASH(OperatorContext& context, Dialogs& dialogs, const QString& appDir
     COK->setAutoDefault(true);
     CNON->setAutoDefault(true);
     COK->setDefault(true);
+    // Room around the captions: the fixed-size splash otherwise squeezes them to their text.
+    for (QPushButton* b : {COK, CNON})
+        b->setMinimumWidth(b->fontMetrics().horizontalAdvance(b->text()) + 3 * b->fontMetrics().height());
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, CNON, &QPushButton::click); // Escape is "Abandonner"
     setTabOrder(TLOGIN, TPW);
     setTabOrder(TPW, COK);
     setTabOrder(COK, CNON);

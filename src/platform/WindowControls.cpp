@@ -1,9 +1,13 @@
 #include "WindowControls.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
+#include <QScrollArea>
 
 qreal WindowControls::drawingRatio()
 {
@@ -63,4 +67,54 @@ QIcon WindowControls::programIcon()
         icon.addPixmap(pm);
     }
     return icon;
+}
+
+QIcon WindowControls::withDisabledLook(const QIcon& icon, const QSize& size)
+{
+    QIcon out;
+    for (const qreal ratio : {1.0, 2.0}) {
+        QPixmap normal = icon.pixmap(size, ratio);
+        if (normal.isNull())
+            continue;
+        out.addPixmap(normal, QIcon::Normal);
+        QImage grey = normal.toImage().convertToFormat(QImage::Format_ARGB32);
+        for (int y = 0; y < grey.height(); ++y) {
+            auto* row = reinterpret_cast<QRgb*>(grey.scanLine(y));
+            for (int x = 0; x < grey.width(); ++x) {
+                const int g = qGray(row[x]);
+                row[x] = qRgba(g, g, g, qAlpha(row[x]) * 35 / 100);
+            }
+        }
+        QPixmap faded = QPixmap::fromImage(grey);
+        faded.setDevicePixelRatio(normal.devicePixelRatio());
+        out.addPixmap(faded, QIcon::Disabled);
+    }
+    return out;
+}
+
+QSize WindowControls::firstSize(const QWidget* window, const QSize& wanted)
+{
+    QSize size = wanted;
+    if (const QScreen* where = window->screen())
+        size = size.boundedTo(where->availableGeometry().size() - QSize(16, 48));
+    return size.expandedTo(window->minimumSize());
+}
+
+void WindowControls::keepFocusInView(QScrollArea* area)
+{
+    QObject::connect(qApp, &QApplication::focusChanged, area, [area](QWidget*, QWidget* now) {
+        if (!now || !area->widget() || !area->widget()->isAncestorOf(now))
+            return;
+        // The whole control where it fits, not only its text cursor as ensureWidgetVisible() does.
+        const QRect r(now->mapTo(area->widget(), QPoint()), now->size());
+        area->ensureVisible(r.center().x(), r.center().y(), r.width() / 2 + 8, r.height() / 2 + 8);
+    });
+}
+
+void WindowControls::lookReadOnly(QLineEdit* box)
+{
+    QPalette palette = box->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    box->setPalette(palette);
+    box->setFrame(false);
 }

@@ -8,6 +8,9 @@
 
 class QPainter;
 class QRectF;
+class QLineEdit;
+class QScrollArea;
+class QWidget;
 
 // Small helpers the windows share when they build their controls.
 namespace WindowControls {
@@ -31,6 +34,20 @@ QPixmap badge(const QSize& size, const QColor& from, const QColor& to);
 // The program's mark, a down arrow into a tray (an update being fetched), drawn over `area` with
 // the painter's pen.
 void drawUpdateMark(QPainter& painter, const QRectF& area);
+
+// `icon` with a faded, grey disabled state: some themes' pictures look the same either way.
+QIcon withDisabledLook(const QIcon& icon, const QSize& size);
+
+// The size a window opens at: `wanted`, made smaller to leave room for the title bar and task
+// bar of the screen it opens on, never below its minimum size.
+QSize firstSize(const QWidget* window, const QSize& wanted);
+
+// Scrolls `area` so that the control given the focus inside it is in view (Tab never leads to a
+// control below the fold).
+void keepFocusInView(QScrollArea* area);
+
+// A read-only text box drawn on the window's colour, so that it does not look editable.
+void lookReadOnly(QLineEdit* box);
 
 // The program's icon, drawn at the usual icon sizes; every window carries it.
 QIcon programIcon();

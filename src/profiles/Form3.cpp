@@ -17,6 +17,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRegion>
+#include <QScreen>
+#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QValidator>
 #include <QWindow>
@@ -115,13 +117,26 @@ Form3::Form3(ProfileFile& profiles, Dialogs& dialogs, QListWidget& profileList, 
     auto* layout = new QVBoxLayout(this);
     // Wide enough margins that the rounded corners never cut a control.
     layout->setContentsMargins(CornerEllipse, CornerEllipse, CornerEllipse, CornerEllipse);
-    layout->addWidget(Frame2);
-    layout->addWidget(Frame3);
-    layout->addWidget(Frame4);
-    layout->addWidget(Frame1);
+    // On a small or highly scaled screen the boxes scroll; the buttons stay in view.
+    auto* body = new QWidget(this);
+    auto* fields = new QVBoxLayout(body);
+    fields->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* frame : {Frame2, Frame3, Frame4, Frame1})
+        fields->addWidget(frame);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(body);
+    WindowControls::keepFocusInView(scroll);
+    layout->addWidget(scroll, 1);
     layout->addLayout(buttons);
 
-    resize(320, sizeHint().height());
+    const QMargins m = layout->contentsMargins();
+    int height = body->sizeHint().height() + layout->spacing() + Command1->sizeHint().height() + m.top() + m.bottom();
+    if (const QScreen* where = screen())
+        height = std::min(height, where->availableGeometry().height() - 16);
+    resize(320, height);
     setMask(outline(size()));
     Text1->setFocus();
 }

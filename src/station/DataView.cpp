@@ -290,7 +290,14 @@ QVariant DataView::headerData(int section, Qt::Orientation orientation, int role
 {
     if (role != Qt::DisplayRole)
         return {};
-    if (orientation == Qt::Horizontal)
-        return section < m_columns.size() ? QVariant(m_columns[section].toUpper()) : QVariant();
+    if (orientation == Qt::Horizontal) {
+        const QString name = columnName(section);
+        return name.isEmpty() ? QVariant() : QVariant(m_headings.value(name, name));
+    }
     return section + 1;
+}
+
+QString DataView::columnName(int section) const
+{
+    return section >= 0 && section < m_columns.size() ? m_columns[section].toUpper() : QString();
 }

@@ -63,6 +63,11 @@ public:
 
     static QString displayText(const QVariant& value);
 
+    // Column headings shown in a grid instead of the column names, keyed by upper-case name.
+    void setHeadings(QHash<QString, QString> headings) { m_headings = std::move(headings); }
+    // The upper-case name of a shown column; empty past the last.
+    QString columnName(int section) const;
+
 signals:
     // The current row changed or its values did; bound labels read text() again.
     void currentChanged();
@@ -89,4 +94,5 @@ private:
     QHash<QString, QVariant> m_pending;             // upper-case column name -> new value
     QHash<int, QHash<QString, QVariant>> m_written; // row -> values saved since the refresh
     QString m_error;
+    QHash<QString, QString> m_headings;
 };

@@ -20,6 +20,17 @@ QString printedDate(const QDate& date)
     return date.toString(QStringLiteral("dd/MM/yyyy"));
 }
 
+// The note's rule of 86 underscores, shortened to what the printable width holds in the current
+// font: on A4 in 15 pt Courier only about 65 fit, and the rest ran off the page.
+QString rule(Printer& printer)
+{
+    const double one = printer.textWidth(QStringLiteral("_"));
+    const double width = printer.printableWidth();
+    if (one <= 0 || width <= 0)
+        return Underline; // the document did not start: the next line reports the failure
+    return Underline.left(std::clamp(static_cast<qsizetype>(width / one), qsizetype(1), Underline.size()));
+}
+
 bool emptyLines(Printer& printer, int count)
 {
     for (int i = 0; i < count; ++i) {
@@ -71,7 +82,7 @@ bool DispatchNote::printCover(Printer& printer) const
 {
     const QString indent = spaces(8);
     printer.setFont(CourierNew, 15);
-    if (!emptyLines(printer, 11) || !printer.printLine(Underline) || !emptyLines(printer, 1) ||
+    if (!emptyLines(printer, 11) || !printer.printLine(rule(printer)) || !emptyLines(printer, 1) ||
         !printer.printLine(indent + QStringLiteral("EXPEDITION D'UN TRAIN")) || !emptyLines(printer, 1) ||
         !printer.printLine(indent + printedDate(m_date)) || !emptyLines(printer, 1) ||
         !printer.printLine(indent + QStringLiteral("Numéro de TRAIN: ") + m_trainNumber) || !emptyLines(printer, 1))
@@ -80,12 +91,12 @@ bool DispatchNote::printCover(Printer& printer) const
     if (!printer.printLine(QStringLiteral("   *") + m_trainNumber + QStringLiteral("*")))
         return false;
     printer.setFont(CourierNew, 15);
-    return printer.printLine(Underline) && emptyLines(printer, 3) &&
+    return printer.printLine(rule(printer)) && emptyLines(printer, 3) &&
            printer.printLine(indent + QStringLiteral("Nombre de palette: ") + QString::number(m_pallets.size())) &&
            emptyLines(printer, 1) &&
            printer.printLine(indent + QStringLiteral("Poids Total      : ") + numberText(m_totalWeight) +
                              QStringLiteral(" Kg")) &&
-           emptyLines(printer, 3) && printer.printLine(Underline) && emptyLines(printer, 2) &&
+           emptyLines(printer, 3) && printer.printLine(rule(printer)) && emptyLines(printer, 2) &&
            printer.printLine(indent + QStringLiteral("Pris en charge le :   ")) && emptyLines(printer, 2) &&
            printer.printLine(indent + QStringLiteral("Observations      :   "));
 }

@@ -110,13 +110,7 @@ FPRINCIPAL::FPRINCIPAL(OperatorContext& context, Dialogs& dialogs, ProcessContro
     setWindowIcon(WindowControls::programIcon());
     // Fits a 1366 x 768 screen with its title bar and task bar; smaller, the body scrolls.
     setMinimumSize(480, 360);
-    QSize size(1180, 660);
-    if (const QScreen* where = screen()) {
-        // Room for the title bar on a small or highly scaled screen.
-        const QSize room = where->availableGeometry().size() - QSize(16, 48);
-        size = size.boundedTo(room).expandedTo(minimumSize());
-    }
-    resize(size);
+    resize(WindowControls::firstSize(this, QSize(1180, 660)));
 }
 
 FPRINCIPAL::~FPRINCIPAL()
@@ -151,6 +145,7 @@ void FPRINCIPAL::buildControls()
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
     m_scroll->setFocusPolicy(Qt::NoFocus);
+    WindowControls::keepFocusInView(m_scroll);
     m_body = new QWidget(m_scroll->viewport());
     auto* columns = new QHBoxLayout(m_body);
 
@@ -188,6 +183,9 @@ void FPRINCIPAL::buildControls()
     totals->addStretch();
     totals->addWidget(utLabel);
     totals->addWidget(LUT);
+    // These wrap rather than widen the column when a type selection shows them.
+    LTOTAL->setWordWrap(true);
+    LDIMAB->setWordWrap(true);
     LTOTAL->setVisible(false);
     CPLUS24->setVisible(false);
     LDIMAB->setVisible(false);
@@ -199,6 +197,24 @@ void FPRINCIPAL::buildControls()
     GRIDARTICLES->setTabKeyNavigation(false); // Tab leaves the grid for the next control
     GRIDARTICLES->setMinimumSize(200, 120);
     GRIDARTICLES->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    GRIDARTICLES->horizontalHeader()->setStretchLastSection(true);
+    m_articles->setHeadings({{QStringLiteral("G_NO_PALETTE"), QStringLiteral("N° palette")},
+                             {QStringLiteral("G_TYPE_UC"), QStringLiteral("Type")},
+                             {QStringLiteral("G_WF_ETAT"), QStringLiteral("État")},
+                             {QStringLiteral("G_LOCALISATION_PERMANENTE"), QStringLiteral("Emplacement")},
+                             {QStringLiteral("G_WF_PAL_CAB"), QStringLiteral("Code palette")},
+                             {QStringLiteral("G_WF_DATE_EXTRACTION"), QStringLiteral("Extraction")},
+                             {QStringLiteral("G_WF_DATE_MODIF"), QStringLiteral("Modifié le")},
+                             {QStringLiteral("G_WF_USER_MODIF"), QStringLiteral("Modifié par")}});
+    // The available articles are on no pallet and in no workflow state: those two columns of the
+    // query are always empty, so they are not shown.
+    connect(m_articles, &QAbstractItemModel::modelReset, this, [this] {
+        for (int c = 0; c < m_articles->columnCount(); ++c) {
+            const QString name = m_articles->columnName(c);
+            GRIDARTICLES->setColumnHidden(c,
+                                          name == QLatin1String("G_NO_PALETTE") || name == QLatin1String("G_WF_ETAT"));
+        }
+    });
     articleLayout->addWidget(LINFO);
     articleLayout->addLayout(types);
     articleLayout->addWidget(LTYPEAIDE);
@@ -218,6 +234,9 @@ void FPRINCIPAL::buildControls()
         auto* label = new QLabel(pallet);
         label->setObjectName(BoundColumns[i]);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        // The columns keep their widths when values appear: a long value is cut, not widened.
+        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        label->setMinimumWidth(fontMetrics().horizontalAdvance(QStringLiteral("00000000000")));
         caption->setBuddy(label);
         // Two pairs a row keep the frame short.
         palletGrid->addWidget(caption, i / 2, (i % 2) * 2);
@@ -267,6 +286,7 @@ void FPRINCIPAL::buildControls()
     RB2->setTextVisible(false);
     frame2->addWidget(RB2);
     middle->addWidget(Frame2);
+    Frame2->setVisible(false); // no operation drives its bar: shown, it only looked like an input box
     auto* lookup = new QGroupBox(QStringLiteral("Recherche d'un train"), m_body);
     auto* lookupLayout = new QHBoxLayout(lookup);
     TRECHTRAIN = named(new QLineEdit(lookup), "TRECHTRAIN");
@@ -331,6 +351,7 @@ void FPRINCIPAL::buildControls()
     TNBPALETTE = named(new QLineEdit(QStringLiteral("0"), train), "TNBPALETTE");
     TNBPALETTE->setReadOnly(true);
     TNBPALETTE->setFocusPolicy(Qt::NoFocus); // a count to read, not a stop on the way
+    WindowControls::lookReadOnly(TNBPALETTE);
     countLabel->setBuddy(TNBPALETTE);
     CDEPART = named(new QPushButton(QStringLiteral("Départ du train"), train), "CDEPART");
     trainLayout->addWidget(TSAISIEPAL, 0, 0, 1, 2);
@@ -411,8 +432,10 @@ bool FPRINCIPAL::load()
     processEvents();
     m_total.reset();
     LTOTOARTICLES->setText(QStringLiteral("0"));
-    // The code maintenance of Frame1 is for administrators only.
+    // The code maintenance commands are for administrators only.
     Frame1->setVisible(isAdministrator());
+    Command4->setVisible(isAdministrator());
+    Command2->setVisible(isAdministrator());
     XRAZ();
     fillPrinters();
     // The pallet view connects when the window opens; a database out of reach is said now.
@@ -721,15 +744,30 @@ void FPRINCIPAL::CRECHTRAIN_Click()
 void FPRINCIPAL::Command4_Click()
 {
     const RunGuard guard(m_running);
-    if (guard.owns())
-        m_codes.Command4();
+    if (!guard.owns())
+        return;
+    // One click writes a thousand rows: asked first, No by default.
+    if (!StationMessages::ask(m_dialogs,
+                              QStringLiteral("Écrire %1 nouvelles palettes UT (codes UTxxxxxx à la suite des "
+                                             "existants) dans la table kestravo_palette ?\r")
+                                  .arg(UtCodes::CodesPerRun),
+                              QStringLiteral("GÉNÉRER DES CODES UT")))
+        return;
+    m_codes.Command4();
 }
 
 void FPRINCIPAL::Command2_Click()
 {
     const RunGuard guard(m_running);
-    if (guard.owns())
-        m_codes.Command2();
+    if (!guard.owns())
+        return;
+    if (!StationMessages::ask(m_dialogs,
+                              QStringLiteral("Écrire %1 palettes de test (codes 771376010001 à 771376015000) dans la "
+                                             "table kestravo_palette ?\r")
+                                  .arg(UtCodes::TestCodes),
+                              QStringLiteral("GÉNÉRER DES CODES DE TEST")))
+        return;
+    m_codes.Command2();
 }
 
 void FPRINCIPAL::CMAJ_Click()

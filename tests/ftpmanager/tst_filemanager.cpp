@@ -5,6 +5,7 @@
 #include "ftpmanager/DriveListBox.h"
 #include "ftpmanager/FileListBox.h"
 #include "ftpmanager/SelectionConfirmation.h"
+#include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
 #include "login/OperatorContext.h"
 #include "platform/QtFtpClient.h"
@@ -12,15 +13,20 @@
 #include "platform/QtDialogs.h"
 
 #include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -47,6 +53,13 @@ struct Manager {
 
     Form1& connect()
     {
+        open();
+        window->Xconnect();
+        return *window;
+    }
+
+    Form1& open()
+    {
         Form1Context c(ftp, processes, dialogs, context);
         c.config.host = server.host();
         c.config.user = FtpTestServer::user();
@@ -57,7 +70,6 @@ struct Manager {
         c.managerMode = true;
         c.endProgram = [](int) {};
         window = std::make_unique<Form1>(std::move(c));
-        window->Xconnect();
         return *window;
     }
 
@@ -159,6 +171,86 @@ private slots:
         QtDialogs dialogs;
         QString list;
         QCOMPARE(SelectionConfirmation::ask(dialogs, names, rows, "un", "Etes vous sur ?", list), int(AnswerNo));
+    }
+
+    // The keyboard alone, on a window that fits its screen (at 100 % and 200 %): Enter presses
+    // "Connexion" and opens the focused line; the frame keeps its place when "Déconnexion" takes
+    // over; the log is scrolled into view; the close box ends the run log with its result.
+    void keyboardAndClose()
+    {
+        Manager m;
+        QVERIFY(m.start());
+        Form1& f = m.open();
+        f.show();
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        QCoreApplication::processEvents();
+        QVERIFY(f.screen()->availableGeometry().contains(f.geometry()));
+        // The disabled delete button is far fainter than the enabled one.
+        const auto ink = [&f](QIcon::Mode mode) {
+            const QImage im = f.Command2->icon().pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+            qint64 sum = 0;
+            for (int i = 0; i < im.width() * im.height(); ++i)
+                sum += qAlpha(im.pixel(i % im.width(), i / im.width())) *
+                       (255 - qGray(im.pixel(i % im.width(), i / im.width())));
+            return sum;
+        };
+        QVERIFY(ink(QIcon::Disabled) * 2 < ink(QIcon::Normal));
+        QWidget* body = f.Frame3->parentWidget();
+        const QPoint typesAt = f.Frame7->mapTo(body, QPoint());
+        f.Command1->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QVERIFY(f.Command3->isVisible() && f.Command2->isEnabled());
+        QCoreApplication::processEvents();
+        QCOMPARE(f.Frame7->mapTo(body, QPoint()), typesAt);
+
+        f.List1->setFocus();
+        f.List1->setCurrentRow(0); // "../"
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
+        QVERIFY(f.ftp().TargetDirectory == QStringLiteral("/") && m.remote().contains(QStringLiteral("docs")));
+
+        f.Text1->setFocus();
+        QCoreApplication::processEvents();
+        const QWidget* view = f.findChild<QScrollArea*>()->viewport();
+        QVERIFY(view->rect().contains(QRect(f.Text1->mapTo(view, QPoint()), f.Text1->size())));
+        f.close();
+        QFile log(QDir(m.local.path()).filePath(RunLog::fileName()));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QString last = QString::fromUtf8(log.readAll()).trimmed().section(QLatin1Char('\n'), -1);
+        QVERIFY2(last.contains(QStringLiteral("Résultat : gestionnaire de fichiers fermé")), qPrintable(last));
+    }
+
+    // A real confirmation over a window not yet active: centred on it unless that leaves the
+    // screen, as wide as its title, its sentence one paragraph above the list of names.
+    void confirmationBoxShape()
+    {
+        QWidget owner;
+        const QRect screen = owner.screen()->availableGeometry();
+        owner.setGeometry(screen.x() + 20, screen.y() + 20, screen.width() / 2, screen.height() / 2);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        QApplication::setActiveWindow(nullptr);
+        QTimer::singleShot(100, [&owner, screen] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            const auto no = qScopeGuard([box] { box->button(QMessageBox::No)->click(); });
+            QFont bold = QApplication::font("QMdiSubWindowTitleBar");
+            bold.setBold(true);
+            QVERIFY(box->width() >= QFontMetrics(bold).horizontalAdvance(box->windowTitle()));
+            const QRect at = box->frameGeometry();
+            const QPoint off = at.center() - owner.frameGeometry().center();
+            QVERIFY(screen.contains(at) && (qAbs(off.x()) <= 2 || at.left() == screen.left()) &&
+                    (qAbs(off.y()) <= 2 || at.top() == screen.top()));
+            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+            QVERIFY(label->text() == DownloadSingular && label->height() < 2 * label->fontMetrics().lineSpacing());
+            QCOMPARE(box->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("a.txt"));
+        });
+        MessageRequest r;
+        r.text = DownloadSingular + QStringLiteral("\na.txt");
+        r.title = QStringLiteral("VORN_UPDATE_VERSION - TRANSFERT DES FICHIERS DISTANTS SÉLECTIONNÉS");
+        r.buttons = DialogButtons::YesNo;
+        QtDialogs dialogs;
+        QCOMPARE(dialogs.message(r), int(AnswerNo));
     }
 
     void navigation()

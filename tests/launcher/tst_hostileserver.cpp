@@ -65,6 +65,7 @@ private slots:
         QTest::newRow("polite") << "polite" << 0 << true;
         QTest::newRow("greeting without line end") << "greeting-stream" << 1 << false;
         QTest::newRow("endless multi-line greeting") << "multiline-forever" << 1 << false;
+        QTest::newRow("greeting line of 200 KiB") << "long-line" << 1 << false;
         QTest::newRow("one byte every 2 s") << "trickle" << 1 << false;
         QTest::newRow("replies padded to 1 MiB") << "padded" << 0 << true;
         QTest::newRow("endless listing") << "listing-forever" << 4 << false;

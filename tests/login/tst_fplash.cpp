@@ -240,6 +240,16 @@ void TestFPLASH::CNONEndsTheApplication()
     QTest::mouseClick(child<QPushButton>(w, "CNON"), Qt::LeftButton);
     QCOMPARE(ended, 1);
     QVERIFY(dialogs.shown().isEmpty());
+
+    // Escape abandons too, from the box being typed in; the captions do not touch their edges.
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    child<QLineEdit>(w, "TLOGIN")->setFocus();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QCOMPARE(ended, 2);
+    for (const char* name : {"COK", "CNON"}) {
+        const auto* b = child<QPushButton>(w, name);
+        QVERIFY2(b->width() >= b->fontMetrics().horizontalAdvance(b->text()) + 2 * b->fontMetrics().height(), name);
+    }
 }
 
 QTEST_MAIN(TestFPLASH)

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolTip>
@@ -187,6 +188,9 @@ private slots:
         Form3 editor(*m_profiles, m_dialogs, list);
         editor.show();
         QVERIFY(editor.windowFlags() & Qt::FramelessWindowHint);
+        // Within its screen, buttons included, also at 200 % (the scaled run).
+        QVERIFY(editor.height() <= editor.screen()->availableGeometry().height());
+        QVERIFY(editor.rect().contains(QRect(editor.Command2->mapTo(&editor, QPoint()), editor.Command2->size())));
 
         auto check = [&](const QSize& size) {
             const QRegion mask = editor.mask();

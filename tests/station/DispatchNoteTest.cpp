@@ -78,12 +78,10 @@ private slots:
                 QVERIFY2(
                     list.contains(QRegularExpression(QStringLiteral("BORDEREAU D'EXPEDITION +05/03/2021 +Page: 1"))),
                     qPrintable(list));
-                // Nothing but the cover's rules runs past the printable area (5 mm margins).
+                // Nothing runs past the printable area (5 mm margins), the cover's rules included.
                 for (int page = 1; page <= 2; ++page) {
-                    for (const auto& w : PdfReadback::words(pdf, page)) {
-                        if (!w.text.startsWith(QLatin1Char('_')))
-                            QVERIFY2(w.left >= Margin - 0.5 && w.right <= 595.28 - Margin + 0.5, qPrintable(w.text));
-                    }
+                    for (const auto& w : PdfReadback::words(pdf, page))
+                        QVERIFY2(w.left >= Margin - 0.5 && w.right <= 595.28 - Margin + 0.5, qPrintable(w.text));
                 }
                 QVERIFY(PdfReadback::words(pdf, 2).last().text == QStringLiteral("150"));
                 QVERIFY(
@@ -113,7 +111,8 @@ private slots:
                 const QList<PalletRow> onPage = rows.mid((page - 1) * 24, 24);
                 for (const PalletRow& r : onPage)
                     QVERIFY2(text.contains(QStringLiteral(" %1 ").arg(r.code)), qPrintable(r.code));
-                QCOMPARE(PdfReadback::barcodes(pdf, page + 1), sortedCodes(onPage));
+                // Still read at 150 dpi, as a cheap scanner or a fax of the note would see them.
+                QCOMPARE(PdfReadback::barcodes(pdf, page + 1, {}, 150), sortedCodes(onPage));
             }
             QVERIFY(!texts.join(QString()).contains(QStringLiteral("Page: %1").arg(listPages + 1)));
         }
@@ -133,7 +132,7 @@ private slots:
         QTemporaryDir dir;
         const QString pdf = printNote(dir, rows);
         QVERIFY(PdfReadback::pageTexts(pdf).value(0).contains(QStringLiteral("Poids Total      : 12362.5 Kg")));
-        QCOMPARE(PdfReadback::barcodes(pdf, 2), sortedCodes(rows));
+        QCOMPARE(PdfReadback::barcodes(pdf, 2, {}, 150), sortedCodes(rows));
 
         QHash<QString, PdfReadback::Word> at;
         for (const auto& w : PdfReadback::words(pdf, 2))

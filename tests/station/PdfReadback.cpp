@@ -45,20 +45,20 @@ QStringList PdfReadback::pageTexts(const QString& pdf)
     return pages;
 }
 
-QStringList PdfReadback::barcodes(const QString& pdf, int page, const QList<double>& cutsX)
+QStringList PdfReadback::barcodes(const QString& pdf, int page, const QList<double>& cutsX, int dpi)
 {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
     const QString number = QString::number(page);
     run(QStringLiteral("pdftoppm"),
-        {QStringLiteral("-r"), QStringLiteral("300"), QStringLiteral("-gray"), QStringLiteral("-singlefile"),
+        {QStringLiteral("-r"), QString::number(dpi), QStringLiteral("-gray"), QStringLiteral("-singlefile"),
          QStringLiteral("-f"), number, QStringLiteral("-l"), number, pdf, prefix});
     const QImage image(prefix + QStringLiteral(".pgm"));
     if (image.isNull())
         return {QStringLiteral("<page non rendue>")};
     QList<int> edges{0};
     for (double cut : cutsX)
-        edges.append(qRound(cut * 300 / 72));
+        edges.append(qRound(cut * dpi / 72));
     edges.append(image.width());
     QStringList strips{QStringLiteral("-q"), QStringLiteral("--raw"), QStringLiteral("-Sdisable"),
                        QStringLiteral("-Scode39.enable")};

@@ -16,10 +16,10 @@ public:
     // pdftotext -layout, one entry per page.
     static QStringList pageTexts(const QString& pdf);
 
-    // Every Code 39 symbol zbarimg finds on the page (1-based) rendered at 300 dpi, sorted.
+    // Every Code 39 symbol zbarimg finds on the page (1-based) rendered at `dpi`, sorted.
     // zbar reports a symbol repeated on one image once, so the page is decoded in vertical
     // strips split at `cutsX` (points from the page's left edge).
-    static QStringList barcodes(const QString& pdf, int page, const QList<double>& cutsX = {});
+    static QStringList barcodes(const QString& pdf, int page, const QList<double>& cutsX = {}, int dpi = 300);
 
     // Names of the fonts embedded in the file (pdffonts), without subset prefixes.
     static QStringList fonts(const QString& pdf);

@@ -24,6 +24,7 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTableView>
 #include <QToolButton>
@@ -137,6 +138,8 @@ private slots:
         QVERIFY(s.w->load());
         QCOMPARE(s.w->windowTitle(), QStringLiteral("Gestion de flux  - USER  -  - "));
         QCOMPARE(s.get<QGroupBox>("Frame1")->isVisibleTo(s.w.get()), false);
+        QCOMPARE(s.get<QPushButton>("Command2")->isVisibleTo(s.w.get()), false); // administrators only
+        QCOMPARE(s.get<QPushButton>("Command4")->isVisibleTo(s.w.get()), false);
         auto* list = s.get<QListWidget>("List4");
         QCOMPARE(list->count(), 3);
         QCOMPARE(list->item(2)->text(), PdfPrintDevice::deviceName(s.pdf.path()));
@@ -225,6 +228,13 @@ private slots:
         s.click("Command1");
         QCOMPARE(s.label("LINFO"), QStringLiteral("4 articles disponibles."));
         QCOMPARE(s.get<QTableView>("GRIDARTICLES")->model()->rowCount(), 4);
+        // French headings; the two columns the query keeps empty are not shown.
+        const auto* grid = s.get<QTableView>("GRIDARTICLES");
+        QString headings;
+        for (int c = 0; c < grid->model()->columnCount(); ++c)
+            headings +=
+                grid->isColumnHidden(c) ? QString() : grid->model()->headerData(c, Qt::Horizontal).toString() + '|';
+        QCOMPARE(headings, QStringLiteral("Type|Emplacement|Code palette|Extraction|Modifié le|Modifié par|"));
         QVERIFY(!s.get<QWidget>("FRWAIT")->isVisibleTo(s.w.get()));
         s.click("OPTBO");
         QCOMPARE(s.label("LINFO"), QStringLiteral("2 articles disponibles."));
@@ -261,16 +271,27 @@ private slots:
         s.context.ADMIN = QStringLiteral("1");
         QVERIFY(s.w->load());
 
+        // Both generators ask first, No by default, naming the rows they write; No writes nothing.
+        for (const char* generator : {"Command4", "Command2"}) {
+            s.dialogs.clear();
+            s.click(generator);
+            QVERIFY(s.dialogs.shown().size() == 1 && s.dialogs.shown()[0].request.defaultAnswer == AnswerNo);
+            QVERIFY(s.dialogs.texts()[0].contains(QLatin1String(generator[7] == '4' ? "1000" : "5000")));
+        }
+        QCOMPARE(env.count(Kestravo, "kestravo_palette"), 0);
+        s.dialogs.clear();
+        s.dialogs.answerNext(AnswerYes);
         s.click("Command4");
-        QCOMPARE(s.dialogs.texts(), (QStringList{"nbre: 0", "OK"}));
+        QCOMPARE(s.dialogs.texts().mid(1), (QStringList{"nbre: 0", "OK"}));
         QCOMPARE(env.count(Kestravo, "kestravo_palette"), 1000);
         QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_CAB in (?, ?)", {ut(1), ut(1000)}), 2);
 
         // After deletions the row count is below the highest code: numbering goes on after it.
         QVERIFY(env.exec(Kestravo, "delete from kestravo_palette where PAL_CAB < ?", {ut(301)}));
         s.dialogs.clear();
+        s.dialogs.answerNext(AnswerYes);
         s.click("Command4");
-        QCOMPARE(s.dialogs.texts(), (QStringList{"nbre: 1000", "OK"}));
+        QCOMPARE(s.dialogs.texts().mid(1), (QStringList{"nbre: 1000", "OK"}));
         QCOMPARE(env.count(Kestravo, "kestravo_palette"), 1700);
         QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_CAB = ?", {ut(2000)}), 1);
         QCOMPARE(env.count(Kestravo, "(select PAL_CAB from kestravo_palette group by PAL_CAB having count(*) > 1) d"),
@@ -573,6 +594,18 @@ private slots:
         QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_STATUT is not null or PAL_NO_TRAIN1 is not null"), 0);
         QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT is not null"), 0);
 
+        // Longer than one write chunk, its last pallet gone: the chunks already written go too.
+        QStringList longTrain;
+        for (int i = 0; i < 250; ++i) {
+            longTrain << QStringLiteral("UL%1").arg(i, 6, 10, QLatin1Char('0'));
+            QVERIFY(addPallet(env, longTrain.last()));
+        }
+        dialogs.onQuestion = [&env, &longTrain](const QString&) {
+            QVERIFY(env.exec(Kestravo, "delete from kestravo_palette where PAL_CAB = ?", {longTrain.last()}));
+        };
+        QCOMPARE(run.dispatch(printer, "T2", longTrain, "250", "DUPONT", day), TrainDispatch::Outcome::Failed);
+        QCOMPARE(env.count(Kestravo, "kestravo_palette", "PAL_NO_TRAIN1 is not null"), 0);
+
         dialogs.onQuestion = [&view](const QString&) { view.events = 0; };
         QCOMPARE(run.dispatch(printer, "T%1", {"UT%1", "UT000003"}, "2", "DUPONT", day),
                  TrainDispatch::Outcome::Dispatched);
@@ -667,6 +700,35 @@ private slots:
         QCOMPARE(env.count(Kestravo, "kestravo_global", "G_WF_ETAT = ?", {"TRAIN1_EXPEDIE"}), 12);
         QVERIFY(s.get<QLineEdit>("TNOTRAIN")->text().isEmpty());
         QVERIFY(PdfReadback::pageTexts(PdfReadback::files(s.pdf.path()).last())[0].contains("Poids Total      : 1200"));
+    }
+
+    // On its screen (also 1024 x 600 and 200 % runs): the window fits, a focused train control
+    // is scrolled into view, the columns stay put when pallet values appear, no idle bar shows
+    // and the count looks read-only.
+    void screenLayout()
+    {
+        QTemporaryDir appDir;
+        Station s(appDir.path()); // an operator: the narrower middle column
+        QVERIFY(s.w->load());
+        s.w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.w.get()));
+        QVERIFY(s.w->screen()->availableGeometry().contains(s.w->geometry()));
+        auto* view = s.w->findChild<QScrollArea*>()->viewport();
+        for (const char* name : {"TRECHTRAIN", "TNOTRAIN", "CDEPART"}) {
+            auto* control = s.get<QWidget>(name);
+            control->setFocus();
+            QCoreApplication::processEvents();
+            QVERIFY2(view->rect().contains(QRect(control->mapTo(view, QPoint()), control->size())), name);
+        }
+        const QPoint trainAt = s.get<QWidget>("TSAISIEPAL")->mapTo(s.w.get(), QPoint());
+        for (const char* name :
+             {"PAL_CAB", "PAL_CABx", "PAL_POIDS", "PAL_STATUT", "PAL_NO_TRAIN1", "PAL_REF_LOCARCHIV"})
+            s.get<QLabel>(name)->setText(QStringLiteral("TRAIN1_EXPEDIE 771376015000 226081386"));
+        QTest::qWait(50); // the layouts settle
+        QCOMPARE(s.get<QWidget>("TSAISIEPAL")->mapTo(s.w.get(), QPoint()), trainAt);
+        const QPalette count = s.get<QLineEdit>("TNBPALETTE")->palette();
+        QVERIFY(!s.get<QWidget>("RB2")->isVisibleTo(s.w.get()) &&
+                count.color(QPalette::Base) == count.color(QPalette::Window));
     }
 
     // Tab follows the screen, column by column; a label comes just before its box; the pallet
