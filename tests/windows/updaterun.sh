@@ -37,13 +37,14 @@ printf 'ligne 1\r\nligne 2\r\n' >"$version/notes.txt"
 
 start_server() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  python3 "$fixture" --root "$work/root" --user vorn --password secret "$@" >"$work/server.out" 2>/dev/null &
+  /usr/bin/python3 "$fixture" --root "$work/root" --user vorn --password secret "$@" >"$work/server.out" 2>/dev/null &
   server_pid=$!
   for _ in $(seq 100); do
     port=$(sed -n 's/^PORT //p' "$work/server.out")
     [ -n "$port" ] && break
     sleep 0.1
   done
+  [ -n "$port" ] || { echo "FAIL: the FTP fixture did not start"; exit 1; }
 }
 write_ini() {
   printf '[server]\r\nhost=127.0.0.1:%s\r\nuser=vorn\r\npassword=%s\r\n' "$port" "$1" >"$app/VORN_UPDATE_VERSION.ini"
