@@ -120,7 +120,7 @@ private slots:
         QCOMPARE(started.how, how);
         // It ran in its own folder.
         QVERIFY(readFile(m_dir.filePath(folder + QStringLiteral("/started.txt")))
-                    .contains(QDir::toNativeSeparators(m_dir.filePath(folder)).toUtf8()));
+                    .contains("cwd=" + QDir::toNativeSeparators(m_dir.filePath(folder)).toUtf8()));
     }
 
     void livenessAndFolderSync()
@@ -128,11 +128,15 @@ private slots:
         QVERIFY(processIsRunning(QCoreApplication::applicationPid()));
         QVERIFY(!processIsRunning(0));
         const QString program = standIn(QStringLiteral("live"), QStringLiteral("ended.exe"));
-        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("live/exit")), "0"));
         QProcess process;
         process.start(program, {});
+        QVERIFY(process.waitForStarted(20000));
+        const qint64 pid = process.processId();
+        QVERIFY(processIsRunning(pid));
+        QVERIFY(writeFile(m_dir.filePath(QStringLiteral("live/stop")), ""));
         QVERIFY(process.waitForFinished(20000));
-        QVERIFY(!processIsRunning(process.processId()));
+        process.close();
+        QVERIFY(!processIsRunning(pid));
 
         QVERIFY(syncFolder(m_dir.path()));
         QVERIFY(!syncFolder(m_dir.filePath(QStringLiteral("absent"))));
