@@ -68,19 +68,20 @@ private slots:
     void terminatesByImageName()
     {
         const std::unique_ptr<ProcessControl> control = createProcessControl();
-        const QString program = standIn(QStringLiteral("term"), QStringLiteral("Vorn_Stand_Term.exe"));
+        // A name of this run's own: the stand-ins of another run stay out of the count.
+        const QString name = QStringLiteral("Vorn_Stand_%1.exe").arg(QCoreApplication::applicationPid());
+        const QString program = standIn(QStringLiteral("term"), name);
         QString error;
         QVERIFY2(control->startDetached(program, &error), qPrintable(error));
         QVERIFY(waitFor(m_dir.filePath(QStringLiteral("term/started.txt"))));
         QVERIFY(readFile(m_dir.filePath(QStringLiteral("term/started.txt"))).contains("dossier é ü"));
 
-        const TerminateResult stopped = control->terminateByImageName(QStringLiteral("VORN_STAND_TERM.EXE"));
+        const TerminateResult stopped = control->terminateByImageName(name.toUpper());
         QVERIFY(stopped.ok);
         QCOMPARE(stopped.requested, 1);
         QVERIFY(!stopped.matchedSelf);
         QDeadlineTimer deadline(10000);
-        while (control->terminateByImageName(QStringLiteral("vorn_stand_term.exe")).requested != 0 &&
-               !deadline.hasExpired())
+        while (control->terminateByImageName(name.toLower()).requested != 0 && !deadline.hasExpired())
             QTest::qWait(100);
         QVERIFY(!deadline.hasExpired());
 
