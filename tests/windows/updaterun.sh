@@ -9,6 +9,9 @@ scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 source "$scripts/windows-cache"
 export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
 run() { "$scripts/wine-run" "$@"; }
+# Programs are named by their Windows paths: a Linux run that stops "VORN.exe" or
+# "VORN_UPDATE_VERSION.exe" machine-wide by /proc then does not recognise these.
+updater="Z:$(realpath "$updater" | tr / '\\')"
 
 work=$(mktemp -d)
 server_pid=
@@ -39,6 +42,7 @@ start_server() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
   /usr/bin/python3 "$fixture" --root "$work/root" --user vorn --password secret "$@" >"$work/server.out" 2>/dev/null &
   server_pid=$!
+  port=
   for _ in $(seq 100); do
     port=$(sed -n 's/^PORT //p' "$work/server.out")
     [ -n "$port" ] && break
