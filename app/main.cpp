@@ -12,6 +12,7 @@
 #include "login/OperatorContext.h"
 #include "platform/PlatformFactory.h"
 #include "platform/ProcessControl.h"
+#include "platform/ProcessStartup.h"
 #include "platform/QtDialogs.h"
 #include "platform/QtFtpClient.h"
 #include "platform/SystemClock.h"
@@ -47,8 +48,7 @@ QString unusableAppDir(const QString& dir)
 
 bool hasDisplay()
 {
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
-           !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+    return sessionHasDisplay() || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
 // A window would be drawn where nobody can see it.
@@ -109,14 +109,8 @@ void spreadStart(const CommandLine& cmd, const AppConfig& config, const QString&
 
 int main(int argc, char* argv[])
 {
-    // The C library otherwise checks /etc/localtime again at every local time it computes (a log
-    // line's date, say); named once, it is read once.
-    if (!qEnvironmentVariableIsSet("TZ"))
-        qputenv("TZ", ":/etc/localtime");
-    QStringList rawArguments;
-    for (int i = 0; i < argc; ++i)
-        rawArguments << QString::fromLocal8Bit(argv[i]);
-    CommandLine cmd = CommandLine::parse(rawArguments);
+    prepareProcess();
+    CommandLine cmd = CommandLine::parse(commandLineArguments(argc, argv));
     if (!cmd.error.isEmpty()) {
         std::fprintf(stderr, "%s\n\n%s", qPrintable(cmd.error), qPrintable(CommandLine::helpText()));
         return 64;

@@ -3,6 +3,8 @@
 #include "DatabaseSchema.h"
 #include "RecordSet.h"
 
+#include "OdbcApi.h"
+
 #include <QAtomicInteger>
 #include <QDir>
 #include <QFileInfo>
@@ -11,9 +13,6 @@
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
-
-#include <sql.h>
-#include <sqlext.h>
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
 #include "platform/Dialogs.h"
+#include "platform/NativePath.h"
 #include "platform/ProcessControl.h"
 #include "release/HashCache.h"
 #include "release/InstalledRelease.h"
@@ -91,7 +92,7 @@ bool VersionDownload::isUnchanged(const QString& path, const FtpFindData& server
     // Times to the second, what every server's facts carry, and in UTC: a local time would look
     // up the time zone for every file.
     std::error_code ec;
-    const auto written = std::filesystem::last_write_time(QFile::encodeName(path).toStdString(), ec);
+    const auto written = std::filesystem::last_write_time(nativePath(path), ec);
     if (ec)
         return false;
     const auto seconds =

@@ -8,6 +8,7 @@ struct TerminateResult {
     bool ok = true;           // false: the process table could not be read
     int requested = 0;        // terminate requests sent to other processes
     bool matchedSelf = false; // our own process carries the name; it was not signalled
+    int denied = 0;           // processes of that name we may not stop (another user's)
     QString error;            // French description when !ok
 };
 

@@ -11,6 +11,7 @@ FtpTestServer::FtpTestServer(const QStringList& extraArguments)
 
 FtpTestServer::~FtpTestServer()
 {
+    QFile::remove(portFile());
     if (m_process.state() != QProcess::NotRunning) {
         m_process.kill();
         m_process.waitForFinished(3000);
@@ -30,7 +31,7 @@ bool FtpTestServer::start()
                      user(),
                      QStringLiteral("--password"),
                      password()};
-    args << m_arguments;
+    args << m_arguments << QStringLiteral("--port-file") << portFile();
     m_process.setProcessChannelMode(QProcess::SeparateChannels);
     m_process.start(QStringLiteral(VORN_SYSTEM_PYTHON), args);
     if (!m_process.waitForStarted(5000)) {
@@ -38,22 +39,22 @@ bool FtpTestServer::start()
         return false;
     }
     const QDeadlineTimer deadline(10000);
-    QByteArray out;
-    while (!deadline.hasExpired()) {
-        if (!m_process.canReadLine() && !m_process.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
-            if (m_process.state() == QProcess::NotRunning)
-                break;
-            continue;
-        }
-        out = m_process.readLine().trimmed();
-        if (out.startsWith("PORT ")) {
-            m_port = static_cast<quint16>(out.mid(5).toUInt());
+    while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+        QFile file(portFile());
+        if (file.open(QIODevice::ReadOnly)) {
+            m_port = static_cast<quint16>(file.readAll().trimmed().toUInt());
             return m_port != 0;
         }
+        m_process.waitForFinished(50);
     }
     m_error = QStringLiteral("the FTP fixture did not start: %1")
                   .arg(QString::fromLocal8Bit(m_process.readAllStandardError()));
     return false;
+}
+
+QString FtpTestServer::portFile() const
+{
+    return m_control.filePath(QStringLiteral("port"));
 }
 
 bool FtpTestServer::put(const QString& relativePath, const QByteArray& content) const

@@ -32,8 +32,10 @@ public:
     bool exists(const QString& relativePath) const;
 
 private:
+    QString portFile() const;
     QStringList m_arguments;
     QTemporaryDir m_root;
+    QTemporaryDir m_control; // the port file: the server ends once it is removed
     QProcess m_process;
     quint16 m_port = 0;
     QString m_error;

@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QTest>
 
+// The driver manager's API first: its installer header builds on it.
+#include "OdbcApi.h"
+
 #include <odbcinst.h>
 
 TestDatabases::TestDatabases(const QString& backend)

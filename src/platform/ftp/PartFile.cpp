@@ -1,5 +1,6 @@
 #include "PartFile.h"
 
+#include "platform/NativePath.h"
 #include "platform/ProcessLiveness.h"
 
 #include <QCoreApplication>
@@ -85,8 +86,8 @@ bool PartFile::commit(QString& error)
     }
     m_file->close();
     std::error_code ec;
-    const std::filesystem::path src(QFile::encodeName(m_file->fileName()).toStdString());
-    const std::filesystem::path dst(QFile::encodeName(m_target).toStdString());
+    const std::filesystem::path src = nativePath(m_file->fileName());
+    const std::filesystem::path dst = nativePath(m_target);
     const auto status = std::filesystem::status(dst, ec);
     if (!ec && std::filesystem::exists(status))
         std::filesystem::permissions(src, status.permissions(), ec);

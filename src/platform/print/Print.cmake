@@ -1,7 +1,7 @@
 # The printer object and its devices. The PDF device and the layouts need only QtGui; the
 # installed printers go through QtPrintSupport, which pulls in QtWidgets, so they live in vorn_gui.
 find_path(ZINT_INCLUDE_DIR zint.h REQUIRED)
-find_library(ZINT_LIBRARY zint REQUIRED)
+find_library(ZINT_LIBRARY NAMES zint-static zint REQUIRED)
 
 target_sources(vorn_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/../Printer.cpp ${CMAKE_CURRENT_LIST_DIR}/../Printer.h
