@@ -1116,14 +1116,8 @@ bool QtFtpClient::retrieveAgain(Connection& c, const QString& remote, QFile& out
             return false;
         }
     }
-    const auto start = command(c, QStringLiteral("RETR ") + remote);
-    if (!start)
-        return false;
-    if (start->code != 125 && start->code != 150) {
-        failReply(*start);
-        return false;
-    }
-    return dataReady(c, *data) && receive(c, *data, out, expected, remote, localPath, hash, offset);
+    return startTransfer(c, QStringLiteral("RETR ") + remote) && dataReady(c, *data) &&
+           receive(c, *data, out, expected, remote, localPath, hash, offset);
 }
 
 bool QtFtpClient::fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified)
@@ -1237,6 +1231,18 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
     return true;
 }
 
+bool QtFtpClient::startTransfer(Connection& c, const QString& line)
+{
+    const auto start = command(c, line);
+    if (!start)
+        return false;
+    if (start->code != 125 && start->code != 150) {
+        failReply(*start);
+        return false;
+    }
+    return true;
+}
+
 bool QtFtpClient::store(Connection& c, const QString& remote, QFile& in, bool ascii)
 {
     if (!settle(c))
@@ -1244,14 +1250,7 @@ bool QtFtpClient::store(Connection& c, const QString& remote, QFile& in, bool as
     std::unique_ptr<QTcpSocket> data = openDataConnection(c);
     if (!data)
         return false;
-    const auto start = command(c, QStringLiteral("STOR ") + remote);
-    if (!start)
-        return false;
-    if (start->code != 125 && start->code != 150) {
-        failReply(*start);
-        return false;
-    }
-    if (!dataReady(c, *data) || !send(c, *data, in, ascii))
+    if (!startTransfer(c, QStringLiteral("STOR ") + remote) || !dataReady(c, *data) || !send(c, *data, in, ascii))
         return false;
     const auto done = nextReply(c);
     if (!done)

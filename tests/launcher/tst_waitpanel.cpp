@@ -12,7 +12,33 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <memory>
 #include <optional>
+
+namespace {
+
+// An update run's window with its fakes, against `server`.
+struct PanelRun {
+    PanelRun(const FtpTestServer& server, QtFtpClient& ftp)
+    {
+        Form1Context c(ftp, processes, dialogs, operatorContext);
+        c.config.host = server.host();
+        c.config.user = FtpTestServer::user();
+        c.config.password = FtpTestServer::password();
+        c.appDir = app.path();
+        c.startApplication = false;
+        c.endProgram = [this](int code) { exitCode = code; };
+        form = std::make_unique<Form1>(std::move(c));
+    }
+    QTemporaryDir app;
+    FakeProcessControl processes;
+    ScriptedDialogs dialogs;
+    OperatorContext operatorContext;
+    std::optional<int> exitCode;
+    std::unique_ptr<Form1> form;
+};
+
+} // namespace
 
 class TestWaitPanel : public QObject {
     Q_OBJECT
@@ -26,20 +52,10 @@ private slots:
         QVERIFY2(server.start(), qPrintable(server.error()));
         QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/a.bin"), "a"));
         QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/stalled.bin"), "x"));
-        QTemporaryDir app;
         QtFtpClient ftp(2000);
-        FakeProcessControl processes;
-        ScriptedDialogs dialogs;
-        OperatorContext operatorContext;
-        std::optional<int> exitCode;
-        Form1Context c(ftp, processes, dialogs, operatorContext);
-        c.config.host = server.host();
-        c.config.user = FtpTestServer::user();
-        c.config.password = FtpTestServer::password();
-        c.appDir = app.path();
-        c.startApplication = false;
-        c.endProgram = [&exitCode](int code) { exitCode = code; };
-        Form1 f(std::move(c));
+        PanelRun run(server, ftp);
+        Form1& f = *run.form;
+        std::optional<int>& exitCode = run.exitCode;
 
         int ticksOnStalledFile = 0;
         QObject::connect(f.Timer1, &QTimer::timeout, [&] {
@@ -63,21 +79,11 @@ private slots:
         FtpHandle held =
             other.connect(other.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
         QVERIFY(held);
-        QTemporaryDir app;
         QtFtpClient ftp(2000);
         ftp.setRetryPolicy(RetryPolicy(60, [] { return 0.99; }));
-        FakeProcessControl processes;
-        ScriptedDialogs dialogs;
-        OperatorContext operatorContext;
-        std::optional<int> exitCode;
-        Form1Context c(ftp, processes, dialogs, operatorContext);
-        c.config.host = server.host();
-        c.config.user = FtpTestServer::user();
-        c.config.password = FtpTestServer::password();
-        c.appDir = app.path();
-        c.startApplication = false;
-        c.endProgram = [&exitCode](int code) { exitCode = code; };
-        Form1 f(std::move(c));
+        PanelRun run(server, ftp);
+        Form1& f = *run.form;
+        std::optional<int>& exitCode = run.exitCode;
         int ticksWaiting = 0;
         QObject::connect(f.Timer1, &QTimer::timeout, [&] {
             if (f.LDI->text().startsWith(QStringLiteral("Serveur occupé, nouvel essai dans ")) && ++ticksWaiting == 2)
