@@ -16,8 +16,9 @@
 # curl sit this one out.
 # "ours" is the default staged update (the release fetched aside, then put in place in one step);
 # "direct" is ours with mode=direct (each file replaced as it arrives), in the same rounds.
-# "signed" (big profile) is ours checking a release signed with minisign (manifest made by
-# --make-manifest, key made for the run), in the same rounds as the unsigned "ours".
+# "signed" (big and unchanged profiles) is ours checking a release signed with minisign (manifest
+# made by --make-manifest, key made for the run), in the same rounds as the unsigned "ours"; on the
+# unchanged profile it compares the local files with the signed digests (through its hash cache).
 # Ours runs as a scheduled task does (--unattended --no-start, no screen); DISPLAY=... OURS_GUI=1
 # runs it with its window instead.
 set -euo pipefail
@@ -62,7 +63,7 @@ else:
                 f.write(block[j:] + block[:j])
 PYGEN
   (cd "$dir" && sha256sum -- * | sort -k2) >"$TMP/$1.sums"
-  if [ "$1" = big ]; then
+  if [ "$1" = big ] || [ "$1" = unchanged ]; then
     "$OURS" --make-manifest "$dir" --release 1 >/dev/null
     minisign -S -s "$TMP/bench.key" -m "$dir/VORN.manifest" >/dev/null
   fi
@@ -136,7 +137,7 @@ printf '%-9s %-6s %10s %10s %10s %8s %8s\n' profile client median_s min_s MB/s v
 for p in $PROFILES; do
   bytes=$(du -sb "$TMP/server/$p/www/DOWN/VERSIONVORN" | cut -f1)
   clients=$CLIENTS
-  [ "$p" = unchanged ] && clients="lftp ours"   # the clients that can skip what they have
+  [ "$p" = unchanged ] && clients="lftp ours signed"   # the clients that can skip what they have
   [ "$p" = big ] && clients=${clients/ direct/ signed}
   declare -A med=() times=() failed=()
   # One round runs every client once: they meet the same machine, the same moment.
