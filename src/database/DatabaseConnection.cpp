@@ -42,6 +42,30 @@ bool isRegisteredDataSource(const QString& name)
     return found;
 }
 
+// The driver of the embedded files, by the name the driver manager knows it under.
+const QString kEmbeddedDriver = QStringLiteral("SQLite3");
+
+bool isInstalledDriver(const QString& name)
+{
+    SQLHENV env = SQL_NULL_HENV;
+    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
+        return false;
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    bool found = false;
+    SQLCHAR driver[256];
+    SQLCHAR attributes[1024];
+    SQLSMALLINT driverLength = 0;
+    SQLSMALLINT attributesLength = 0;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (!found && SQL_SUCCEEDED(SQLDrivers(env, direction, driver, sizeof driver, &driverLength, attributes,
+                                              sizeof attributes, &attributesLength))) {
+        found = QString::fromLocal8Bit(reinterpret_cast<const char*>(driver)).compare(name, Qt::CaseInsensitive) == 0;
+        direction = SQL_FETCH_NEXT;
+    }
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    return found;
+}
+
 QString driverText(const QSqlError& error)
 {
     const QString text = error.databaseText().trimmed();
@@ -113,10 +137,16 @@ bool DatabaseConnection::openEmbedded()
     }
 
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
-    db.setDatabaseName(QStringLiteral("DRIVER=SQLite3;Database=%1").arg(file));
+    db.setDatabaseName(QStringLiteral("DRIVER=%1;Database=%2").arg(kEmbeddedDriver, file));
     if (!db.open()) {
         m_error = QStringLiteral("Impossible d'ouvrir la base de données intégrée « %1 » (%2) :\n%3")
                       .arg(m_dataSource, QDir::toNativeSeparators(file), driverText(db.lastError()));
+        // Asked only once the open failed: a driver the manager does not list may still load.
+        if (!isInstalledDriver(kEmbeddedDriver))
+            m_error += QStringLiteral("\nLe pilote ODBC « %1 » n'est pas installé sur ce poste : réinstallez "
+                                      "VORN_UPDATE_VERSION en tant qu'administrateur, ou déclarez la source de "
+                                      "données « %2 » dans l'administrateur ODBC.")
+                           .arg(kEmbeddedDriver, m_dataSource);
         db = QSqlDatabase();
         close();
         return false;

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlDatabase>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestDatabaseConnection : public QObject {
@@ -21,6 +22,7 @@ private slots:
     void switchesBackendsInOneProcess();
     void unreachableDataSource();
     void embeddedFolderCannotBeCreated();
+    void embeddedDriverMissing();
 
 private:
     static void backendRows();
@@ -205,6 +207,22 @@ void TestDatabaseConnection::embeddedFolderCannotBeCreated()
     QVERIFY(!c.open());
     QVERIFY(c.isEmbedded());
     QVERIFY2(c.error().contains(QStringLiteral("« TORVANDEL »")) && c.error().contains(QStringLiteral("/blocked/data")),
+             qPrintable(c.error()));
+}
+
+void TestDatabaseConnection::embeddedDriverMissing()
+{
+    // A station where the SQLite driver was never registered: the operator is told what to do. The
+    // driver manager reads ODBCSYSINI once per process, so ctest runs this case on its own with it.
+    const QString sysIni = qEnvironmentVariable("ODBCSYSINI");
+    QFile drivers(sysIni + QStringLiteral("/odbcinst.ini"));
+    if (sysIni.isEmpty() || (drivers.open(QIODevice::ReadOnly) && drivers.readAll().contains("[SQLite3]")))
+        QSKIP("needs ODBCSYSINI at a folder without drivers (tst_databaseconnection_nodriver)");
+    QTemporaryDir appDir;
+    qputenv("ODBCINI", QFile::encodeName(appDir.filePath(QStringLiteral("odbc.ini"))));
+    DatabaseConnection c(QStringLiteral("TORVANDEL"), appDir.path());
+    QVERIFY(!c.open());
+    QVERIFY2(c.error().contains(QStringLiteral("Le pilote ODBC « SQLite3 » n'est pas installé sur ce poste")),
              qPrintable(c.error()));
 }
 

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The installer under Wine: a silent install for the current user, the installed program starts,
-# a silent uninstall removes what was installed and keeps the operator's data.
-# Usage: silentinstall.sh SETUP.exe
+# a silent uninstall removes what was installed and keeps the operator's data. The ODBC driver it
+# registers opens a database (called directly: Wine's driver manager only reaches the host's).
+# Usage: silentinstall.sh SETUP.exe ODBCDRIVERCHECK.exe
 set -uo pipefail
-setup=$1
+setup=$1 odbccheck=$2
 scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 source "$scripts/windows-cache"
 export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
@@ -27,6 +28,11 @@ check "Qt's plugins installed" test -f "$dir/platforms/qwindows.dll" -a -f "$dir
 for link in "Mise à jour de VORN" "Gestionnaire de fichiers FTP" "Profils FTP" "Poste palettes et expéditions"; do
   check "shortcut: $link" test -f "$menu/$link.lnk"
 done
+win="C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
+driverkey='HKLM\SOFTWARE\ODBC\ODBCINST.INI\SQLite3'
+check "the ODBC driver SQLite3 registered" grep -qiF "$win\\sqlite3odbc.dll" <(run reg query "$driverkey" /v Driver)
+check "the installed ODBC driver opens a database" run "$odbccheck" "$win\\sqlite3odbc.dll" "$win\\check.sqlite"
+rm -f "$dir/check.sqlite"
 version=$(run "$dir/VORN_UPDATE_VERSION.exe" --version 2>&1 | tr -d '\r')
 check "the installed program starts ($version)" test "${version%% *}" = VORN_UPDATE_VERSION
 # With no server configured, an unattended update run reaches its login and says why it failed.
@@ -40,5 +46,7 @@ run "$dir/uninstall.exe" /S "_?=C:\\users\\$user\\AppData\\Local\\Programs\\VORN
 check "silent uninstall removes the program" test ! -e "$dir/VORN_UPDATE_VERSION.exe" -a ! -e "$dir/Qt6Core.dll"
 check "silent uninstall keeps the data and the log" test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.log"
 check "silent uninstall removes the shortcuts" test ! -e "$menu"
+unregistered() { ! run reg query "$driverkey" >/dev/null 2>&1; }
+check "silent uninstall removes the driver registration" unregistered
 rm -rf "$dir"
 [ "$failures" -eq 0 ]
