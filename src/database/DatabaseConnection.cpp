@@ -18,28 +18,35 @@ namespace {
 
 QAtomicInteger<quint64> g_connectionCounter;
 
-// Data sources are looked up on every open, not cached: a site may register one while the
-// program runs, and tests switch ODBCINI between cases.
-bool isRegisteredDataSource(const QString& name)
+// Whether `name` is among what `enumerate` lists (the driver manager's data sources or drivers,
+// whose calls take the same arguments); names compared as ODBC compares them, ignoring case.
+template <typename Enumerate>
+bool listedBy(Enumerate enumerate, const QString& name)
 {
     SQLHENV env = SQL_NULL_HENV;
     if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
         return false;
     SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
     bool found = false;
-    SQLCHAR dsn[SQL_MAX_DSN_LENGTH + 1];
-    SQLCHAR description[512];
-    SQLSMALLINT dsnLength = 0;
+    SQLCHAR entry[256];
+    SQLCHAR description[1024];
+    SQLSMALLINT entryLength = 0;
     SQLSMALLINT descriptionLength = 0;
     SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (!found && SQL_SUCCEEDED(SQLDataSources(env, direction, dsn, sizeof dsn, &dsnLength, description,
-                                                  sizeof description, &descriptionLength))) {
-        // Data-source names are not case-sensitive.
-        found = QString::fromLocal8Bit(reinterpret_cast<const char*>(dsn)).compare(name, Qt::CaseInsensitive) == 0;
+    while (!found && SQL_SUCCEEDED(enumerate(env, direction, entry, sizeof entry, &entryLength, description,
+                                             sizeof description, &descriptionLength))) {
+        found = QString::fromLocal8Bit(reinterpret_cast<const char*>(entry)).compare(name, Qt::CaseInsensitive) == 0;
         direction = SQL_FETCH_NEXT;
     }
     SQLFreeHandle(SQL_HANDLE_ENV, env);
     return found;
+}
+
+// Data sources are looked up on every open, not cached: a site may register one while the
+// program runs, and tests switch ODBCINI between cases.
+bool isRegisteredDataSource(const QString& name)
+{
+    return listedBy(SQLDataSources, name);
 }
 
 // The driver of the embedded files, by the name the driver manager knows it under.
@@ -47,23 +54,7 @@ const QString kEmbeddedDriver = QStringLiteral("SQLite3");
 
 bool isInstalledDriver(const QString& name)
 {
-    SQLHENV env = SQL_NULL_HENV;
-    if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env)))
-        return false;
-    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
-    bool found = false;
-    SQLCHAR driver[256];
-    SQLCHAR attributes[1024];
-    SQLSMALLINT driverLength = 0;
-    SQLSMALLINT attributesLength = 0;
-    SQLUSMALLINT direction = SQL_FETCH_FIRST;
-    while (!found && SQL_SUCCEEDED(SQLDrivers(env, direction, driver, sizeof driver, &driverLength, attributes,
-                                              sizeof attributes, &attributesLength))) {
-        found = QString::fromLocal8Bit(reinterpret_cast<const char*>(driver)).compare(name, Qt::CaseInsensitive) == 0;
-        direction = SQL_FETCH_NEXT;
-    }
-    SQLFreeHandle(SQL_HANDLE_ENV, env);
-    return found;
+    return listedBy(SQLDrivers, name);
 }
 
 QString driverText(const QSqlError& error)

@@ -942,13 +942,9 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
         quiet = deadline();
     }
     data.abort();
-    const auto done = nextReply(c);
+    const auto done = closingReply(c);
     if (!done)
         return false;
-    if (!done->positive()) {
-        failReply(*done);
-        return false;
-    }
     if (expected >= 0 && received != expected) {
         fail(FtpErrorConnectionAborted,
              done->text + QStringLiteral("\nTransfert incomplet de %1 : %2 octets reçus sur %3.")
@@ -1231,6 +1227,16 @@ bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const 
     return true;
 }
 
+std::optional<FtpReply> QtFtpClient::closingReply(Connection& c)
+{
+    auto done = nextReply(c);
+    if (done && !done->positive()) {
+        failReply(*done);
+        return std::nullopt;
+    }
+    return done;
+}
+
 bool QtFtpClient::startTransfer(Connection& c, const QString& line)
 {
     const auto start = command(c, line);
@@ -1252,14 +1258,7 @@ bool QtFtpClient::store(Connection& c, const QString& remote, QFile& in, bool as
         return false;
     if (!startTransfer(c, QStringLiteral("STOR ") + remote) || !dataReady(c, *data) || !send(c, *data, in, ascii))
         return false;
-    const auto done = nextReply(c);
-    if (!done)
-        return false;
-    if (!done->positive()) {
-        failReply(*done);
-        return false;
-    }
-    return true;
+    return closingReply(c).has_value();
 }
 
 bool QtFtpClient::readListing(Connection& c, QTcpSocket& data, FtpListing& listing)
@@ -1383,13 +1382,8 @@ bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<Ft
             std::make_shared<FtpListing>(mlsd ? FtpListing::Format::Mlsd : FtpListing::Format::Nlst, pattern);
         if (!readListing(c, *socket, *received))
             return false;
-        const auto done = nextReply(c);
-        if (!done)
+        if (!closingReply(c))
             return false;
-        if (!done->positive()) {
-            failReply(*done);
-            return false;
-        }
         entries = std::move(received);
         if (mlsd) {
             c.facts = entries;

@@ -117,6 +117,8 @@ private:
                  const QString& localPath, BackgroundSha256* hash = nullptr, qint64 offset = 0);
     bool retrieveAgain(Connection& c, const QString& remote, QFile& out, qint64 offset, qint64 expected,
                        const QString& localPath, BackgroundSha256* hash);
+    // The reply that ends a transfer or a listing; nothing (said) when none came or it refused.
+    std::optional<FtpReply> closingReply(Connection& c);
     // A transfer command (RETR, STOR) and its preliminary reply; false, said, when refused.
     bool startTransfer(Connection& c, const QString& line);
     bool store(Connection& c, const QString& remote, QFile& in, bool ascii);
