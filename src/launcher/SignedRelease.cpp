@@ -35,7 +35,7 @@ std::optional<QByteArray> SignedRelease::fetchSmall(const QStringList& remoteNam
         return std::nullopt;
     }
     const QString path = LocalTarget::join(folder, name);
-    const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, 2);
+    const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, FtpTransferBinary);
     m_ftp.ShowError(true);
     if (!ok) {
         failure = QStringLiteral("Mise à jour refusée : %1 n'a pas pu être téléchargé.").arg(name);

@@ -4,7 +4,6 @@
 #include "VersionDownload.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/RunLog.h"
-#include "platform/SystemClock.h"
 
 UpdateRun::UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log)
     : m_ftp(ftp)
@@ -13,8 +12,6 @@ UpdateRun::UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dia
     , m_view(view)
     , m_log(log)
 {}
-
-UpdateRun::~UpdateRun() = default;
 
 QString UpdateRun::loginFailureText(const QString& server, const QString& why)
 {
@@ -51,12 +48,9 @@ int UpdateRun::download(const QStringList& remoteList, const Settings& settings)
     download.setSkipUnchanged(settings.skipUnchanged);
     download.setStaged(settings.staged);
     download.setStartCheck(settings.startCheck);
-    if (!settings.releaseKeys.isEmpty() || !settings.keyRefusal.isEmpty()) {
-        if (!settings.clock && !m_systemClock)
-            m_systemClock = std::make_unique<SystemClock>();
+    if (!settings.releaseKeys.isEmpty() || !settings.keyRefusal.isEmpty())
         download.setSignedReleases(settings.releaseKeys, settings.keyRefusal,
-                                   settings.clock ? *settings.clock : *m_systemClock);
-    }
+                                   settings.clock ? *settings.clock : m_systemClock);
     const VersionDownload::Outcome outcome =
         download.Xdown(remoteList, settings.localFolder, settings.appFolder, settings.transferType, settings.userName,
                        settings.startApplication);

@@ -1,9 +1,10 @@
 #pragma once
 
+#include "platform/SystemClock.h"
+
 #include <QString>
 #include <QStringList>
 
-#include <memory>
 #include <optional>
 
 class Clock;
@@ -35,7 +36,6 @@ public:
     };
 
     UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log);
-    ~UpdateRun();
 
     // After the "257" reply to the working-directory query. Returns the program's exit status
     // once the run is over; nothing when it stays connected (the file manager).
@@ -54,5 +54,5 @@ private:
     Dialogs& m_dialogs;
     UpdateView& m_view;
     RunLog& m_log;
-    std::unique_ptr<Clock> m_systemClock;
+    SystemClock m_systemClock; // when the settings name none
 };

@@ -1,4 +1,5 @@
 #include "common/FtpTestServer.h"
+#include "common/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,32 +10,6 @@
 namespace {
 
 const QString Folder = QStringLiteral("www/DOWN/VERSIONVORN/");
-
-QByteArray read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-int run(const QString& program, const QStringList& args, QString* output = nullptr)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    p.closeWriteChannel();
-    if (!p.waitForFinished(60000))
-        return -1;
-    if (output)
-        *output = QString::fromUtf8(p.readAll());
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-}
 
 } // namespace
 
@@ -56,48 +31,49 @@ class TestSignedUpdate : public QObject {
         QDir(folder).removeRecursively();
         QVERIFY(QDir().mkpath(folder));
         for (auto it = files.cbegin(); it != files.cend(); ++it)
-            QVERIFY(write(QDir(folder).filePath(it.key()), it.value()));
-        QCOMPARE(run(QStringLiteral(VORN_APP_BINARY),
-                     {QStringLiteral("--make-manifest"), folder, QStringLiteral("--release"), QString::number(number)}),
+            QVERIFY(writeFile(QDir(folder).filePath(it.key()), it.value()));
+        QCOMPARE(runProgram(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--make-manifest"), folder,
+                                                              QStringLiteral("--release"), QString::number(number)}),
                  0);
-        QCOMPARE(run(QStringLiteral("minisign"), {"-S", "-s", m_keys.filePath(key + ".key"), "-m",
-                                                  QDir(folder).filePath(QStringLiteral("VORN.manifest"))}),
+        QCOMPARE(runProgram(QStringLiteral("minisign"), {"-S", "-s", m_keys.filePath(key + ".key"), "-m",
+                                                         QDir(folder).filePath(QStringLiteral("VORN.manifest"))}),
                  0);
     }
 
     int update(const QString& app, QString* output, const QString& extra = {})
     {
-        write(QDir(app).filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")),
-              QStringLiteral("[server]\nhost=%1\nuser=vorn\npassword=secret\ntimeout=3\n%2\n[update]\npublic_key=%3\n")
-                  .arg(m_server.host(), extra, m_publicKey)
-                  .toUtf8());
-        return run(QStringLiteral(VORN_APP_BINARY),
-                   {QStringLiteral("--unattended"), QStringLiteral("--no-start"), QStringLiteral("--app-dir"), app},
-                   output);
+        writeFile(
+            QDir(app).filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")),
+            QStringLiteral("[server]\nhost=%1\nuser=vorn\npassword=secret\ntimeout=3\n%2\n[update]\npublic_key=%3\n")
+                .arg(m_server.host(), extra, m_publicKey)
+                .toUtf8());
+        return runProgram(
+            QStringLiteral(VORN_APP_BINARY),
+            {QStringLiteral("--unattended"), QStringLiteral("--no-start"), QStringLiteral("--app-dir"), app}, output);
     }
 
 private slots:
     void initTestCase()
     {
         for (const QString& k : {QStringLiteral("a"), QStringLiteral("b")})
-            QCOMPARE(run(QStringLiteral("minisign"),
-                         {"-G", "-W", "-p", m_keys.filePath(k + ".pub"), "-s", m_keys.filePath(k + ".key")}),
+            QCOMPARE(runProgram(QStringLiteral("minisign"),
+                                {"-G", "-W", "-p", m_keys.filePath(k + ".pub"), "-s", m_keys.filePath(k + ".key")}),
                      0);
-        m_publicKey = QString::fromLatin1(read(m_keys.filePath(QStringLiteral("a.pub"))).split('\n').value(1));
+        m_publicKey = QString::fromLatin1(readFile(m_keys.filePath(QStringLiteral("a.pub"))).split('\n').value(1));
         QVERIFY(m_server.start());
     }
 
     void onlyWhatWasSignedIsInstalled()
     {
         QTemporaryDir app;
-        QVERIFY(write(app.filePath(QStringLiteral("VORN.exe")), "old exe"));
+        QVERIFY(writeFile(app.filePath(QStringLiteral("VORN.exe")), "old exe"));
         QString out;
 
         // A good release: installed, its record kept apart, the extra server file left out.
         publish({{"VORN.exe", "exe v2"}, {"data.ini", "[v2]"}}, 2);
-        QVERIFY(write(served(QStringLiteral("extra.dll")), "not signed"));
+        QVERIFY(writeFile(served(QStringLiteral("extra.dll")), "not signed"));
         QCOMPARE(update(app.path(), &out), 0);
-        QCOMPARE(read(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
         QVERIFY(!QFileInfo::exists(app.filePath(QStringLiteral("extra.dll"))));
         QVERIFY2(out.contains(QStringLiteral("« extra.dll » n'est pas dans le manifeste signé")), qPrintable(out));
         QVERIFY(!QFileInfo::exists(app.filePath(QStringLiteral("VORN.manifest"))));
@@ -105,12 +81,12 @@ private slots:
 
         // A file changed on the server after signing: refused, nothing installed.
         publish({{"VORN.exe", "exe v3"}, {"data.ini", "[v3]"}}, 3);
-        QVERIFY(write(served(QStringLiteral("data.ini")), "[V3]")); // same size, other bytes
+        QVERIFY(writeFile(served(QStringLiteral("data.ini")), "[V3]")); // same size, other bytes
         QCOMPARE(update(app.path(), &out), 6);
         QVERIFY2(out.contains(QStringLiteral("« data.ini » du serveur n'est pas celui de la version signée")),
                  qPrintable(out));
-        QCOMPARE(read(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
-        QCOMPARE(read(app.filePath(QStringLiteral("data.ini"))), QByteArray("[v2]"));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("data.ini"))), QByteArray("[v2]"));
 
         // Signed with another key; no signature at all; an older release: refused.
         publish({{"VORN.exe", "exe v4"}}, 4, QStringLiteral("b"));
@@ -122,26 +98,26 @@ private slots:
         publish({{"VORN.exe", "exe v1"}}, 1);
         QCOMPARE(update(app.path(), &out), 6);
         QVERIFY2(out.contains(QStringLiteral("plus ancienne que la version installée (2)")), qPrintable(out));
-        QCOMPARE(read(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
 
         // A listed file missing on the server: incomplete, nothing installed.
         publish({{"VORN.exe", "exe v5"}, {"lib.dll", "lib"}}, 5);
         QFile::remove(served(QStringLiteral("lib.dll")));
         QCOMPARE(update(app.path(), &out), 4);
-        QCOMPARE(read(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
 
         // Unchanged files are compared with the signed digests, in direct mode too; the way back
         // restores the record with the files.
         publish({{"VORN.exe", "exe v6"}, {"data.ini", "[v2]"}}, 6);
         QCOMPARE(update(app.path(), &out, QStringLiteral("skip_unchanged=true")), 0);
         QVERIFY2(out.contains(QStringLiteral("1 fichier inchangé")), qPrintable(out));
-        QCOMPARE(read(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v6"));
-        QCOMPARE(run(QStringLiteral(VORN_APP_BINARY),
-                     {QStringLiteral("--rollback"), QStringLiteral("--no-start"), QStringLiteral("--unattended"),
-                      QStringLiteral("--app-dir"), app.path()}),
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v6"));
+        QCOMPARE(runProgram(QStringLiteral(VORN_APP_BINARY),
+                            {QStringLiteral("--rollback"), QStringLiteral("--no-start"), QStringLiteral("--unattended"),
+                             QStringLiteral("--app-dir"), app.path()}),
                  0);
-        QCOMPARE(read(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
-        QVERIFY(read(app.filePath(QStringLiteral(".vorn-release/VORN.manifest"))).contains("release 2\n"));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), QByteArray("exe v2"));
+        QVERIFY(readFile(app.filePath(QStringLiteral(".vorn-release/VORN.manifest"))).contains("release 2\n"));
     }
 };
 

@@ -1,4 +1,5 @@
 #include "common/FtpTestServer.h"
+#include "common/TestFiles.h"
 #include "launcher/ReleaseSwap.h"
 
 #include <QCryptographicHash>
@@ -18,19 +19,6 @@ namespace {
 const QString Folder = QStringLiteral("www/DOWN/VERSIONVORN/");
 using Release = QMap<QString, QByteArray>;
 
-bool write(const QString& path, const QByteArray& content)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
-}
-
-QByteArray read(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
 // The release files of an application folder: everything but the program's own files.
 Release filesOf(const QString& folder)
 {
@@ -38,7 +26,7 @@ Release filesOf(const QString& folder)
     for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden)) {
         if (name.startsWith(QLatin1String("VORN_UPDATE_VERSION.")) || name == QLatin1String("Profil.ini"))
             continue;
-        files.insert(name, QCryptographicHash::hash(read(QDir(folder).filePath(name)), QCryptographicHash::Sha256));
+        files.insert(name, QCryptographicHash::hash(readFile(QDir(folder).filePath(name)), QCryptographicHash::Sha256));
     }
     return files;
 }
@@ -64,7 +52,7 @@ Release expectedNew()
 void layOut(const QString& folder, const Release& release)
 {
     for (auto it = release.cbegin(); it != release.cend(); ++it)
-        QVERIFY(write(QDir(folder).filePath(it.key()), it.value()));
+        QVERIFY(writeFile(QDir(folder).filePath(it.key()), it.value()));
 }
 
 struct Program {
@@ -77,19 +65,13 @@ struct Program {
 
     int run(QStringList arguments)
     {
-        QProcess p;
-        p.setProcessChannelMode(QProcess::MergedChannels);
-        p.start(QStringLiteral(VORN_APP_BINARY),
-                arguments << QStringLiteral("--unattended") << QStringLiteral("--app-dir") << appDir);
-        if (!p.waitForFinished(60000))
-            p.kill();
-        output = QString::fromUtf8(p.readAll());
-        return exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+        arguments << QStringLiteral("--unattended") << QStringLiteral("--app-dir") << appDir;
+        return exitCode = runProgram(QStringLiteral(VORN_APP_BINARY), arguments, &output);
     }
 
     void configure(const QString& host, const QString& extra = {})
     {
-        QVERIFY(write(
+        QVERIFY(writeFile(
             QDir(appDir).filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")),
             QStringLiteral("[server]\nhost=%1\nuser=vorn\npassword=secret\ntimeout=3\n%2").arg(host, extra).toUtf8()));
     }
@@ -120,7 +102,7 @@ private slots:
         for (int crashAt = 0;; ++crashAt) {
             QTemporaryDir dir;
             layOut(dir.path(), OldRelease);
-            QVERIFY(write(dir.filePath(QStringLiteral("Profil.ini")), "profiles"));
+            QVERIFY(writeFile(dir.filePath(QStringLiteral("Profil.ini")), "profiles"));
             ReleaseSwap swap(dir.path());
             QString error;
             QVERIFY(swap.prepareStaging(error));
@@ -132,7 +114,7 @@ private slots:
             const Release now = filesOf(dir.path());
             QVERIFY2(now == hashed(OldRelease) || now == hashed(expectedNew()), qPrintable(QString::number(crashAt)));
             QVERIFY(!QFileInfo::exists(dir.filePath(ReleaseSwap::stagingName())));
-            QCOMPARE(read(dir.filePath(QStringLiteral("Profil.ini"))), QByteArray("profiles"));
+            QCOMPARE(readFile(dir.filePath(QStringLiteral("Profil.ini"))), QByteArray("profiles"));
             if (!finished)
                 continue;
 
@@ -243,8 +225,8 @@ private slots:
         Program program(app.path());
         program.configure(server.host());
         const int status = program.run({QStringLiteral("--no-start")});
-        const QByteArray small = read(app.filePath(QStringLiteral("small.txt")));
-        const QByteArray exe = read(app.filePath(QStringLiteral("VORN.exe")));
+        const QByteArray small = readFile(app.filePath(QStringLiteral("small.txt")));
+        const QByteArray exe = readFile(app.filePath(QStringLiteral("VORN.exe")));
         const bool staged = QFileInfo::exists(app.filePath(ReleaseSwap::stagingName()));
         ::umount2(QFile::encodeName(app.path()).constData(), MNT_DETACH);
         QCOMPARE(status, 4);
@@ -267,10 +249,10 @@ private slots:
         QCOMPARE(program.run({}), 5);
         QVERIFY2(program.output.contains(QStringLiteral("n'a pas démarré (code de sortie 1)")),
                  qPrintable(program.output));
-        QCOMPARE(read(app.filePath(QStringLiteral("VORN.exe"))), oldExe);
-        QCOMPARE(read(app.filePath(QStringLiteral("a.dll"))), QByteArray("old a"));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), oldExe);
+        QCOMPARE(readFile(app.filePath(QStringLiteral("a.dll"))), QByteArray("old a"));
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(app.filePath(QStringLiteral("old-ran"))), 5000);
-        const QString log = QString::fromUtf8(read(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.log"))));
+        const QString log = QString::fromUtf8(readFile(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.log"))));
         QVERIFY(log.contains(QStringLiteral("Résultat : nouvelle version retirée")));
     }
 };
