@@ -10,6 +10,7 @@
 #include "launcher/RollbackRun.h"
 #include "launcher/UnattendedUpdate.h"
 #include "login/OperatorContext.h"
+#include "platform/ConsoleText.h"
 #include "platform/PlatformFactory.h"
 #include "platform/ProcessControl.h"
 #include "platform/ProcessStartup.h"
@@ -112,11 +113,11 @@ int main(int argc, char* argv[])
     prepareProcess();
     CommandLine cmd = CommandLine::parse(commandLineArguments(argc, argv));
     if (!cmd.error.isEmpty()) {
-        std::fprintf(stderr, "%s\n\n%s", qPrintable(cmd.error), qPrintable(CommandLine::helpText()));
+        writeText(stderr, cmd.error + QStringLiteral("\n\n") + CommandLine::helpText());
         return 64;
     }
     if (cmd.help) {
-        std::fputs(qPrintable(CommandLine::helpText()), stdout);
+        writeText(stdout, CommandLine::helpText());
         return 0;
     }
     if (cmd.version) {
@@ -126,19 +127,19 @@ int main(int argc, char* argv[])
     if (cmd.mode == CommandLine::Mode::MakeManifest) {
         QString error;
         if (!ReleaseManifest::make(cmd.manifestFolder, cmd.release, cmd.expires, error)) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
+            writeText(stderr, error + QLatin1Char('\n'));
             return 1;
         }
-        std::printf("%s\n", qPrintable(QStringLiteral("%1 écrit (version %2) : à signer avec minisign -S -m %1.")
-                                           .arg(QDir::toNativeSeparators(
-                                               QDir(cmd.manifestFolder).filePath(ReleaseManifest::fileName())))
-                                           .arg(cmd.release)));
+        writeText(stdout,
+                  QStringLiteral("%1 écrit (version %2) : à signer avec minisign -S -m %1.\n")
+                      .arg(QDir::toNativeSeparators(QDir(cmd.manifestFolder).filePath(ReleaseManifest::fileName())))
+                      .arg(cmd.release));
         return 0;
     }
     if (!cmd.appDir.isEmpty()) {
         const QString error = unusableAppDir(cmd.appDir);
         if (!error.isEmpty()) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
+            writeText(stderr, error + QLatin1Char('\n'));
             return 64;
         }
     }
@@ -187,11 +188,11 @@ int main(int argc, char* argv[])
     // Unattended window runs copy their log, these lines included, to standard error already.
     if (!cmd.unattended || cmd.mode == CommandLine::Mode::Station) {
         for (const QString& problem : config.problems)
-            std::fprintf(stderr, "%s\n", qPrintable(problem));
+            writeText(stderr, problem + QLatin1Char('\n'));
     }
     QString translationError;
     if (!QtDialogs::installFrenchTranslations(&translationError))
-        std::fprintf(stderr, "%s\n", qPrintable(translationError));
+        writeText(stderr, translationError + QLatin1Char('\n'));
 
     std::unique_ptr<Dialogs> dialogs;
     if (cmd.unattended)
@@ -214,15 +215,15 @@ int main(int argc, char* argv[])
             // Demonstration users never go into a site's own database.
             DatabaseConnection probe(QStringLiteral("KESTRAVO2019"), appDir);
             if (probe.open() && !probe.isEmbedded()) {
-                std::fprintf(stderr, "%s\n",
-                             "--demo-data ne s'applique qu'à la base intégrée : la source de données "
-                             "KESTRAVO2019 est déclarée dans ODBC.");
+                writeText(stderr,
+                          QStringLiteral("--demo-data ne s'applique qu'à la base intégrée : la source de données "
+                                         "KESTRAVO2019 est déclarée dans ODBC.\n"));
                 return 64;
             }
             probe.close();
             QString error;
             if (!StationDemoData::fillIfEmpty(appDir, &error)) {
-                std::fprintf(stderr, "%s\n", qPrintable(error));
+                writeText(stderr, error + QLatin1Char('\n'));
                 return 1;
             }
         }

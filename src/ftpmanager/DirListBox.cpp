@@ -47,7 +47,8 @@ void DirListBox::refresh()
         chain.prepend(d.absolutePath());
     int depth = 0;
     for (const QString& p : std::as_const(chain)) {
-        const QString label = p == QLatin1String("/") ? p : QFileInfo(p).fileName();
+        // A root has no name of its own: it is shown as the system writes it ("/", "C:\\").
+        const QString label = QDir(p).isRoot() ? QDir::toNativeSeparators(p) : QFileInfo(p).fileName();
         auto* item = new QListWidgetItem(openIcon, QString(depth * 2, QLatin1Char(' ')) + label, this);
         item->setData(PathRole, p);
         ++depth;

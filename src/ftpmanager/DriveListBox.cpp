@@ -1,36 +1,20 @@
 #include "DriveListBox.h"
 
-#include <QDir>
-#include <QStorageInfo>
-
-DriveListBox::DriveListBox(QWidget* parent)
+DriveListBox::DriveListBox(QWidget* parent, std::unique_ptr<Drives> drives)
     : QComboBox(parent)
+    , m_drives(std::move(drives))
 {
     reload();
 }
+
+DriveListBox::~DriveListBox() = default;
 
 void DriveListBox::reload()
 {
     const QSignalBlocker block(this);
     clear();
-    QStringList roots{QStringLiteral("/")};
-    const QString home = QDir::homePath();
-    if (!roots.contains(home))
-        roots << home;
-    for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
-        const QString root = v.rootPath();
-        if (root.startsWith(QLatin1String("/media/")) || root.startsWith(QLatin1String("/mnt/")) ||
-            root.startsWith(QLatin1String("/run/media/")))
-            if (!roots.contains(root))
-                roots << root;
-    }
-    for (const QString& root : std::as_const(roots)) {
-        const QStorageInfo v(root);
-        QString text = root;
-        if (v.isValid() && !v.name().isEmpty() && v.rootPath() == root)
-            text += QStringLiteral(" [%1]").arg(v.name());
-        addItem(text, root);
-    }
+    for (const Drive& d : m_drives->list())
+        addItem(d.text, d.root);
 }
 
 QString DriveListBox::driveRoot() const
@@ -40,13 +24,12 @@ QString DriveListBox::driveRoot() const
 
 void DriveListBox::selectDriveOf(const QString& path)
 {
+    // The innermost listed drive that holds the path ("/media/cle" rather than "/").
     int best = -1;
     qsizetype bestLength = -1;
     for (int i = 0; i < count(); ++i) {
         const QString root = itemData(i).toString();
-        const bool under = path == root || root == QLatin1String("/") ||
-                           path.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
-        if (under && root.size() > bestLength) {
+        if (m_drives->holds(root, path) && root.size() > bestLength) {
             best = i;
             bestLength = root.size();
         }

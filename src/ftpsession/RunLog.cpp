@@ -1,6 +1,7 @@
 #include "RunLog.h"
 
 #include "platform/Clock.h"
+#include "platform/ConsoleText.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,9 +21,9 @@ void RunLog::fail(const QString& why)
     if (m_failed)
         return;
     m_failed = true;
-    std::fprintf(stderr, "%s\n",
-                 qPrintable(QStringLiteral("Le journal « %1 » ne peut pas être écrit : %2")
-                                .arg(QDir::toNativeSeparators(m_path), why)));
+    writeText(
+        stderr,
+        QStringLiteral("Le journal « %1 » ne peut pas être écrit : %2\n").arg(QDir::toNativeSeparators(m_path), why));
 }
 
 bool RunLog::open()
@@ -52,22 +53,20 @@ bool RunLog::ensureOpen(qint64 incoming)
 void RunLog::write(const QString& text)
 {
     const QString stamp = m_clock.now().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss "));
-    QByteArray bytes;
+    QString lines;
     for (const QString& line : text.split(QLatin1Char('\n'))) {
         QString clean = line;
         clean.remove(QLatin1Char('\r'));
         if (clean.trimmed().isEmpty())
             continue;
-        bytes += (stamp + clean).toUtf8();
-        bytes += '\n';
+        lines += stamp + clean + QLatin1Char('\n');
     }
-    if (bytes.isEmpty())
+    if (lines.isEmpty())
         return;
     m_awaitsOutcome = true;
-    if (m_mirror) {
-        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-        std::fflush(stderr);
-    }
+    if (m_mirror)
+        writeText(stderr, lines);
+    const QByteArray bytes = lines.toUtf8();
     if (!ensureOpen(bytes.size()))
         return;
     // Flushed at once: a run that is killed keeps its trace.

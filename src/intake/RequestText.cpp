@@ -2,6 +2,7 @@
 
 #include "platform/Windows1252.h"
 
+#include <QDir>
 #include <QFile>
 
 #include <array>
@@ -50,12 +51,14 @@ bool RequestText::readFile(const QString& path, QByteArray& content, QString& er
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Le fichier « %1 » ne peut pas être ouvert : %2").arg(path, file.errorString());
+        error = QStringLiteral("Le fichier « %1 » ne peut pas être ouvert : %2")
+                    .arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
     }
     content = file.readAll();
     if (file.error() != QFileDevice::NoError) {
-        error = QStringLiteral("Le fichier « %1 » ne peut pas être lu : %2").arg(path, file.errorString());
+        error = QStringLiteral("Le fichier « %1 » ne peut pas être lu : %2")
+                    .arg(QDir::toNativeSeparators(path), file.errorString());
         return false;
     }
     return true;

@@ -16,6 +16,7 @@
 #include "intake/RequestLoader.h"
 #include "intake/ValidationSync.h"
 #include "login/OperatorContext.h"
+#include "platform/ConsoleText.h"
 #include "platform/Dialogs.h"
 #include "platform/ElidedNameDelegate.h"
 #include "platform/KeyboardActivation.h"
@@ -870,8 +871,7 @@ void Form1::runIntake()
         return;
     // Which database the run writes to, before anything is written to it.
     const QString database = RequestLoader::databaseInUse(m_context.appDir);
-    std::printf("%s\n", qPrintable(database));
-    std::fflush(stdout);
+    writeText(stdout, database + QLatin1Char('\n'));
     m_runLog->write(database);
 
     if (!beginLogin()) {

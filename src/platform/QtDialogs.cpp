@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QInputDialog>
 #include <QLibraryInfo>
@@ -206,7 +207,7 @@ bool QtDialogs::installFrenchTranslations(QString* error)
         if (error)
             *error = QStringLiteral("Les traductions françaises de Qt (qtbase_fr.qm) sont introuvables dans « %1 » : "
                                     "les boutons des boîtes de dialogue resteront en anglais.")
-                         .arg(folder);
+                         .arg(QDir::toNativeSeparators(folder));
         return false;
     }
     QCoreApplication::installTranslator(translator.get());

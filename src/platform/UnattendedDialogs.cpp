@@ -1,12 +1,6 @@
 #include "UnattendedDialogs.h"
 
-#include <cstdio>
-
-UnattendedDialogs::UnattendedDialogs()
-    : m_out(stdout)
-{
-    m_out.setEncoding(QStringConverter::Utf8);
-}
+#include "ConsoleText.h"
 
 QString UnattendedDialogs::oneLine(const QString& text)
 {
@@ -19,7 +13,7 @@ QString UnattendedDialogs::oneLine(const QString& text)
 
 int UnattendedDialogs::message(const MessageRequest& request)
 {
-    m_out << oneLine(request.text) << Qt::endl;
+    writeText(stdout, oneLine(request.text) + QLatin1Char('\n'));
     if (request.buttons == DialogButtons::YesNo)
         return request.defaultAnswer == AnswerYes ? AnswerYes : AnswerNo;
     return AnswerOk;
@@ -27,6 +21,6 @@ int UnattendedDialogs::message(const MessageRequest& request)
 
 QString UnattendedDialogs::input(const QString& prompt, const QString& /*title*/, const QString& defaultText)
 {
-    m_out << oneLine(prompt) << Qt::endl;
+    writeText(stdout, oneLine(prompt) + QLatin1Char('\n'));
     return defaultText;
 }

@@ -19,6 +19,9 @@ bool usable(HANDLE handle)
 
 void prepareProcess()
 {
+    // A drive without media (an empty reader picked in the local pane) is a failure the program
+    // reports itself, not a system box that waits for a disk.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     // A program of the windows subsystem gets no console. A stream its caller redirected (a pipe,
     // a file) is already ours; the others go to the caller's console when it has one (a command
     // prompt, a scheduled cmd), so that the lines of an unattended run and its status are seen.
