@@ -65,8 +65,9 @@ private slots:
                        QStringLiteral("--release"), QStringLiteral("1")});
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 1);
+        // Standard error is in text mode: Windows line ends.
         QCOMPARE(program.readAllStandardError(),
-                 QStringLiteral("Le dossier « C:\\absent é\\sous » n'existe pas.\n").toUtf8());
+                 QStringLiteral("Le dossier « C:\\absent é\\sous » n'existe pas.\r\n").toUtf8());
     }
 };
 
