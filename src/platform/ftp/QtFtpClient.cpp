@@ -1,12 +1,12 @@
 #include "QtFtpClient.h"
 
-#include "ControlCharacters.h"
-#include "ftp/BackgroundSha256.h"
+#include "BackgroundSha256.h"
+#include "platform/text/ControlCharacters.h"
 
-#include "ftp/FtpListing.h"
-#include "ftp/FtpReply.h"
-#include "ftp/FtpReplyReader.h"
-#include "ftp/PartFile.h"
+#include "FtpListing.h"
+#include "FtpReply.h"
+#include "FtpReplyReader.h"
+#include "PartFile.h"
 
 #include <QDir>
 #include <QFile>
