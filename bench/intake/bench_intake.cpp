@@ -16,8 +16,8 @@
 #include "intake/RequestLoader.h"
 #include "intake/RequestRecord.h"
 #include "intake/RequestText.h"
-#include "platform/SystemClock.h"
-#include "platform/Windows1252.h"
+#include "platform/clock/SystemClock.h"
+#include "platform/text/Windows1252.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -6,7 +6,7 @@
 // --qt also times QCryptographicHash, for comparison. Then compares an unchanged folder of 500
 // files (1 to 64 KiB) with their digests twice: without the hash cache, and with it.
 
-#include "platform/Sha256Stream.h"
+#include "platform/hash/Sha256Stream.h"
 #include "release/HashCache.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "DirListBox.h"
 
 #include "ftpsession/LocalTarget.h"
-#include "platform/ElidedNameDelegate.h"
+#include "platform/widgets/ElidedNameDelegate.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "FileListBox.h"
-#include "platform/ElidedNameDelegate.h"
+#include "platform/widgets/ElidedNameDelegate.h"
 
 #include <QDir>
 

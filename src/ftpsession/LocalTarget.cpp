@@ -1,6 +1,6 @@
 #include "LocalTarget.h"
 
-#include "platform/ControlCharacters.h"
+#include "platform/text/ControlCharacters.h"
 
 #include <QStringList>
 

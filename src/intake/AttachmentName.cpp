@@ -1,6 +1,6 @@
 #include "AttachmentName.h"
 
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 
 bool AttachmentName::localName(const QString& remoteName, const QDateTime& now, QString& name)
 {

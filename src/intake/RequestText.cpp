@@ -1,6 +1,6 @@
 #include "RequestText.h"
 
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 
 #include <QDir>
 #include <QFile>

@@ -7,7 +7,7 @@
 #include "RequestTable.h"
 #include "RequestText.h"
 #include "database/DatabaseConnection.h"
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 
 #include <QDir>
 

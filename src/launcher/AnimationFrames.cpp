@@ -1,5 +1,5 @@
 #include "AnimationFrames.h"
-#include "platform/WindowControls.h"
+#include "platform/widgets/WindowControls.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,5 +1,5 @@
 #include "Form1.h"
-#include "platform/WindowControls.h"
+#include "platform/widgets/WindowControls.h"
 
 #include "AnimationFrames.h"
 #include "Form1IntakeView.h"
@@ -18,10 +18,10 @@
 #include "login/OperatorContext.h"
 #include "platform/ConsoleText.h"
 #include "platform/Dialogs.h"
-#include "platform/ElidedNameDelegate.h"
-#include "platform/KeyboardActivation.h"
+#include "platform/widgets/ElidedNameDelegate.h"
+#include "platform/widgets/KeyboardActivation.h"
 #include "platform/ProcessControl.h"
-#include "platform/SystemClock.h"
+#include "platform/clock/SystemClock.h"
 #include "profiles/ProfileDialogs.h"
 #include "profiles/ProfileFile.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/SystemClock.h"
+#include "platform/clock/SystemClock.h"
 
 #include <QString>
 #include <QStringList>

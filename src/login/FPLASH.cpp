@@ -1,5 +1,5 @@
 #include "FPLASH.h"
-#include "platform/WindowControls.h"
+#include "platform/widgets/WindowControls.h"
 
 #include "platform/Dialogs.h"
 

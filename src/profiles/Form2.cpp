@@ -1,11 +1,11 @@
 #include "Form2.h"
-#include "platform/WindowControls.h"
+#include "platform/widgets/WindowControls.h"
 
 #include "Form3.h"
 #include "ProfileFile.h"
 #include "ProfileLine.h"
 #include "platform/Dialogs.h"
-#include "platform/ElidedNameDelegate.h"
+#include "platform/widgets/ElidedNameDelegate.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>

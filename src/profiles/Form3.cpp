@@ -1,11 +1,11 @@
 #include "Form3.h"
-#include "platform/WindowControls.h"
+#include "platform/widgets/WindowControls.h"
 
 #include "Form2.h"
 #include "ProfileDialogs.h"
 #include "ProfileFile.h"
 #include "ProfileLine.h"
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 
 #include <QGridLayout>
 #include <QGroupBox>

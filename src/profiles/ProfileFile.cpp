@@ -1,6 +1,6 @@
 #include "ProfileFile.h"
 
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "HashCache.h"
 
 #include "InstalledRelease.h"
-#include "platform/Sha256Stream.h"
+#include "platform/hash/Sha256Stream.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "ReleaseManifest.h"
 
-#include "platform/ControlCharacters.h"
-#include "platform/Sha256Stream.h"
+#include "platform/text/ControlCharacters.h"
+#include "platform/hash/Sha256Stream.h"
 
 #include <QDir>
 #include <QFileInfo>

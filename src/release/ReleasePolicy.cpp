@@ -2,7 +2,7 @@
 
 #include "MinisignSignature.h"
 #include "platform/Clock.h"
-#include "platform/ControlCharacters.h"
+#include "platform/text/ControlCharacters.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 #include "FPRINCIPAL.h"
-#include "platform/WindowControls.h"
+#include "platform/widgets/WindowControls.h"
 
 #include "DataView.h"
 #include "PalletCodeIndex.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "login/OperatorContext.h"
-#include "platform/SystemClock.h"
+#include "platform/clock/SystemClock.h"
 
 #include <QObject>
 #include <QString>

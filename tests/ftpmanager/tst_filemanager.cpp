@@ -8,9 +8,9 @@
 #include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
 #include "login/OperatorContext.h"
-#include "platform/QtFtpClient.h"
+#include "platform/ftp/QtFtpClient.h"
 
-#include "platform/QtDialogs.h"
+#include "platform/dialogs/QtDialogs.h"
 
 #include <QDialogButtonBox>
 #include <QGroupBox>

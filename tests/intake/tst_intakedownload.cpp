@@ -9,7 +9,7 @@
 #include "intake/IntakeCounter.h"
 #include "intake/IntakeDownload.h"
 #include "intake/ValidationSync.h"
-#include "platform/QtFtpClient.h"
+#include "platform/ftp/QtFtpClient.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 #include "intake/RequestLoader.h"
 #include "intake/RequestRecord.h"
 #include "intake/RequestText.h"
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 
 #include <QTest>
 

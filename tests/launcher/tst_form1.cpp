@@ -7,7 +7,7 @@
 #include "launcher/Form1.h"
 #include "launcher/VersionDownload.h"
 #include "login/OperatorContext.h"
-#include "platform/QtFtpClient.h"
+#include "platform/ftp/QtFtpClient.h"
 #include "profiles/Form2.h"
 
 #include <QElapsedTimer>

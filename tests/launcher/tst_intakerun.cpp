@@ -6,7 +6,7 @@
 #include "ftpsession/RunLog.h"
 #include "launcher/Form1.h"
 #include "login/OperatorContext.h"
-#include "platform/QtFtpClient.h"
+#include "platform/ftp/QtFtpClient.h"
 
 #include <QDir>
 #include <QLineEdit>

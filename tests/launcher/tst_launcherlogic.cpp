@@ -3,7 +3,7 @@
 #include "ftpsession/LocalTarget.h"
 #include "ftpsession/RunLog.h"
 #include "launcher/VersionDownload.h"
-#include "platform/UnattendedDialogs.h"
+#include "platform/dialogs/UnattendedDialogs.h"
 
 #include <QTemporaryDir>
 #include <QtTest>

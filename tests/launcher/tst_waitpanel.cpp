@@ -3,7 +3,7 @@
 #include "common/ScriptedDialogs.h"
 #include "launcher/Form1.h"
 #include "login/OperatorContext.h"
-#include "platform/QtFtpClient.h"
+#include "platform/ftp/QtFtpClient.h"
 
 #include <QLabel>
 #include <QListWidget>

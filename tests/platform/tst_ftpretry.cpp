@@ -1,5 +1,5 @@
 #include "common/FtpTestServer.h"
-#include "platform/QtFtpClient.h"
+#include "platform/ftp/QtFtpClient.h"
 
 #include <QCryptographicHash>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 #include "profiles/Form2.h"
 #include "profiles/Form3.h"
 #include "profiles/ProfileDialogs.h"

@@ -1,4 +1,4 @@
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileLine.h"
 

@@ -1,6 +1,6 @@
 // The system refuses the write half-way (a file size limit stands for a full disk): the old
 // profile file must come out whole and no temporary file may stay behind.
-#include "platform/Windows1252.h"
+#include "platform/text/Windows1252.h"
 #include "profiles/ProfileFile.h"
 
 #include <QDir>

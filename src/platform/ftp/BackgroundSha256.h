@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Sha256Stream.h"
+#include "platform/hash/Sha256Stream.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

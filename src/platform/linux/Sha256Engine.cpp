@@ -1,4 +1,4 @@
-#include "../Sha256Stream.h"
+#include "platform/hash/Sha256Stream.h"
 
 #include <openssl/evp.h>
 

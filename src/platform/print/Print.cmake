@@ -4,7 +4,7 @@ find_path(ZINT_INCLUDE_DIR zint.h REQUIRED)
 find_library(ZINT_LIBRARY NAMES zint-static zint REQUIRED)
 
 target_sources(vorn_core PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/../Printer.cpp ${CMAKE_CURRENT_LIST_DIR}/../Printer.h
+    ${CMAKE_CURRENT_LIST_DIR}/Printer.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Code39Symbol.cpp ${CMAKE_CURRENT_LIST_DIR}/Code39Symbol.h
     ${CMAKE_CURRENT_LIST_DIR}/PdfPrintDevice.cpp ${CMAKE_CURRENT_LIST_DIR}/PdfPrintDevice.h
     ${CMAKE_CURRENT_LIST_DIR}/PrintDevice.h

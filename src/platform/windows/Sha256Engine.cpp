@@ -1,4 +1,4 @@
-#include "../Sha256Stream.h"
+#include "platform/hash/Sha256Stream.h"
 
 // clang-format off
 #include <windows.h>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Dialogs.h"
+#include "platform/Dialogs.h"
 
 // For runs that nobody watches: each message becomes one line on standard output (a line feed
 // inside it written as \n) and is answered with its default button.

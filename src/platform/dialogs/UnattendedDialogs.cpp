@@ -1,6 +1,6 @@
 #include "UnattendedDialogs.h"
 
-#include "ConsoleText.h"
+#include "platform/ConsoleText.h"
 
 QString UnattendedDialogs::oneLine(const QString& text)
 {

@@ -1,7 +1,7 @@
-#include "Printer.h"
+#include "platform/Printer.h"
 
-#include "print/Code39Symbol.h"
-#include "print/PrintDevice.h"
+#include "Code39Symbol.h"
+#include "PrintDevice.h"
 
 #include <QFontDatabase>
 #include <QFontMetricsF>

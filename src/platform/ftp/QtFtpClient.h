@@ -1,9 +1,9 @@
 #pragma once
 
-#include "FtpClient.h"
-#include "ftp/FtpTlsSettings.h"
-#include "ftp/RetryPolicy.h"
-#include "ftp/SocketWait.h"
+#include "FtpTlsSettings.h"
+#include "RetryPolicy.h"
+#include "SocketWait.h"
+#include "platform/FtpClient.h"
 
 #include <QByteArray>
 #include <QList>

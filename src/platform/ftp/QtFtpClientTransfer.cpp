@@ -1,0 +1,370 @@
+#include "BackgroundSha256.h"
+#include "FtpSocketErrors.h"
+#include "PartFile.h"
+#include "QtFtpClientInternals.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <utility>
+
+// Files: downloads (checked against an expected size and digest, resumed when cut), uploads,
+// and a file's size and time.
+
+using namespace ftpclient;
+
+namespace {
+
+// The first `length` bytes of `file` into `hash`.
+bool hashPrefix(QFile& file, qint64 length, BackgroundSha256& hash)
+{
+    QByteArray chunk(static_cast<qsizetype>(std::min(length, ChunkSize)), Qt::Uninitialized);
+    while (length > 0) {
+        const qint64 n = file.read(chunk.data(), std::min<qint64>(length, chunk.size()));
+        if (n <= 0)
+            return false;
+        hash.addData(QByteArrayView(chunk.constData(), n));
+        length -= n;
+    }
+    return true;
+}
+
+} // namespace
+
+bool QtFtpClient::expectContent(const FtpExpectedContent& content)
+{
+    m_expected = content;
+    return true;
+}
+
+bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
+                          int transferType)
+{
+    const std::optional<FtpExpectedContent> wanted = std::exchange(m_expected, std::nullopt);
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
+    Connection* c = connectionFor(connection);
+    if (!c)
+        return false;
+    if (failIfExists && QFileInfo::exists(localPath)) {
+        fail(FtpErrorFileExists, QString());
+        return false;
+    }
+    const bool ascii = transferType == FtpTransferAscii;
+    if (!setType(*c, ascii ? 'A' : 'I') || !settle(*c))
+        return false;
+
+    // The size the transfer must have: from a recent listing of this folder, or asked with SIZE.
+    // SIZE, EPSV and RETR go out together once the server has shown that it answers EPSV: a small
+    // file then costs one round trip of commands instead of three.
+    qint64 expected = -1;
+    if (wanted && wanted->size >= 0)
+        expected = wanted->size; // the server's word on the size no longer matters
+    else if (!ascii && c->facts && !c->factsFresh.hasExpired())
+        if (const auto fact = c->facts->find(remote))
+            expected = fact->size;
+    const bool askSize = !ascii && expected < 0;
+    QStringList batch;
+    if (askSize)
+        batch << QStringLiteral("SIZE ") + remote;
+    const bool epsvSent = !c->noEpsv;
+    if (epsvSent)
+        batch << QStringLiteral("EPSV");
+    const bool retrSent = epsvSent && c->epsvWorks;
+    if (retrSent)
+        batch << QStringLiteral("RETR ") + remote;
+    if (!send(*c, batch))
+        return false;
+
+    // The local file is made while the server works on the commands; a refused transfer removes
+    // it again, so nothing is left of a fetch that did not happen.
+    const QFileInfo target(localPath);
+    const QString targetName = target.fileName();
+    const QString folder = target.absolutePath();
+    if (!m_sweptFolders.contains(folder)) {
+        PartFile::sweepStale(folder);
+        m_sweptFolders.insert(folder);
+    }
+    PartFile part(localPath);
+    QString why = QStringLiteral("ce n'est pas un nom de fichier");
+    const bool writable = !targetName.isEmpty() && targetName != QLatin1String(".") &&
+                          targetName != QLatin1String("..") && !target.isDir() && part.open(why);
+
+    clearTransient();
+    std::optional<FtpReply> sizeReply;
+    if (askSize) {
+        sizeReply = nextReply(*c);
+        if (sizeReply && sizeReply->code == 213)
+            expected = sizeFromReply(*sizeReply);
+    }
+
+    std::optional<BackgroundSha256> hash;
+    if (wanted && !wanted->sha256.isEmpty())
+        hash.emplace();
+    bool done = false;
+    std::unique_ptr<QTcpSocket> data;
+    if ((sizeReply || !askSize) && (data = openDataConnection(*c, epsvSent))) {
+        const bool retrPending = retrSent && c->pending > 0;
+        const auto start = retrPending ? nextReply(*c) : command(*c, QStringLiteral("RETR ") + remote);
+        if (start && start->code != 125 && start->code != 150)
+            failReply(*start);
+        else if (start && dataReady(*c, *data)) {
+            if (!writable)
+                return finishAbortedTransfer(*c, *data,
+                                             QStringLiteral("Impossible de créer le fichier local %1 (%2).")
+                                                 .arg(QDir::toNativeSeparators(localPath), why),
+                                             FtpErrorLocalFile);
+            done = receive(*c, *data, part.file(), expected, remote, localPath, hash ? &*hash : nullptr);
+        }
+    }
+    // A busy server or a cut transfer: tried again, from where it stopped when the server can
+    // resume, with the hash taking in again the bytes kept.
+    int cuts = 0;
+    for (int k = 0; !done && writable && retryAfter(k, cuts); ++k) {
+        c = revive(connection);
+        if (!c || !setType(*c, ascii ? 'A' : 'I'))
+            return false;
+        if (expected < 0 && !ascii)
+            if (const auto size = command(*c, QStringLiteral("SIZE ") + remote); size && size->code == 213)
+                expected = sizeFromReply(*size);
+        qint64 offset = part.file().flush() ? part.file().size() : 0;
+        if (offset > 0 && (ascii || expected < 0 || !resumable(*c)))
+            offset = 0;
+        if (!part.file().flush() || !part.file().resize(offset) || !part.file().seek(offset)) {
+            fail(FtpErrorLocalFile, QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
+                                        .arg(QDir::toNativeSeparators(localPath), part.file().errorString()));
+            return false;
+        }
+        if (hash) {
+            hash->reset();
+            QFile kept(part.file().fileName());
+            if (offset > 0 && (!kept.open(QIODevice::ReadOnly) || !hashPrefix(kept, offset, *hash))) {
+                fail(FtpErrorLocalFile, QStringLiteral("Impossible de relire le fichier local %1 (%2).")
+                                            .arg(QDir::toNativeSeparators(localPath), kept.errorString()));
+                return false;
+            }
+        }
+        clearTransient();
+        done = retrieveAgain(*c, remote, part.file(), offset, expected, localPath, hash ? &*hash : nullptr);
+    }
+    if (!done) {
+        return false;
+    }
+    const QString doneText = m_lastResponse;
+    if (hash && hash->result() != wanted->sha256) {
+        fail(FtpErrorContentMismatch,
+             doneText +
+                 QStringLiteral("\nLe contenu reçu de %1 n'est pas celui attendu (empreinte SHA-256 différente).")
+                     .arg(visible(remote)));
+        return false;
+    }
+    if (!part.commit(why)) {
+        fail(FtpErrorLocalFile, doneText + QStringLiteral("\nImpossible de remplacer le fichier local %1 (%2).")
+                                               .arg(QDir::toNativeSeparators(localPath), why));
+        return false;
+    }
+    succeed();
+    return true;
+}
+
+bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
+                          const QString& localPath, BackgroundSha256* hash, qint64 offset)
+{
+    qint64 received = offset;
+    QDeadlineTimer quiet = deadline(); // a transfer may take long; each byte must not
+    for (;;) {
+        const SocketWait::Result r = m_wait.readable(data, quiet);
+        if (r == SocketWait::Result::Closed)
+            break;
+        if (r == SocketWait::Result::Expired)
+            return finishAbortedTransfer(
+                c, data,
+                QStringLiteral("Le serveur %1 n'envoie plus de données (délai de %2 s dépassé).")
+                    .arg(c.host, seconds()),
+                FtpErrorTimeout);
+        const qint64 n = data.read(m_buffer.data(), m_buffer.size());
+        if (n < 0)
+            break;
+        if (n == 0)
+            continue;
+        received += n;
+        if (expected >= 0 && received > expected)
+            return finishAbortedTransfer(c, data,
+                                         QStringLiteral("Transfert refusé : le serveur envoie plus que les %1 octets "
+                                                        "annoncés pour %2.")
+                                             .arg(expected)
+                                             .arg(visible(remote)),
+                                         // checked content: not what was signed
+                                         hash ? FtpErrorContentMismatch : FtpErrorConnectionAborted);
+        if (hash)
+            hash->addData(QByteArrayView(m_buffer.constData(), n));
+        if (out.write(m_buffer.constData(), n) != n)
+            return finishAbortedTransfer(c, data,
+                                         QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
+                                             .arg(QDir::toNativeSeparators(localPath), out.errorString()),
+                                         FtpErrorLocalFile);
+        quiet = deadline();
+    }
+    data.abort();
+    const auto done = closingReply(c);
+    if (!done)
+        return false;
+    if (expected >= 0 && received != expected) {
+        fail(FtpErrorConnectionAborted,
+             done->text + QStringLiteral("\nTransfert incomplet de %1 : %2 octets reçus sur %3.")
+                              .arg(visible(remote))
+                              .arg(received)
+                              .arg(expected));
+        if (received < expected)
+            markTransient(true); // cut part-way: what came is kept for a resumed try
+        return false;
+    }
+    return true;
+}
+
+bool QtFtpClient::retrieveAgain(Connection& c, const QString& remote, QFile& out, qint64 offset, qint64 expected,
+                                const QString& localPath, BackgroundSha256* hash)
+{
+    if (!settle(c))
+        return false;
+    std::unique_ptr<QTcpSocket> data = openDataConnection(c);
+    if (!data)
+        return false;
+    if (offset > 0) {
+        const auto rest = command(c, QStringLiteral("REST %1").arg(offset));
+        if (!rest)
+            return false;
+        if (rest->code != 350) {
+            failReply(*rest);
+            return false;
+        }
+    }
+    return startTransfer(c, QStringLiteral("RETR ") + remote) && dataReady(c, *data) &&
+           receive(c, *data, out, expected, remote, localPath, hash, offset);
+}
+
+bool QtFtpClient::putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType)
+{
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
+    Connection* c = connectionFor(connection);
+    if (!c)
+        return false;
+    QFile in(localPath);
+    if (!in.open(QIODevice::ReadOnly)) {
+        fail(FtpErrorLocalFile, QStringLiteral("Impossible de lire le fichier local %1 (%2).")
+                                    .arg(QDir::toNativeSeparators(localPath), in.errorString()));
+        return false;
+    }
+    const bool ascii = transferType == FtpTransferAscii;
+    if (!setType(*c, ascii ? 'A' : 'I'))
+        return false;
+    c->forgetFacts();
+    clearTransient();
+    bool done = store(*c, remote, in, ascii);
+    // An upload tried again starts again: what the server kept of it is replaced.
+    int cuts = 0;
+    for (int k = 0; !done && retryAfter(k, cuts); ++k) {
+        c = revive(connection);
+        if (!c || !in.seek(0) || !setType(*c, ascii ? 'A' : 'I'))
+            return false;
+        clearTransient();
+        done = store(*c, remote, in, ascii);
+    }
+    if (!done)
+        return false;
+    succeed();
+    return true;
+}
+
+bool QtFtpClient::store(Connection& c, const QString& remote, QFile& in, bool ascii)
+{
+    if (!settle(c))
+        return false;
+    std::unique_ptr<QTcpSocket> data = openDataConnection(c);
+    if (!data)
+        return false;
+    if (!startTransfer(c, QStringLiteral("STOR ") + remote) || !dataReady(c, *data) || !send(c, *data, in, ascii))
+        return false;
+    return closingReply(c).has_value();
+}
+
+bool QtFtpClient::send(Connection& c, QTcpSocket& data, QFile& in, bool ascii)
+{
+    bool previousCr = false;
+    for (;;) {
+        QByteArray chunk = in.read(ChunkSize);
+        if (chunk.isEmpty()) {
+            if (in.error() != QFileDevice::NoError)
+                return finishAbortedTransfer(c, data,
+                                             QStringLiteral("Impossible de lire le fichier local %1 (%2).")
+                                                 .arg(QDir::toNativeSeparators(in.fileName()), in.errorString()),
+                                             FtpErrorLocalFile);
+            break;
+        }
+        if (ascii) {
+            // Network text: every line ends with CR LF.
+            QByteArray converted;
+            converted.reserve(chunk.size() + chunk.size() / 16);
+            for (char ch : std::as_const(chunk)) {
+                if (ch == '\n' && !previousCr)
+                    converted += '\r';
+                converted += ch;
+                previousCr = ch == '\r';
+            }
+            chunk = std::move(converted);
+        }
+        data.write(chunk);
+        const SocketWait::Result sent = m_wait.written(data, deadline());
+        if (sent != SocketWait::Result::Ready) {
+            finishAbortedTransfer(c, data,
+                                  QStringLiteral("L'envoi vers le serveur %1 a été interrompu (%2).")
+                                      .arg(c.host, describeSocketError(data)),
+                                  sent == SocketWait::Result::Expired ? FtpErrorTimeout : FtpErrorConnectionAborted);
+            if (sent == SocketWait::Result::Closed)
+                markTransient(true); // cut part-way
+            return false;
+        }
+    }
+    SocketWait::drain(data);
+    data.disconnectFromHost();
+    if (m_wait.disconnected(data, deadline()) != SocketWait::Result::Ready)
+        data.abort();
+    return true;
+}
+
+bool QtFtpClient::fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified)
+{
+    size = -1;
+    modified = QDateTime();
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
+    Connection* c = connectionFor(connection);
+    if (!c || !setType(*c, 'I') || !settle(*c) ||
+        !send(*c, {QStringLiteral("SIZE ") + remote, QStringLiteral("MDTM ") + remote}))
+        return false;
+    const auto sizeReply = nextReply(*c);
+    if (!sizeReply)
+        return false;
+    const auto timeReply = nextReply(*c);
+    if (!timeReply)
+        return false;
+    if (sizeReply->code == 213)
+        size = sizeFromReply(*sizeReply);
+    if (timeReply->code == 213) {
+        const qint64 ms = FtpListing::parseTime(timeReply->text.mid(4).trimmed().toLatin1());
+        if (ms >= 0)
+            modified = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+    }
+    if (size < 0 && !modified.isValid()) {
+        failReply(*timeReply);
+        return false;
+    }
+    succeed();
+    return true;
+}
