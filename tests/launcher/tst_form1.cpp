@@ -408,6 +408,31 @@ private slots:
         QCOMPARE(f.Timer1->interval(), 400);
     }
 
+    // What Windows cannot hold as it is, and the program's own folders in any case, are refused on
+    // every system: one log line each, the run incomplete; staged, nothing of the release installed.
+    void namesWindowsCannotHoldAreRefused()
+    {
+        const QStringList refused{"CON",       "nul.txt",       "COM1",         "LPT1.log",      "AUX",    "prn.dat",
+                                  "VORN.ini.", "LISEZMOI.txt ", "vorn.INI",     "a:b",           "q?.txt", "x<y>",
+                                  "pipe|x",    "star*.dat",     ".VORN-UPDATE", ".vorn-previous"};
+        for (const bool staged : {false, true}) {
+            Run run;
+            QVERIFY(run.start());
+            for (const QString& name : refused + QStringList{"VORN.ini"})
+                QVERIFY(run.server.put(VersionFolder + name, name.toUtf8()));
+            run.staged = staged;
+            run.form().Xconnect();
+            QCOMPARE(run.exitCode, std::optional<int>(4));
+            const QString log = run.window->ftp().log();
+            for (const QString& name : refused)
+                QVERIFY2(log.count("Nom « " + name + " » refusé : ") == 1, qPrintable(name + '\n' + log));
+            // The first of two names that differ by case is a normal entry.
+            const QStringList written =
+                QDir(run.app.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            QCOMPARE(written, staged ? QStringList{RunLog::fileName()} : QStringList{"VORN.ini", RunLog::fileName()});
+        }
+    }
+
     void signedInUserInClosingMessage()
     {
         Run run;
