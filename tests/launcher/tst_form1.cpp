@@ -421,6 +421,7 @@ private slots:
             for (const QString& name : refused + QStringList{"VORN.ini", "vorn.INI"})
                 QVERIFY(run.server.put(VersionFolder + name, name.toUtf8()));
             run.staged = staged;
+            run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
             run.form().Xconnect();
             QCOMPARE(run.exitCode, std::optional<int>(4));
             // Of two names that differ by case, the first listed is a normal entry.
@@ -435,7 +436,8 @@ private slots:
             QCOMPARE(notRefusedOnce, QStringList());
             const QStringList written =
                 QDir(run.app.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-            QCOMPARE(written, staged ? QStringList{RunLog::fileName()} : (QStringList{first, RunLog::fileName()}));
+            QCOMPARE(written, staged ? (QStringList{"VORN.exe", RunLog::fileName()})
+                                     : (QStringList{"VORN.exe", first, RunLog::fileName()}));
             QCOMPARE(run.local(first), staged ? QByteArray("<missing>") : first.toUtf8());
         }
     }
