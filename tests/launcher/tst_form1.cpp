@@ -433,7 +433,7 @@ private slots:
             for (const QString& name : refused + QStringList{upperFirst ? "vorn.INI" : "VORN.ini"})
                 if (log.count("Nom « " + name + " » refusé : ") != 1)
                     notRefusedOnce << name;
-            QCOMPARE(notRefusedOnce, QStringList());
+            QVERIFY2(notRefusedOnce.isEmpty(), qPrintable(notRefusedOnce.join(QStringLiteral(" | "))));
             const QStringList written =
                 QDir(run.app.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
             QCOMPARE(written, staged ? (QStringList{"VORN.exe", RunLog::fileName()})
