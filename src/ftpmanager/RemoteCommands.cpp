@@ -1,5 +1,6 @@
 #include "RemoteCommands.h"
 
+#include "ftpsession/CaseTwins.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
 #include "platform/Dialogs.h"
@@ -52,13 +53,14 @@ int RemoteCommands::download(const QStringList& lines, const QList<int>& selecte
                              int transferType)
 {
     int written = 0;
+    const CaseTwins twins(lines);
     for (int row : sorted(selectedRows)) {
         if (row < 0 || row >= lines.size())
             continue;
         const QString& name = lines.at(row);
         QString path;
         QString why;
-        if (!LocalTarget::resolveListed(localFolder, name, path, why)) {
+        if (!twins.admits(name, why) || !LocalTarget::resolveListed(localFolder, name, path, why)) {
             m_ftp.appendLog(why);
             continue;
         }

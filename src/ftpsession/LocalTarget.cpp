@@ -1,6 +1,7 @@
 #include "LocalTarget.h"
 
 #include "platform/text/ControlCharacters.h"
+#include "platform/text/WindowsNames.h"
 
 #include <QStringList>
 
@@ -48,6 +49,10 @@ bool LocalTarget::resolve(const QString& folder, const QString& name, QString& p
                   .arg(shown(name))
                   .arg(bytes)
                   .arg(MaxNameBytes);
+        return false;
+    }
+    if (const QString problem = WindowsNames::problem(name); !problem.isEmpty()) {
+        why = QStringLiteral("Nom « %1 » refusé : %2").arg(shown(name), problem);
         return false;
     }
     path = join(folder, name);

@@ -3,7 +3,8 @@
 #include <QString>
 
 // Turns a remote entry name into a path inside a local folder. Names that would leave the folder
-// (holding "/" or "\", or equal to "." or "..") are refused.
+// (holding "/" or "\", or equal to "." or "..") are refused, and so are those Windows cannot hold
+// as they are (WindowsNames), on every system.
 class LocalTarget {
 public:
     // The listing's own first line, which names the parent folder.

@@ -13,3 +13,10 @@ bool AttachmentName::localName(const QString& remoteName, const QDateTime& now, 
     name = stem + QLatin1Char('_') + now.toString(QStringLiteral("yyyyMMddHHmmss")) + remoteName.mid(dot);
     return true;
 }
+
+QString AttachmentName::numbered(const QString& name, int n)
+{
+    // The stem and the time hold no dot: the first one starts the extension.
+    const qsizetype dot = name.indexOf(QLatin1Char('.'));
+    return QString(name).insert(dot < 0 ? name.size() : dot, QStringLiteral("-%1").arg(n));
+}

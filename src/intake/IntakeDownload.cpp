@@ -4,14 +4,17 @@
 #include "IntakeCounter.h"
 #include "IntakeView.h"
 #include "ValidationSync.h"
+#include "ftpsession/CaseTwins.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
+#include "platform/text/WindowsNames.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 IntakeDownload::IntakeDownload(FtpConnection& ftp, ValidationSync& sync, ProcessControl& processes, Dialogs& dialogs,
                                IntakeView& view, const Clock& clock, QString appDir)
@@ -45,6 +48,8 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
         m_view.processEvents();
     m_view.setAnimationInterval(100);
 
+    const CaseTwins twins(List1);
+    QSet<QString> savedAs; // folded local names of this run's attachments
     for (qsizetype i = 0; i < lines; ++i) {
         m_view.setProgressValue(static_cast<int>(i));
         m_view.processEvents();
@@ -55,12 +60,22 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
         m_view.processEvents();
 
         QString localName = line;
-        if (kind == Kind::Attachment && !AttachmentName::localName(line, m_clock.now(), localName)) {
-            m_ftp.appendLog(QStringLiteral("« %1 » ignoré : nom sans extension.").arg(line));
+        QString why;
+        if (kind == Kind::Attachment) {
+            if (!AttachmentName::localName(line, m_clock.now(), localName)) {
+                m_ftp.appendLog(QStringLiteral("« %1 » ignoré : nom sans extension.").arg(line));
+                continue;
+            }
+            // Names that differ only by case (or not at all once upper-cased) would be one file
+            // where names ignore case: each gets a name of its own.
+            const QString first = localName;
+            for (int n = 2; savedAs.contains(WindowsNames::folded(localName)); ++n)
+                localName = AttachmentName::numbered(first, n);
+        } else if (!twins.admits(line, why)) {
+            m_ftp.appendLog(why);
             continue;
         }
         QString path;
-        QString why;
         if (!LocalTarget::resolve(folder, localName, path, why)) {
             m_ftp.appendLog(why);
             continue;
@@ -78,6 +93,7 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
         } else if (ok) {
             fetchedNames << line;
             outcome.saved << path;
+            savedAs.insert(WindowsNames::folded(localName));
         } else if (m_ftp.LastError == FtpErrorFileExists) {
             m_ftp.appendLog(QStringLiteral("« %1 » existe déjà ; « %2 » reste sur le serveur.").arg(localName, line));
         }

@@ -10,6 +10,7 @@
 #include "ftpmanager/FileListBox.h"
 #include "ftpmanager/RemoteCommands.h"
 #include "ftpmanager/SelectionConfirmation.h"
+#include "ftpsession/CaseTwins.h"
 #include "ftpsession/LocalTarget.h"
 #include "ftpsession/RunLog.h"
 #include "intake/IntakeDownload.h"
@@ -841,12 +842,14 @@ bool Form1::fetchRequestFiles(const QString& folder)
         return false;
     }
     // Request files stay on the server: a later loading skips what the table already holds.
-    for (const QString& name : linesOf(List1)) {
+    const QStringList lines = linesOf(List1);
+    const CaseTwins twins(lines);
+    for (const QString& name : lines) {
         if (!name.startsWith(QLatin1String("DI")))
             continue;
         QString path;
         QString why;
-        if (!LocalTarget::resolve(folder, name, path, why)) {
+        if (!twins.admits(name, why) || !LocalTarget::resolve(folder, name, path, why)) {
             m_ftp.appendLog(why);
             continue;
         }

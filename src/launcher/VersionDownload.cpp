@@ -3,6 +3,7 @@
 #include "DownloadView.h"
 #include "ReleaseSwap.h"
 #include "SignedRelease.h"
+#include "ftpsession/CaseTwins.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
 #include "platform/Dialogs.h"
@@ -191,6 +192,7 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
     }
 
     QStringList fetched;
+    const CaseTwins twins(remoteList);
     for (qsizetype i = 0; i < remoteList.size(); ++i) {
         m_view.setProgressValue(static_cast<int>(i));
         m_view.processEvents();
@@ -224,6 +226,12 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         if (ReleaseSwap::isOwnFolder(name)) {
             m_ftp.appendLog(QStringLiteral("Nom « %1 » refusé : ce dossier est celui des mises à jour du programme.")
                                 .arg(LocalTarget::shown(name)));
+            outcome.notFetched << name;
+            continue;
+        }
+        QString twin;
+        if (!twins.admits(name, twin)) {
+            m_ftp.appendLog(twin);
             outcome.notFetched << name;
             continue;
         }

@@ -1,7 +1,8 @@
 #include "ReleaseManifest.h"
 
-#include "platform/text/ControlCharacters.h"
 #include "platform/hash/Sha256Stream.h"
+#include "platform/text/ControlCharacters.h"
+#include "platform/text/WindowsNames.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -115,6 +116,12 @@ bool ReleaseManifest::make(const QString& folder, qint64 release, std::optional<
             continue;
         if (const QString problem = nameProblem(name); !problem.isEmpty()) {
             error = QStringLiteral("Le fichier « %1 » ne peut pas figurer dans le manifeste : %2.")
+                        .arg(shown(name), problem);
+            return false;
+        }
+        // Every station refuses to install such a name: the publisher learns it before publishing.
+        if (const QString problem = WindowsNames::problem(name); !problem.isEmpty()) {
+            error = QStringLiteral("Le fichier « %1 » ne peut pas figurer dans le manifeste : %2")
                         .arg(shown(name), problem);
             return false;
         }

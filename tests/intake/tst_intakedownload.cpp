@@ -136,28 +136,32 @@ void TestIntakeDownload::attachments()
     const QString img = QDir(appDir.path()).filePath("IMG");
     QCOMPARE(w.view.localFolder, img);
     QCOMPARE(w.view.infos, QStringList{"Enregistrement des pièces jointes..."});
+    // Names that differ only by case each get their own file, the later ones numbered.
     QCOMPARE(QDir(img).entryList(QDir::Files, QDir::Name),
-             (QStringList{"DI1_20201116104512.a.jpg", "DIAB_20201116104512.Jpg"}));
+             (QStringList{"DI1_20201116104512.a.jpg", "DIAB_20201116104512-2.Jpg", "DIAB_20201116104512.Jpg"}));
     QFile first(QDir(img).filePath("DIAB_20201116104512.Jpg"));
     QVERIFY(first.open(QIODevice::ReadOnly));
     QCOMPARE(first.readAll(), QByteArray("first"));
-    QCOMPARE(w.dialogs.texts(), QStringList{"Il y a 2 nouvelles IMAGES arrivées..."});
+    QCOMPARE(w.dialogs.texts(), QStringList{"Il y a 3 nouvelles IMAGES arrivées..."});
 
     // Only what reached this machine leaves the server.
     QVERIFY(!server.exists("IMGDIab.Jpg"));
     QVERIFY(!server.exists("IMGDI1.a.jpg"));
-    QVERIFY(server.exists("IMGDIAB.Jpg"));
+    QVERIFY(!server.exists("IMGDIAB.Jpg"));
     QVERIFY(server.exists("IMGDI42"));
     QVERIFY(server.exists("imgdi3.png"));
     QVERIFY2(w.ftp.log().contains("« IMGDI42 » ignoré : nom sans extension."), qPrintable(w.ftp.log()));
-    QVERIFY(w.ftp.log().contains("« DIAB_20201116104512.Jpg » existe déjà ; « IMGDIAB.Jpg » reste sur le serveur."));
     QCOMPARE(w.processes.terminated, QStringList{"TORVANDEL_DOWN.exe"});
 
-    // The next run, a second later, takes the one left behind. Nothing is current: no clean-up.
+    // An attachment already there is never replaced: it stays on the server for the next run, a
+    // second later. Nothing is current: no clean-up.
+    QVERIFY(server.put("IMGDIAB.Jpg", "same name, same second"));
+    out = w.download.xdownIMGDI({"../", "IMGDIAB.Jpg"}, QString(), FtpTransferBinary);
+    QVERIFY(w.ftp.log().contains("« DIAB_20201116104512.Jpg » existe déjà ; « IMGDIAB.Jpg » reste sur le serveur."));
     w.clock.set(w.clock.now().addSecs(1));
     w.dialogs.clear();
     w.processes.failTerminate = true;
-    out = w.download.xdownIMGDI(out.remoteList, QString(), FtpTransferBinary);
+    out = w.download.xdownIMGDI({"../", "IMGDIAB.Jpg"}, QString(), FtpTransferBinary);
     QVERIFY(QFileInfo::exists(QDir(img).filePath("DIAB_20201116104513.Jpg")));
     QCOMPARE(w.dialogs.texts(), QStringList{"Il y a 1 nouvelles IMAGES arrivées..."});
     QVERIFY(server.exists("IMGDIAB.Jpg"));

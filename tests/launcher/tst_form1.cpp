@@ -408,6 +408,40 @@ private slots:
         QCOMPARE(f.Timer1->interval(), 400);
     }
 
+    // What Windows cannot hold as it is, and the program's own folders in any case, are refused on
+    // every system: one log line each, the run incomplete; staged, nothing of the release installed.
+    void namesWindowsCannotHoldAreRefused()
+    {
+        const QStringList refused{"CON",     "nul.txt",   "COM1",          "LPT1.log",     "AUX",
+                                  "prn.dat", "VORN.ini.", "LISEZMOI.txt ", "a:b",          "q?.txt",
+                                  "x<y>",    "pipe|x",    "star*.dat",     ".VORN-UPDATE", ".vorn-previous"};
+        for (const bool staged : {false, true}) {
+            Run run;
+            QVERIFY(run.start());
+            for (const QString& name : refused + QStringList{"VORN.ini", "vorn.INI"})
+                QVERIFY(run.server.put(VersionFolder + name, name.toUtf8()));
+            run.staged = staged;
+            run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
+            run.form().Xconnect();
+            QCOMPARE(run.exitCode, std::optional<int>(4));
+            // Of two names that differ by case, the first listed is a normal entry.
+            const QStringList listed = run.remoteList();
+            const bool upperFirst = listed.indexOf("VORN.ini") < listed.indexOf("vorn.INI");
+            const QString first = upperFirst ? "VORN.ini" : "vorn.INI";
+            const QString log = run.window->ftp().log();
+            QStringList notRefusedOnce;
+            for (const QString& name : refused + QStringList{upperFirst ? "vorn.INI" : "VORN.ini"})
+                if (log.count("Nom « " + name + " » refusé : ") != 1)
+                    notRefusedOnce << name;
+            QVERIFY2(notRefusedOnce.isEmpty(), qPrintable(notRefusedOnce.join(QStringLiteral(" | "))));
+            const QStringList written =
+                QDir(run.app.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+            QCOMPARE(written, staged ? (QStringList{"VORN.exe", RunLog::fileName()})
+                                     : (QStringList{"VORN.exe", first, RunLog::fileName()}));
+            QCOMPARE(run.local(first), staged ? QByteArray("<missing>") : first.toUtf8());
+        }
+    }
+
     void signedInUserInClosingMessage()
     {
         Run run;

@@ -48,6 +48,15 @@ private slots:
         QTest::newRow("hidden file is fine") << "/app"
                                              << "..hidden"
                                              << "/app/..hidden";
+        // Device names are the part before the first dot, blanks before it dropped; only those.
+        QTest::newRow("device, two extensions") << "/app"
+                                                << "lpt9.a.b"
+                                                << "";
+        QTest::newRow("device, blank before the dot") << "/app"
+                                                      << "Con .txt"
+                                                      << "";
+        for (const char* name : {"CONSOLE.txt", "COM10", "COM0", "nulx", "x.CON", "a..b"})
+            QTest::newRow(name) << "/app" << name << QStringLiteral("/app/") + name;
     }
 
     void localTargetRefusesEscapes()

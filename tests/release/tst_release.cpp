@@ -84,6 +84,13 @@ private slots:
         QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "07"}), 64);
         QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_dir.filePath("none"), "--release", "1"}, &err), 1);
         QVERIFY(QString::fromUtf8(err).contains("n'existe pas"));
+        // A name no station would install is named before anything is signed.
+        const QString bad = m_dir.filePath("bad");
+        QDir().mkpath(bad);
+        writeFile(bad + "/ok.txt", "ok");
+        writeFile(bad + "/nul.txt", "device");
+        QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", bad, "--release", "1"}, &err), 1);
+        QVERIFY2(QString::fromUtf8(err).contains("« nul.txt »") && !QFileInfo::exists(bad + "/VORN.manifest"), err);
     }
 
     void manifestRoundTrip()

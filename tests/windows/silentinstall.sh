@@ -33,10 +33,12 @@ driverkey='HKLM\SOFTWARE\ODBC\ODBCINST.INI\SQLite3'
 check "the ODBC driver SQLite3 registered" grep -qiF "$win\\sqlite3odbc.dll" <(run reg query "$driverkey" /v Driver)
 check "the installed ODBC driver opens a database" run "$odbccheck" "$win\\sqlite3odbc.dll" "$win\\check.sqlite"
 rm -f "$dir/check.sqlite"
-version=$(run "$dir/VORN_UPDATE_VERSION.exe" --version 2>&1 | tr -d '\r')
+# Started by its Windows path: a Linux run elsewhere on the machine that stops
+# "VORN_UPDATE_VERSION.exe" by name then does not recognise it.
+version=$(run "$win\\VORN_UPDATE_VERSION.exe" --version 2>&1 | tr -d '\r')
 check "the installed program starts ($version)" test "${version%% *}" = VORN_UPDATE_VERSION
 # With no server configured, an unattended update run reaches its login and says why it failed.
-QT_QPA_PLATFORM=offscreen run "$dir/VORN_UPDATE_VERSION.exe" --unattended --no-start >/dev/null 2>"$dir/../err.txt"
+QT_QPA_PLATFORM=offscreen run "$win\\VORN_UPDATE_VERSION.exe" --unattended --no-start >/dev/null 2>"$dir/../err.txt"
 status=$?
 check "the installed program runs an update (exit $status, a log line)" test "$status" -eq 1 -a -s "$dir/../err.txt"
 rm -f "$dir/../err.txt"

@@ -94,6 +94,24 @@ run "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work
 status=$?
 check "wrong password: exit 1 (was $status)" test "$status" -eq 1
 
+# Names Windows cannot hold: refused one by one and never reached (the console, a serial port), in
+# both modes; staged, nothing installed. Of VORN.ini and vorn.INI the one listed second is refused.
+names=(CON nul.txt COM1 LPT1.log AUX prn.dat "VORN.ini." "LISEZMOI.txt " "a:b" "q?.txt" "x<y>" "pipe|x" "star*.dat")
+for n in VORN.ini vorn.INI "${names[@]}"; do printf '%s' "$n" >"$version/$n"; done
+for mode in direct staged; do
+  write_ini secret && printf '[update]\r\nmode=%s\r\n' "$mode" >>"$app/VORN_UPDATE_VERSION.ini"
+  rm -f "$app/VORN_UPDATE_VERSION.log" "$app"/[Vv][Oo][Rr][Nn].[Ii][Nn][Ii]
+  timeout 180 "$scripts/wine-run" "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
+  status=$? log=$app/VORN_UPDATE_VERSION.log
+  check "$mode, names Windows cannot hold: exit 4 (was $status)" test "$status" -eq 4
+  for n in "${names[@]}"; do
+    check "$mode: one refusal of $n" test "$(grep -cF "Nom « $n » refusé : " "$log")" -eq 1
+  done
+  check "$mode: one refusal of a twin" test "$(grep -cE "Nom « (VORN.ini|vorn.INI) » refusé : " "$log")" -eq 1
+  want=$([ "$mode" = direct ] && echo 1 || echo 0)
+  check "$mode: VORN.ini installed $want time(s)" test "$(ls "$app" | grep -ci '^vorn\.ini$')" -eq "$want"
+done
+
 if [ "$failures" -ne 0 ]; then
   echo "--- standard output"; cat "$work/out"; echo "--- standard error"; cat "$work/err"
   exit 1
