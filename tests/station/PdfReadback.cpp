@@ -1,6 +1,7 @@
 #include "PdfReadback.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
@@ -9,12 +10,18 @@
 
 QByteArray PdfReadback::run(const QString& program, const QStringList& arguments, bool* ok)
 {
+    // The tools' output goes through a file: a Windows test program under Wine reads no pipe of
+    // a Linux program (the tools are Linux ones, reached by Wine from their names).
+    QTemporaryDir dir;
+    const QString out = dir.filePath(QStringLiteral("out"));
     QProcess process;
+    process.setStandardOutputFile(out);
     process.start(program, arguments);
     const bool finished = process.waitForFinished(60000);
     if (ok)
         *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    return process.readAllStandardOutput();
+    QFile file(out);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 QStringList PdfReadback::files(const QString& folder)
