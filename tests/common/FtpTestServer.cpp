@@ -57,9 +57,17 @@ QString FtpTestServer::portFile() const
     return m_control.filePath(QStringLiteral("port"));
 }
 
+QString FtpTestServer::onDisk(const QString& relativePath) const
+{
+    // A backslash is part of a name for the server but a separator for Windows: the fixture
+    // serves "%5C" on disk as a backslash.
+    QString name = relativePath;
+    return QDir(m_root.path()).filePath(name.replace(QLatin1Char('\\'), QLatin1String("%5C")));
+}
+
 bool FtpTestServer::put(const QString& relativePath, const QByteArray& content) const
 {
-    const QString path = QDir(m_root.path()).filePath(relativePath);
+    const QString path = onDisk(relativePath);
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
@@ -67,16 +75,16 @@ bool FtpTestServer::put(const QString& relativePath, const QByteArray& content) 
 
 bool FtpTestServer::makeDir(const QString& relativePath) const
 {
-    return QDir().mkpath(QDir(m_root.path()).filePath(relativePath));
+    return QDir().mkpath(onDisk(relativePath));
 }
 
 QByteArray FtpTestServer::read(const QString& relativePath) const
 {
-    QFile f(QDir(m_root.path()).filePath(relativePath));
+    QFile f(onDisk(relativePath));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool FtpTestServer::exists(const QString& relativePath) const
 {
-    return QFileInfo::exists(QDir(m_root.path()).filePath(relativePath));
+    return QFileInfo::exists(onDisk(relativePath));
 }

@@ -79,9 +79,9 @@ private:
     } while (false)
 
 // Points data sources at a stopped server; skips the case when the data sources are fixed.
-#define VORN_MAKE_UNREACHABLE(env, names)                                                                              \
+#define VORN_MAKE_UNREACHABLE(env, ...)                                                                                \
     do {                                                                                                               \
         if (!TestDatabases::fixedBackend().isEmpty())                                                                  \
             QSKIP("the data sources are fixed when the program starts (VORN_TEST_ODBC_FIXED)");                        \
-        QVERIFY((env).makeUnreachable(names));                                                                         \
+        QVERIFY((env).makeUnreachable(__VA_ARGS__));                                                                   \
     } while (false)

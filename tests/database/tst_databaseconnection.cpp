@@ -179,7 +179,7 @@ void TestDatabaseConnection::unreachableDataSource()
     // A registered data source wins over the embedded file, even when it cannot be reached.
     TestDatabases env(QStringLiteral("sqlite"));
     VORN_PREPARE_DATABASES(env);
-    VORN_MAKE_UNREACHABLE(env, ({QStringLiteral("TORVANDEL")}));
+    VORN_MAKE_UNREACHABLE(env, {QStringLiteral("TORVANDEL")});
     const QString appDir = env.appDir() + QStringLiteral("/fresh");
 
     DatabaseConnection c(QStringLiteral("TORVANDEL"), appDir);

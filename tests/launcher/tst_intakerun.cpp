@@ -151,7 +151,7 @@ private slots:
         // server.
         IntakeRun down(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(down.env);
-        VORN_MAKE_UNREACHABLE(down.env, ({QStringLiteral("TORVANDEL")}));
+        VORN_MAKE_UNREACHABLE(down.env, {QStringLiteral("TORVANDEL")});
         QVERIFY(down.serve());
         down.form().runIntake();
         QCOMPARE(down.exitCode, std::optional<int>(3));

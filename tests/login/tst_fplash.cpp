@@ -185,7 +185,7 @@ void TestFPLASH::serviceCodeNeedsNoDatabase()
     // An unreachable data source proves no database is consulted.
     TestDatabases env(QStringLiteral("sqlite"));
     VORN_PREPARE_DATABASES(env);
-    VORN_MAKE_UNREACHABLE(env, ({QStringLiteral("KESTRAVO2019")}));
+    VORN_MAKE_UNREACHABLE(env, {QStringLiteral("KESTRAVO2019")});
 
     OperatorContext context;
     context.userName = QStringLiteral("MARTIN"); // left by an earlier check
@@ -213,7 +213,7 @@ void TestFPLASH::unreachableDatabaseSaysSoOnce()
 {
     TestDatabases env(QStringLiteral("sqlite"));
     VORN_PREPARE_DATABASES(env);
-    VORN_MAKE_UNREACHABLE(env, ({QStringLiteral("KESTRAVO2019")}));
+    VORN_MAKE_UNREACHABLE(env, {QStringLiteral("KESTRAVO2019")});
 
     OperatorContext context;
     ScriptedDialogs dialogs;

@@ -148,7 +148,7 @@ void TestUserLogin::unreachableDatabase()
 {
     TestDatabases env(QStringLiteral("sqlite"));
     VORN_PREPARE_DATABASES(env);
-    VORN_MAKE_UNREACHABLE(env, ({QStringLiteral("KESTRAVO2019")}));
+    VORN_MAKE_UNREACHABLE(env, {QStringLiteral("KESTRAVO2019")});
 
     OperatorContext context;
     context.loginResult = 1; // an earlier login must not stand

@@ -48,7 +48,8 @@ private slots:
     void initTestCase()
     {
         QProcess make;
-        make.start(QStringLiteral("sh"), {QStringLiteral(VORN_FIXTURES_DIR "/testcerts.sh"), m_certificates.path()});
+        make.start(QStringLiteral("/bin/sh"),
+                   {QStringLiteral(VORN_FIXTURES_DIR "/testcerts.sh"), m_certificates.path()});
         QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
     }
 

@@ -10,13 +10,14 @@
 
 QByteArray PdfReadback::run(const QString& program, const QStringList& arguments, bool* ok)
 {
-    // The tools' output goes through a file: a Windows test program under Wine reads no pipe of
-    // a Linux program (the tools are Linux ones, reached by Wine from their names).
+    // The tools are Linux ones, also for a Windows test program under Wine: named by their full
+    // path (Windows' search path does not hold them), their output through a file (such a
+    // program reads no pipe of a Linux one).
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out"));
     QProcess process;
     process.setStandardOutputFile(out);
-    process.start(program, arguments);
+    process.start(QStringLiteral("/usr/bin/") + program, arguments);
     const bool finished = process.waitForFinished(60000);
     if (ok)
         *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
