@@ -1,5 +1,7 @@
 #include "FtpTestServer.h"
 
+#include "TestFiles.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -68,7 +70,16 @@ QString FtpTestServer::onDisk(const QString& relativePath) const
 bool FtpTestServer::put(const QString& relativePath, const QByteArray& content) const
 {
     const QString path = onDisk(relativePath);
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QFileInfo target(path);
+    QDir().mkpath(target.absolutePath());
+    // A name that differs only by case from one already there is a file of its own on the
+    // server's disk; a Windows program would open the other one: the host's cp writes it.
+    const QStringList others = QDir(target.absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    if (!others.contains(target.fileName()) && others.contains(target.fileName(), Qt::CaseInsensitive)) {
+        QTemporaryDir dir;
+        return writeFile(dir.filePath(QStringLiteral("content")), content) &&
+               runHostProgram(QStringLiteral("/bin/cp"), {dir.filePath(QStringLiteral("content")), path}) == 0;
+    }
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
 }
@@ -86,5 +97,9 @@ QByteArray FtpTestServer::read(const QString& relativePath) const
 
 bool FtpTestServer::exists(const QString& relativePath) const
 {
-    return QFileInfo::exists(onDisk(relativePath));
+    // The exact name: a Windows program would also find another that differs only by case.
+    const QFileInfo target(onDisk(relativePath));
+    return QDir(target.absolutePath())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System)
+        .contains(target.fileName());
 }

@@ -106,7 +106,7 @@ private slots:
         QCOMPARE(run.exitStatus(), QProcess::NormalExit);
         QVERIFY2(run.exitCode() == exitCode, qPrintable(output));
         const long peak = memory.peakMegabytes();
-        QVERIFY2(peak >= 0 && peak < 150, qPrintable(QString::number(peak)));
+        QVERIFY2(peak == ChildMemory::NotMeasured || peak < 150, qPrintable(QString::number(peak)));
 
         QFile now(app.filePath(QStringLiteral("good.bin")));
         QVERIFY(now.open(QIODevice::ReadOnly));

@@ -1,28 +1,21 @@
 #include "PdfReadback.h"
 
+#include "common/TestFiles.h"
+
 #include <QDir>
-#include <QFile>
 #include <QImage>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
 
 QByteArray PdfReadback::run(const QString& program, const QStringList& arguments, bool* ok)
 {
-    // The tools are Linux ones, also for a Windows test program under Wine: named by their full
-    // path (Windows' search path does not hold them), their output through a file (such a
-    // program reads no pipe of a Linux one).
-    QTemporaryDir dir;
-    const QString out = dir.filePath(QStringLiteral("out"));
-    QProcess process;
-    process.setStandardOutputFile(out);
-    process.start(QStringLiteral("/usr/bin/") + program, arguments);
-    const bool finished = process.waitForFinished(60000);
+    // Linux tools, also for a Windows test program under Wine (runHostProgram says how).
+    QByteArray output;
+    const int status = runHostProgram(QStringLiteral("/usr/bin/") + program, arguments, &output);
     if (ok)
-        *ok = finished && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-    QFile file(out);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        *ok = status == 0;
+    return output;
 }
 
 QStringList PdfReadback::files(const QString& folder)

@@ -12,8 +12,8 @@ fi
 shared=$VORN_TEST_PG_ODBCINI
 schema=vorn_wine_$$_$RANDOM
 work=$(mktemp -d)
-sql() { # sql DATA_SOURCE STATEMENT
-  printf '%s\n' "$2" | ODBCINI=$shared isql -b "$1" >"$work/isql.out" 2>&1 || {
+sql() { # sql DATA_SOURCE STATEMENT, as the test role of scripts/start-test-services
+  printf '%s\n' "$2" | ODBCINI=$shared isql -b "$1" Q7MAZ Q7MAZ >"$work/isql.out" 2>&1 || {
     cat "$work/isql.out" >&2
     return 1
   }
