@@ -53,7 +53,7 @@ for _ in $(seq 100); do
 done
 [ -n "$port" ] || { echo "FAIL: the FTP fixture did not start"; exit 1; }
 write_ini() { # write_ini HOST [EXTRA]
-  printf '[server]\r\nhost=%s\r\nuser=vorn\r\npassword=secret\r\ntimeout=3\r\n%s' "$1" "${2:-}" >"$app/VORN_UPDATE_VERSION.ini"
+  printf '[server]\r\nhost=%s\r\nuser=vorn\r\npassword=secret\r\ntimeout=3\r\n%b' "$1" "${2:-}" >"$app/VORN_UPDATE_VERSION.ini"
 }
 
 rounds=${VORN_KILL_ROUNDS:-6}
@@ -70,7 +70,9 @@ for round in $(seq "$rounds"); do
   kill -KILL "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
   write_ini "127.0.0.1:9" "retry_for=0\r\n"
-  "$scripts/wine-run" "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
+  timeout -s KILL 90 "$scripts/wine-run" "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
+  status=$?
+  check "round $round: the start after the kill ends (status $status)" test "$status" -ne 137
   now=$(release_of "$app")
   if [ "$now" = "$old_release" ]; then
     olds=$((olds + 1))
