@@ -56,6 +56,27 @@ write_ini() { # write_ini HOST [EXTRA]
   printf '[server]\r\nhost=%s\r\nuser=vorn\r\npassword=secret\r\ntimeout=3\r\n%b' "$1" "${2:-}" >"$app/VORN_UPDATE_VERSION.ini"
 }
 
+# A whole update, then the previous release put back through the Windows path.
+rm -rf "$app" && mkdir -p "$app" && cp "$work/old/"* "$app/"
+write_ini "127.0.0.1:$port"
+begin=$(date +%s%N)
+"$scripts/wine-run" "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
+status=$?
+# How long a whole run takes here: the span of the random kills (counted from their first log
+# line, so that some land after the swap too).
+span_ms=$((($(date +%s%N) - begin) / 1000000))
+check "whole update: exit 0 (was $status)" test "$status" -eq 0
+check "whole update: the new release" test "$(release_of "$app")" = "$new_release"
+"$scripts/wine-run" "$updater" --rollback --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
+status=$?
+check "rollback: exit 0 (was $status)" test "$status" -eq 0
+check "rollback: the old release is back" test "$(release_of "$app")" = "$old_release"
+"$scripts/wine-run" "$updater" --rollback --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
+status=$?
+check "second rollback: exit 7 (was $status)" test "$status" -eq 7
+check "second rollback: says there is none" grep -q "Aucune version précédente" "$work/out" "$work/err"
+check "second rollback: the old release stays" test "$(release_of "$app")" = "$old_release"
+
 rounds=${VORN_KILL_ROUNDS:-6}
 olds=0 news=0
 for round in $(seq "$rounds"); do
@@ -64,9 +85,10 @@ for round in $(seq "$rounds"); do
   "$scripts/wine-run" "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err" &
   pid=$!
   # The moment counts from the run's first log line (Wine's own start varies), then a random
-  # share of the time a whole run takes: before, during and after the staging.
+  # share of the time a whole run takes: before, during and after the staging and the swap.
   for _ in $(seq 300); do grep -q . "$work/err" 2>/dev/null && break; kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
-  sleep "$(printf '%d.%03d' $((RANDOM % 3)) $((RANDOM % 1000)))"
+  moment=$(((RANDOM * 32768 + RANDOM) % span_ms))
+  sleep "$(printf '%d.%03d' $((moment / 1000)) $((moment % 1000)))"
   kill -KILL "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
   write_ini "127.0.0.1:9" "retry_for=0\r\n"
@@ -84,24 +106,7 @@ for round in $(seq "$rounds"); do
   fi
   check "round $round: no staging folder left" test ! -e "$app/.vorn-update"
 done
-echo "killed runs: $olds left the old release, $news the new one"
-
-# A whole update, then the previous release put back through the Windows path.
-rm -rf "$app" && mkdir -p "$app" && cp "$work/old/"* "$app/"
-write_ini "127.0.0.1:$port"
-"$scripts/wine-run" "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
-status=$?
-check "whole update: exit 0 (was $status)" test "$status" -eq 0
-check "whole update: the new release" test "$(release_of "$app")" = "$new_release"
-"$scripts/wine-run" "$updater" --rollback --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
-status=$?
-check "rollback: exit 0 (was $status)" test "$status" -eq 0
-check "rollback: the old release is back" test "$(release_of "$app")" = "$old_release"
-"$scripts/wine-run" "$updater" --rollback --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
-status=$?
-check "second rollback: exit 7 (was $status)" test "$status" -eq 7
-check "second rollback: says there is none" grep -q "Aucune version précédente" "$work/out" "$work/err"
-check "second rollback: the old release stays" test "$(release_of "$app")" = "$old_release"
+echo "killed runs within ${span_ms} ms: $olds left the old release, $news the new one"
 
 if [ "$failures" -ne 0 ]; then
   echo "--- standard output"; cat "$work/out"; echo "--- standard error"; cat "$work/err"
