@@ -1,5 +1,7 @@
 #include "FtpTestServer.h"
 
+#include "TestFiles.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -57,26 +59,47 @@ QString FtpTestServer::portFile() const
     return m_control.filePath(QStringLiteral("port"));
 }
 
+QString FtpTestServer::onDisk(const QString& relativePath) const
+{
+    // A backslash is part of a name for the server but a separator for Windows: the fixture
+    // serves "%5C" on disk as a backslash.
+    QString name = relativePath;
+    return QDir(m_root.path()).filePath(name.replace(QLatin1Char('\\'), QLatin1String("%5C")));
+}
+
 bool FtpTestServer::put(const QString& relativePath, const QByteArray& content) const
 {
-    const QString path = QDir(m_root.path()).filePath(relativePath);
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    const QString path = onDisk(relativePath);
+    const QFileInfo target(path);
+    QDir().mkpath(target.absolutePath());
+    // A name that differs only by case from one already there is a file of its own on the
+    // server's disk; a Windows program would open the other one: the host's cp writes it.
+    const QStringList others = QDir(target.absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
+    if (!others.contains(target.fileName()) && others.contains(target.fileName(), Qt::CaseInsensitive)) {
+        QTemporaryDir dir;
+        return writeFile(dir.filePath(QStringLiteral("content")), content) &&
+               runHostProgram(QStringLiteral("/bin/cp"), {dir.filePath(QStringLiteral("content")), path}) == 0;
+    }
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(content) == content.size();
 }
 
 bool FtpTestServer::makeDir(const QString& relativePath) const
 {
-    return QDir().mkpath(QDir(m_root.path()).filePath(relativePath));
+    return QDir().mkpath(onDisk(relativePath));
 }
 
 QByteArray FtpTestServer::read(const QString& relativePath) const
 {
-    QFile f(QDir(m_root.path()).filePath(relativePath));
+    QFile f(onDisk(relativePath));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 bool FtpTestServer::exists(const QString& relativePath) const
 {
-    return QFileInfo::exists(QDir(m_root.path()).filePath(relativePath));
+    // The exact name: a Windows program would also find another that differs only by case.
+    const QFileInfo target(onDisk(relativePath));
+    return QDir(target.absolutePath())
+        .entryList(QDir::AllEntries | QDir::Hidden | QDir::System)
+        .contains(target.fileName());
 }

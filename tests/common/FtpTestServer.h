@@ -33,6 +33,7 @@ public:
 
 private:
     QString portFile() const;
+    QString onDisk(const QString& relativePath) const;
     QStringList m_arguments;
     QTemporaryDir m_root;
     QTemporaryDir m_control; // the port file: the server ends once it is removed

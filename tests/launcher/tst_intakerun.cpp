@@ -151,7 +151,7 @@ private slots:
         // server.
         IntakeRun down(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(down.env);
-        QVERIFY(down.env.makeUnreachable({QStringLiteral("TORVANDEL")}));
+        VORN_MAKE_UNREACHABLE(down.env, {QStringLiteral("TORVANDEL")});
         QVERIFY(down.serve());
         down.form().runIntake();
         QCOMPARE(down.exitCode, std::optional<int>(3));

@@ -184,8 +184,8 @@ void TestFPLASH::serviceCodeNeedsNoDatabase()
 {
     // An unreachable data source proves no database is consulted.
     TestDatabases env(QStringLiteral("sqlite"));
-    QVERIFY2(env.prepare(), qPrintable(env.error()));
-    QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
+    VORN_PREPARE_DATABASES(env);
+    VORN_MAKE_UNREACHABLE(env, {QStringLiteral("KESTRAVO2019")});
 
     OperatorContext context;
     context.userName = QStringLiteral("MARTIN"); // left by an earlier check
@@ -212,8 +212,8 @@ void TestFPLASH::serviceCodeNeedsNoDatabase()
 void TestFPLASH::unreachableDatabaseSaysSoOnce()
 {
     TestDatabases env(QStringLiteral("sqlite"));
-    QVERIFY2(env.prepare(), qPrintable(env.error()));
-    QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
+    VORN_PREPARE_DATABASES(env);
+    VORN_MAKE_UNREACHABLE(env, {QStringLiteral("KESTRAVO2019")});
 
     OperatorContext context;
     ScriptedDialogs dialogs;

@@ -147,8 +147,8 @@ void TestUserLogin::failedCheckKeepsEarlierUser()
 void TestUserLogin::unreachableDatabase()
 {
     TestDatabases env(QStringLiteral("sqlite"));
-    QVERIFY2(env.prepare(), qPrintable(env.error()));
-    QVERIFY(env.makeUnreachable({QStringLiteral("KESTRAVO2019")}));
+    VORN_PREPARE_DATABASES(env);
+    VORN_MAKE_UNREACHABLE(env, {QStringLiteral("KESTRAVO2019")});
 
     OperatorContext context;
     context.loginResult = 1; // an earlier login must not stand
@@ -168,7 +168,7 @@ void TestUserLogin::groupQueryFails()
 {
     // The user is found, then the group table cannot be read: no login, user entries kept.
     TestDatabases env(QStringLiteral("sqlite"));
-    QVERIFY2(env.prepare(), qPrintable(env.error()));
+    VORN_PREPARE_DATABASES(env);
     QVERIFY2(seedLogins(env), qPrintable(env.error()));
     QVERIFY(env.exec(QStringLiteral("KESTRAVO2019"), QStringLiteral("drop table KESTRAVO_GROUP")));
 

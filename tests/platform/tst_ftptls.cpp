@@ -1,4 +1,5 @@
 #include "common/FtpTestServer.h"
+#include "common/TestFiles.h"
 #include "platform/ftp/QtFtpClient.h"
 
 #include <QDir>
@@ -9,12 +10,6 @@
 #include <QtTest>
 
 namespace {
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 FtpHandle login(QtFtpClient& ftp, const QString& host, const QString& user = FtpTestServer::user(),
                 const QString& password = FtpTestServer::password())
@@ -47,9 +42,9 @@ class TestFtpTls : public QObject {
 private slots:
     void initTestCase()
     {
-        QProcess make;
-        make.start(QStringLiteral("sh"), {QStringLiteral(VORN_FIXTURES_DIR "/testcerts.sh"), m_certificates.path()});
-        QVERIFY(make.waitForFinished(60000) && make.exitCode() == 0);
+        QCOMPARE(runHostProgram(QStringLiteral("/bin/sh"),
+                                {QStringLiteral(VORN_FIXTURES_DIR "/testcerts.sh"), m_certificates.path()}),
+                 0);
     }
 
     void encryptedSessionEndToEnd()

@@ -115,7 +115,7 @@ private slots:
         QVERIFY2(view.error().contains(QStringLiteral("pas été retrouvée")), qPrintable(view.error()));
 
         if (env.isPostgresql()) {
-            QVERIFY(env.makeUnreachable({Kestravo}));
+            VORN_MAKE_UNREACHABLE(env, {Kestravo});
             DataView cut(Kestravo, QStringLiteral("kestravo_palette"), env.appDir());
             cut.setRecordSource(QStringLiteral("select * from kestravo_palette"));
             QVERIFY(!cut.refresh());

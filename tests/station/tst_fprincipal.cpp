@@ -244,7 +244,7 @@ private slots:
 
         if (env.isPostgresql()) {
             // A server that went away: one clear message, the window keeps its last count.
-            QVERIFY(env.makeUnreachable({Kestravo}));
+            VORN_MAKE_UNREACHABLE(env, {Kestravo});
             Station cut(env.appDir());
             QVERIFY(cut.w->load());
             QCOMPARE(cut.dialogs.shown().size(), 1);
