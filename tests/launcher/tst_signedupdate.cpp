@@ -145,7 +145,7 @@ private slots:
         random.fillRange(reinterpret_cast<quint32*>(v1.data()), v1.size() / 4);
         const QByteArray v2 = QByteArray(v1).insert(1000, "inserted").remove(200000, 300);
         const QByteArray v3 = QByteArray(v2).replace(300000, 5, "fleet");
-        const QByteArray v4 = QByteArray(v3).append("v4");
+        const QByteArray v4 = QByteArray(v3).replace(100, 5, "other").append("v4");
         QString out;
         publish({{"VORN.exe", v1}, {"a.dll", "a1"}}, 10);
         QCOMPARE(update(app.path(), &out), 0);
@@ -169,10 +169,11 @@ private slots:
         QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), v3);
 
         // A signed patch whose base is not the file it was made from: the result is refused.
-        QVERIFY(writeFile(older.filePath(QStringLiteral("VORN.exe")), v1));
+        const QByteArray notV3 = v4.chopped(2); // the patch copies "other" from it: not v4 from v3
+        QVERIFY(writeFile(older.filePath(QStringLiteral("VORN.exe")), notV3));
         publish({{"VORN.exe", v4}}, 13, QStringLiteral("a"), {"--previous", older.path()});
         QByteArray manifest = readFile(served(QStringLiteral("VORN.manifest")));
-        manifest.replace(QCryptographicHash::hash(v1, QCryptographicHash::Sha256).toHex(),
+        manifest.replace(QCryptographicHash::hash(notV3, QCryptographicHash::Sha256).toHex(),
                          QCryptographicHash::hash(v3, QCryptographicHash::Sha256).toHex());
         QVERIFY(writeFile(served(QStringLiteral("VORN.manifest")), manifest));
         sign();
