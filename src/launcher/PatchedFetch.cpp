@@ -2,14 +2,14 @@
 
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
+#include "platform/hash/Sha256Stream.h"
+#include "platform/ftp/PartFile.h"
 #include "release/HashCache.h"
 #include "release/ReleasePatch.h"
 
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 PatchedFetch::PatchedFetch(FtpConnection& ftp, const ReleaseManifest& manifest, HashCache& hashes, QString localFolder,
                            QString workFolder)
@@ -63,17 +63,20 @@ bool PatchedFetch::rebuild(const ReleaseManifest::Entry& entry, const QString& p
     const QByteArray oldBytes = old.read(ReleasePatch::MaxFileBytes + 1);
     patchFile.close();
     QFile::remove(patchPath);
-    // The local copy may have changed since it was hashed.
-    if (QCryptographicHash::hash(oldBytes, QCryptographicHash::Sha256) != *base)
-        return fallBack(entry.name, QStringLiteral("la copie locale a changé"));
     const std::optional<QByteArray> made = ReleasePatch::apply(oldBytes, patchBytes, entry.size, error);
     if (!made)
         return fallBack(entry.name, error);
-    if (QCryptographicHash::hash(*made, QCryptographicHash::Sha256) != entry.sha256)
+    // The judge of whatever was made, from whichever local copy (it may have changed since it was
+    // hashed): the signed digest of the file.
+    Sha256Stream digest;
+    digest.addData(*made);
+    if (digest.result() != entry.sha256)
         return fallBack(entry.name, QStringLiteral("le fichier obtenu n'est pas celui de la version signée"));
-    QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(*made) != made->size() || !out.commit())
-        return fallBack(entry.name, out.errorString());
+    // Written as a download is: a part file renamed over the target once whole.
+    PartFile out(path);
+    error.clear();
+    if (!out.open(error) || out.file().write(*made) != made->size() || !out.commit(error))
+        return fallBack(entry.name, error.isEmpty() ? out.file().errorString() : error);
     ++m_files;
     m_saved += entry.size - patch->size;
     return true;

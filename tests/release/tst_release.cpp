@@ -87,6 +87,7 @@ private slots:
         QCOMPARE(
             run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "7", "--expires", "2021-03-05"}, &err), 0);
         QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "07"}), 64);
+        QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "7", "--rollout-days", "31"}), 64);
         QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_dir.filePath("none"), "--release", "1"}, &err), 1);
         QVERIFY(QString::fromUtf8(err).contains("n'existe pas"));
     }
