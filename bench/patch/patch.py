@@ -45,9 +45,10 @@ def publish(app, files, folder, number, key, previous=None):
 
 
 class Server:
-    def __init__(self, root, events, delay):
+    def __init__(self, root, events, delay, rate=0):
         self.proc = subprocess.Popen([sys.executable, FIXTURE, "--root", root, "--events", events,
-                                      "--reply-delay", str(delay)], stdout=subprocess.PIPE, text=True)
+                                      "--reply-delay", str(delay), "--rate", str(rate)],
+                                     stdout=subprocess.PIPE, text=True)
         self.port = int(self.proc.stdout.readline().split()[1])
 
     def stop(self):
@@ -117,15 +118,17 @@ def main():
 
         print("release: %d changed files, %.1f MiB; patches made in %.1f s" %
               (len(new), changed_bytes / 2**20, making))
-        print("%-10s %-8s %14s %10s" % ("link", "update", "bytes fetched", "median s"))
-        for delay in (0, 25):
+        print("%-22s %-8s %14s %10s" % ("link", "update", "bytes fetched", "median s"))
+        # Loopback; a server 25 ms away on a link as fast as loopback; the same on a link of about
+        # 100 Mbit/s (12,500 KiB/s per data connection).
+        for delay, rate in ((0, 0), (25, 0), (25, 12500)):
             times = {"whole": [], "patched": []}
             sizes = {}
             for r in range(args.rounds):
                 for kind, root in (("whole", whole_root), ("patched", patched_root)):
-                    events = os.path.join(work, "ev-%s-%d-%d" % (kind, delay, r))
-                    server = Server(root, events, delay)
-                    station = os.path.join(work, "s-%s-%d-%d" % (kind, delay, r))
+                    events = os.path.join(work, "ev-%s-%d-%d-%d" % (kind, delay, rate, r))
+                    server = Server(root, events, delay, rate)
+                    station = os.path.join(work, "s-%s-%d-%d-%d" % (kind, delay, rate, r))
                     shutil.copytree(base, station, symlinks=True)
                     took, log = update(app, station, server.port, pub)
                     server.stop()
@@ -137,10 +140,10 @@ def main():
                     times[kind].append(took)
                     sizes[kind] = fetched_bytes(events, root)
                     shutil.rmtree(station)
-            link = "loopback" if delay == 0 else "%d ms" % delay
+            link = "loopback" if delay == 0 else "%d ms" % delay + (", %d KiB/s" % rate if rate else "")
             for kind in ("whole", "patched"):
-                print("%-10s %-8s %14d %10.2f" % (link, kind, sizes[kind], statistics.median(times[kind])))
-            print("%-10s patched/whole: bytes %.3f (changed files' whole bytes: %.3f), time %.2f" %
+                print("%-22s %-8s %14d %10.2f" % (link, kind, sizes[kind], statistics.median(times[kind])))
+            print("%-22s patched/whole: bytes %.3f (changed files' whole bytes: %.3f), time %.2f" %
                   (link, sizes["patched"] / sizes["whole"],
                    sizes["patched"] / changed_bytes, statistics.median(times["patched"]) /
                    statistics.median(times["whole"])))

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Patches between releases: a signed update whose programs and libraries were rebuilt with small
-# changes, fetched as patches and fetched whole, on loopback and on a server that waits 25 ms before
-# each reply. Prints the bytes fetched and the medians of the update times, with their ratios.
+# changes, fetched as patches and fetched whole: on loopback, on a server that waits 25 ms before
+# each reply, and on that server behind a link of about 100 Mbit/s. Prints the bytes fetched and the
+# medians of the update times, with their ratios.
 #
 #   bench/patch/run.sh [rounds]        (default 3)
 #
