@@ -2,8 +2,8 @@
 
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
-#include "platform/hash/Sha256Stream.h"
 #include "platform/ftp/PartFile.h"
+#include "platform/hash/Sha256Stream.h"
 #include "release/HashCache.h"
 #include "release/ReleasePatch.h"
 

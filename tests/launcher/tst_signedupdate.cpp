@@ -200,6 +200,19 @@ private slots:
                      out.contains(QStringLiteral("passage au miroir %1.").arg(m_server.host())),
                  qPrintable(out));
         QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), v2);
+
+        // The station's first mirror lists the release but refuses its transfers: the manifest
+        // and the files come from the other one.
+        FtpTestServer refusing({QStringLiteral("--reply421"), QStringLiteral("RETR")});
+        QVERIFY(refusing.start());
+        publish({{"VORN.exe", v3}}, 16);
+        for (const char* name : {"VORN.exe", "VORN.manifest", "VORN.manifest.minisig"})
+            QVERIFY(refusing.put(Folder + QLatin1String(name), readFile(served(QLatin1String(name)))));
+        QCOMPARE(update(app.path(), &out, QStringLiteral("retry_for=0"), m_server.host() + "," + refusing.host()), 0);
+        QVERIFY2(out.contains(QStringLiteral("Miroir %1 indisponible").arg(refusing.host())) &&
+                     out.contains(QStringLiteral("passage au miroir %1.").arg(m_server.host())),
+                 qPrintable(out));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), v3);
     }
 };
 
