@@ -7,6 +7,7 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     CommandLine c;
     QString release;
     QString expires;
+    QString rolloutDays;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
         auto value = [&](QString& into) {
@@ -43,6 +44,14 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             value(release);
         else if (a == QLatin1String("--expires"))
             value(expires);
+        else if (a == QLatin1String("--rollout-days"))
+            value(rolloutDays);
+        else if (a == QLatin1String("--previous")) {
+            QString folder;
+            value(folder);
+            c.previous << folder;
+        } else if (a == QLatin1String("--now"))
+            c.now = true;
         else if (a == QLatin1String("--demo-data"))
             c.demoData = true;
         else if (a == QLatin1String("--no-start"))
@@ -75,8 +84,15 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             c.error = QStringLiteral("--expires attend une date AAAA-MM-JJ : %1").arg(expires);
         else if (!expires.isEmpty())
             c.expires = day;
-    } else if (!release.isEmpty() || !expires.isEmpty()) {
-        c.error = QStringLiteral("--release et --expires ne s'emploient qu'avec --make-manifest.");
+        if (c.error.isEmpty() && !rolloutDays.isEmpty()) {
+            bool daysOk = false;
+            c.rolloutDays = rolloutDays.toInt(&daysOk);
+            if (!daysOk || c.rolloutDays < 1 || c.rolloutDays > 30 || rolloutDays.startsWith(QLatin1Char('+')))
+                c.error = QStringLiteral("--rollout-days attend un nombre de jours de 1 à 30 : %1").arg(rolloutDays);
+        }
+    } else if (!release.isEmpty() || !expires.isEmpty() || !rolloutDays.isEmpty() || !c.previous.isEmpty()) {
+        c.error = QStringLiteral("--release, --expires, --rollout-days et --previous ne s'emploient qu'avec "
+                                 "--make-manifest.");
     }
     return c;
 }
@@ -105,10 +121,14 @@ QString CommandLine::helpText()
                           "  --demo-data        With --station: fill an empty embedded database with\n"
                           "                     demonstration users, pallets and articles (user DEMO, password\n"
                           "                     demo).\n"
-                          "  --make-manifest FOLDER --release N [--expires YYYY-MM-DD]\n"
+                          "  --make-manifest FOLDER --release N [--expires YYYY-MM-DD] [--rollout-days D]\n"
+                          "                  [--previous OLDFOLDER]...\n"
                           "                     For the publisher: writes FOLDER/VORN.manifest (release number,\n"
                           "                     last day it may be installed, size and SHA-256 of every file of\n"
                           "                     FOLDER), to be signed with minisign -S. Then ends.\n"
+                          "                     --rollout-days D (1 to 30): a station takes the release on day\n"
+                          "                     (its number mod D) counted from today. --previous: patches from\n"
+                          "                     the files of an earlier release, written into FOLDER/patches.\n"
                           "\n"
                           "Options:\n"
                           "  --app-dir DIR      Application folder (default: the executable's folder). Downloads,\n"
@@ -121,6 +141,7 @@ QString CommandLine::helpText()
                           "  --rollback         Put back the release the last update replaced, then start\n"
                           "                     VORN.exe. Exit status 7 when none is kept.\n"
                           "  --no-start         Update the files but do not start VORN.exe afterwards.\n"
+                          "  --now              Take a phased release at once (as [update] rollout=ignore).\n"
                           "  --version          Print the version and exit.\n"
                           "  --help             This text.\n"
                           "\n"
@@ -129,7 +150,8 @@ QString CommandLine::helpText()
                           "line; lines starting with ; or # are comments.\n"
                           "\n"
                           "[update] public_key, public_key_next: minisign public keys (RW...); with one set, only\n"
-                          "a release whose VORN.manifest they signed is installed.\n"
+                          "a release whose VORN.manifest they signed is installed. rollout=ignore: a phased\n"
+                          "release is taken at once. [server] host may list mirrors: a:21, b, c.\n"
                           "[intake] remote_dir: the server folder of the request files (default www/DI).\n"
                           "[printing] pdf_dir: a folder that adds a PDF printer to the station's printers.\n"
                           "Data sources TORVANDEL and KESTRAVO2019 are taken from ODBC when registered there;\n"

@@ -16,10 +16,13 @@ struct CommandLine {
     bool unattended = false;
     bool startApplication = true;
     bool demoData = false; // station: fill an empty embedded database with demonstration data
-    // --make-manifest FOLDER --release N [--expires YYYY-MM-DD]
+    // --make-manifest FOLDER --release N [--expires YYYY-MM-DD] [--rollout-days D] [--previous OLD]…
     QString manifestFolder;
     qint64 release = -1;
     std::optional<QDate> expires;
+    int rolloutDays = 0; // 0: the release goes to every station at once
+    QStringList previous;
+    bool now = false; // a phased release is taken at once on this station
     bool help = false;
     bool version = false;
     QString error; // set when the arguments could not be understood

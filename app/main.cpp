@@ -68,7 +68,10 @@ AppConfig loadConfig(const CommandLine& cmd, const QString& appDir)
 {
     const QString file =
         cmd.configFile.isEmpty() ? QDir(appDir).filePath(AppConfig::defaultFileName()) : cmd.configFile;
-    return AppConfig::load(file, !cmd.configFile.isEmpty());
+    AppConfig config = AppConfig::load(file, !cmd.configFile.isEmpty());
+    if (cmd.now)
+        config.rolloutIgnored = true;
+    return config;
 }
 
 // A run killed while it put a release in place (or back) is finished before anything else, even
@@ -126,7 +129,10 @@ int main(int argc, char* argv[])
     }
     if (cmd.mode == CommandLine::Mode::MakeManifest) {
         QString error;
-        if (!ReleaseManifest::make(cmd.manifestFolder, cmd.release, cmd.expires, error)) {
+        ReleaseManifest::Options options{cmd.expires, std::nullopt, cmd.previous};
+        if (cmd.rolloutDays > 0)
+            options.rollout = ReleaseManifest::Rollout{QDate::currentDate(), cmd.rolloutDays};
+        if (!ReleaseManifest::make(cmd.manifestFolder, cmd.release, options, error)) {
             writeText(stderr, error + QLatin1Char('\n'));
             return 1;
         }

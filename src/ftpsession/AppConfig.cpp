@@ -150,6 +150,16 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
                                          "utilisé.")
                               .arg(mode.value(), shown);
     }
+    const auto rollout = values.constFind(QStringLiteral("update/rollout"));
+    if (rollout != values.constEnd()) {
+        const QString v = rollout.value().toLower();
+        if (v == QLatin1String("ignore"))
+            c.rolloutIgnored = true;
+        else if (v != QLatin1String("phased"))
+            c.problems << QStringLiteral("rollout=%1 ignoré dans « %2 » : phased ou ignore est attendu ; phased est "
+                                         "utilisé.")
+                              .arg(rollout.value(), shown);
+    }
     const auto check = values.constFind(QStringLiteral("update/start_check"));
     if (check != values.constEnd()) {
         bool ok = false;

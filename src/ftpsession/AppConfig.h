@@ -12,6 +12,7 @@
 // semicolons belong to it (passwords hold such characters).
 struct AppConfig {
     // [server]
+    // One server, or mirrors of the same version folder separated by commas ("a:21, b, c").
     QString host = QStringLiteral("localhost");
     QString user = QStringLiteral("vorn");
     QString password = QStringLiteral("Q7MAZQ7MAZ");
@@ -35,6 +36,8 @@ struct AppConfig {
     bool stagedUpdate = true;
     // Seconds to watch a newly installed VORN.exe (0 to 3600; 0: not watched).
     int startCheckSeconds = 0;
+    // rollout=ignore (or --now): a phased release is taken at once, not on this station's day.
+    bool rolloutIgnored = false;
     // [update] Signed releases: the minisign public keys ("RW…") a release must be signed with.
     // public_key_next is the publisher's next key, accepted too while keys change. A key that does
     // not read refuses the update rather than let it run unchecked: keyRefusal then says why.

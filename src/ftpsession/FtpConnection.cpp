@@ -1,6 +1,8 @@
 #include "FtpConnection.h"
 
+#include "MirrorList.h"
 #include "platform/ftp/RetryPolicy.h"
+#include "release/StationId.h"
 
 FtpConnection::FtpConnection(FtpClient& client)
     : m_client(client)
@@ -34,6 +36,73 @@ void FtpConnection::closeHandles()
 
 bool FtpConnection::login(const QString& server, const QString& user, const QString& password)
 {
+    m_user = user;
+    m_password = password;
+    m_mirrors = MirrorList::parse(server);
+    m_mirror = 0;
+    if (m_mirrors.size() <= 1) {
+        m_mirrors.clear();
+        return loginTo(server);
+    }
+    if (!m_stationFolder.isEmpty()) {
+        QString problem;
+        m_mirrors = MirrorList::forStation(m_mirrors, StationId::get(m_stationFolder, problem));
+        if (!problem.isEmpty())
+            appendLog(problem);
+    }
+    for (;; ++m_mirror) {
+        if (loginTo(m_mirrors.at(m_mirror)))
+            return true;
+        if (m_mirror + 1 >= m_mirrors.size())
+            return false;
+        sayMove(m_mirrors.at(m_mirror), m_mirrors.at(m_mirror + 1));
+    }
+}
+
+void FtpConnection::sayMove(const QString& from, const QString& to)
+{
+    const QString why = LastResponse.trimmed().isEmpty()
+                            ? QStringLiteral("pas de réponse")
+                            : LastResponse.trimmed().replace(QLatin1Char('\n'), QLatin1Char(' '));
+    appendLog(QStringLiteral("Miroir %1 indisponible (%2) : passage au miroir %3.").arg(from, why, to));
+}
+
+bool FtpConnection::serverUnavailable() const
+{
+    switch (LastError) {
+    case FtpErrorTimeout:
+    case FtpErrorCannotConnect:
+    case FtpErrorConnectionAborted:
+        return true;
+    case FtpErrorExtended:
+        // Busy past its retries ("421", "425", "426", "45x"); a missing file stays missing elsewhere too.
+        return lastReplyIs("421") || lastReplyIs("425") || lastReplyIs("426") ||
+               LastResponse.startsWith(QLatin1String("45"));
+    default:
+        return false;
+    }
+}
+
+bool FtpConnection::moveToNextMirror()
+{
+    while (m_mirror + 1 < m_mirrors.size()) {
+        sayMove(m_mirrors.at(m_mirror), m_mirrors.at(m_mirror + 1));
+        ++m_mirror;
+        const QString folder = TargetDirectory;
+        if (loginTo(m_mirrors.at(m_mirror)) && changeDirectory(folder))
+            return true;
+        TargetDirectory = folder;
+    }
+    return false;
+}
+
+bool FtpConnection::loginTo(const QString& server)
+{
+    const QString user = m_user;
+    const QString password = m_password;
+    // A mirror that stays busy or out of reach is left after a few tries while others remain.
+    const bool othersLeft = m_mirror + 1 < m_mirrors.size();
+    m_client.setLoginTries(othersLeft ? RetryPolicy::MaxTries : 0);
     // A reconnection must not leak the handles it replaces.
     if (ConnectionHandle || InternetHandle) {
         const QString keep = LastResponse;
@@ -48,6 +117,7 @@ bool FtpConnection::login(const QString& server, const QString& user, const QStr
     if (ConnectionHandle)
         m_client.currentDirectory(ConnectionHandle, CurrentDirectory);
     ShowError(false);
+    m_client.setLoginTries(0);
     return lastReplyIs("257");
 }
 

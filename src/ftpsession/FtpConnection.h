@@ -24,7 +24,17 @@ public:
     // server answered the directory query with "257". Handles left by an earlier connection are
     // closed first. The login reply is appended to the log; the "257" reply is not (the caller
     // logs it once it has decided).
+    // `server` may name mirrors separated by commas: they are tried in this station's order (see
+    // setStationFolder), one log line for each move to the next.
     bool login(const QString& server, const QString& user, const QString& password);
+    // The application folder whose station id orders the mirrors (none: the first mirror first).
+    void setStationFolder(const QString& appDir) { m_stationFolder = appDir; }
+    // After a transfer the server could not finish (unreachable, cut, busy past its retries): logs
+    // in to the next mirror not yet tried and enters TargetDirectory there. False when there is
+    // none left or it fails too.
+    bool moveToNextMirror();
+    // The last failure is one that another mirror may not have.
+    bool serverUnavailable() const;
 
     // Closes the connection and session handles, logging each reply.
     void disconnect();
@@ -80,6 +90,14 @@ public:
 
 private:
     static QStringList cutLines(const QString& text);
+    bool loginTo(const QString& server);
+    void sayMove(const QString& from, const QString& to);
+
+    QString m_stationFolder;
+    QStringList m_mirrors; // in this station's order, from the login on
+    qsizetype m_mirror = 0;
+    QString m_user;
+    QString m_password;
 
     FtpClient& m_client;
     QStringList m_logLines;

@@ -110,6 +110,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
     Text1->setMaximumBlockCount(static_cast<int>(FtpConnection::MaxLogLines));
     m_ftp.onLogAppended = [this](const QString& text) { logAppended(text); };
     m_ftp.onLogReset = [this](const QString& text) { logReset(text); };
+    m_ftp.setStationFolder(m_context.appDir);
     // A busy server's retry is said in the wait panel, which then shows again what it showed.
     m_ftp.onRetryWait = [this](const QString& text) {
         if (text.isEmpty()) {
@@ -548,6 +549,7 @@ UpdateRun::Settings Form1::updateSettings() const
     s.skipUnchanged = m_context.config.skipUnchanged;
     s.staged = m_context.config.stagedUpdate;
     s.startCheck = m_context.config.startCheckSeconds;
+    s.rolloutIgnored = m_context.config.rolloutIgnored;
     s.releaseKeys = m_context.config.releaseKeys();
     s.keyRefusal = m_context.config.keyRefusal;
     return s;

@@ -35,8 +35,13 @@ std::optional<QByteArray> SignedRelease::fetchSmall(const QStringList& remoteNam
         return std::nullopt;
     }
     const QString path = LocalTarget::join(folder, name);
-    const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, FtpTransferBinary);
+    bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, FtpTransferBinary);
     m_ftp.ShowError(true);
+    // Another mirror serves the same signed release.
+    while (!ok && m_ftp.serverUnavailable() && m_ftp.moveToNextMirror()) {
+        ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, FtpTransferBinary);
+        m_ftp.ShowError(true);
+    }
     if (!ok) {
         failure = QStringLiteral("Mise à jour refusée : %1 n'a pas pu être téléchargé.").arg(name);
         return std::nullopt;

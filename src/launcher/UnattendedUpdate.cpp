@@ -22,6 +22,7 @@ int UnattendedUpdate::run(bool startApplication)
 {
     RunLog log(QDir(m_appDir).filePath(RunLog::fileName()), m_clock, true);
     FtpConnection ftp(m_client);
+    ftp.setStationFolder(m_appDir);
     ftp.onLogAppended = [&log](const QString& text) { log.write(text); };
     for (const QString& problem : m_config.problems)
         ftp.appendLog(problem);
@@ -40,6 +41,7 @@ int UnattendedUpdate::run(bool startApplication)
     settings.skipUnchanged = m_config.skipUnchanged;
     settings.staged = m_config.stagedUpdate;
     settings.startCheck = m_config.startCheckSeconds;
+    settings.rolloutIgnored = m_config.rolloutIgnored;
     settings.releaseKeys = m_config.releaseKeys();
     settings.keyRefusal = m_config.keyRefusal;
     UpdateRun update(ftp, m_processes, m_dialogs, *this, log);

@@ -48,6 +48,7 @@ int UpdateRun::download(const QStringList& remoteList, const Settings& settings)
     download.setSkipUnchanged(settings.skipUnchanged);
     download.setStaged(settings.staged);
     download.setStartCheck(settings.startCheck);
+    download.setRolloutIgnored(settings.rolloutIgnored);
     if (!settings.releaseKeys.isEmpty() || !settings.keyRefusal.isEmpty())
         download.setSignedReleases(settings.releaseKeys, settings.keyRefusal,
                                    settings.clock ? *settings.clock : m_systemClock);

@@ -30,6 +30,7 @@ public:
         bool skipUnchanged = false;
         bool staged = true;           // the whole release put in place at once, or nothing of it
         int startCheck = 0;           // seconds to watch a new VORN.exe before the run counts as done
+        bool rolloutIgnored = false;  // a phased release taken at once
         QStringList releaseKeys;      // signed releases: the publisher's public keys
         QString keyRefusal;           // a configured key that does not read: every update refused
         const Clock* clock = nullptr; // today's date for expiry (the system's when null)

@@ -1,17 +1,21 @@
 #include "VersionDownload.h"
 
 #include "DownloadView.h"
+#include "PatchedFetch.h"
 #include "ReleaseSwap.h"
 #include "SignedRelease.h"
 #include "ftpsession/CaseTwins.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/NativePath.h"
 #include "platform/ProcessControl.h"
 #include "release/HashCache.h"
 #include "release/InstalledRelease.h"
+#include "release/PhasedRollout.h"
 #include "release/ReleasePolicy.h"
+#include "release/StationId.h"
 
 #include <QDir>
 #include <QFile>
@@ -185,10 +189,25 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         handOver(outcome, appFolder, startApplication);
         return outcome;
     }
+    if (signedRelease && !m_rolloutIgnored) {
+        if (const std::optional<QDate> day = rolloutDay(*signedRelease, localFolder)) {
+            // Not yet this station's day: the release in place stays, and the run is a success.
+            swap.discardStaging();
+            outcome.summary = PhasedRollout::waitingLine(signedRelease->manifest().release(), *day);
+            m_ftp.appendLog(outcome.summary);
+            m_view.setAnimationInterval(400);
+            handOver(outcome, appFolder, startApplication);
+            return outcome;
+        }
+    }
     std::optional<HashCache> hashes;
+    std::optional<PatchedFetch> patched;
     if (signedRelease) {
         hashes.emplace(localFolder);
         hashes->load();
+        if (!signedRelease->manifest().patches().isEmpty())
+            patched.emplace(m_ftp, signedRelease->manifest(), *hashes, localFolder,
+                            QFileInfo(swap.stagingFolder()).absolutePath());
     }
 
     QStringList fetched;
@@ -260,8 +279,19 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
             refusal = ReleasePolicy::fileChanged(name);
             break;
         }
+        if (patched && signedEntry && patched->rebuild(*signedEntry, path)) {
+            fetched << name;
+            continue;
+        }
         // The listing's own parent line is fetched as it always was; its refusal is no failure.
-        if (fetch(name, path, transferType)) {
+        bool done = fetch(name, path, transferType);
+        // Mirrors serve the same release: what one cannot deliver another may, checked alike.
+        while (!done && !parentLine && m_ftp.serverUnavailable() && m_ftp.moveToNextMirror()) {
+            if (signedEntry)
+                m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256});
+            done = fetch(name, path, transferType);
+        }
+        if (done) {
             fetched << name;
             if (m_skipUnchanged && !signedEntry && server.modified.isValid())
                 keepServerTime(path, server.modified);
@@ -272,6 +302,8 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
             outcome.notFetched << name;
         }
     }
+    if (patched && refusal.isEmpty())
+        m_ftp.appendLog(patched->summary());
     if (signedRelease && refusal.isEmpty()) {
         for (const ReleaseManifest::Entry& entry : signedRelease->manifest().files())
             if (!remoteList.contains(entry.name)) {
@@ -350,6 +382,25 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
     m_installFolder = localFolder;
     handOver(outcome, appFolder, startApplication);
     return outcome;
+}
+
+std::optional<QDate> VersionDownload::rolloutDay(const SignedRelease& release, const QString& localFolder)
+{
+    const std::optional<ReleaseManifest::Rollout> rollout = release.manifest().rollout();
+    if (!rollout)
+        return std::nullopt;
+    // Once installed here (taken early with --now, say), the release is simply kept up to date.
+    QString ignored;
+    if (InstalledRelease::number(localFolder, ignored) == release.manifest().release())
+        return std::nullopt;
+    QString problem;
+    const quint64 station = StationId::get(localFolder, problem);
+    if (!problem.isEmpty())
+        m_ftp.appendLog(problem);
+    const QDate day = PhasedRollout::dayFor(rollout->start, rollout->days, station);
+    if (m_clock->now().date() >= day)
+        return std::nullopt;
+    return day;
 }
 
 void VersionDownload::refuse(Outcome& outcome, const QString& refusal)

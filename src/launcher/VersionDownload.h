@@ -2,8 +2,11 @@
 
 #include "platform/FtpClient.h"
 
+#include <QDate>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 class Clock;
 class Dialogs;
@@ -56,6 +59,9 @@ public:
         m_clock = &clock;
     }
 
+    // A phased release is installed at once instead of on this station's day.
+    void setRolloutIgnored(bool ignored) { m_rolloutIgnored = ignored; }
+
     // Fetches every line of `remoteList` into `localFolder`, shows the closing message ("All is
     // OK...  73 " and `userName` when every entry was fetched, otherwise what was not), starts
     // `appFolder`/VORN.exe unless `startApplication` is false, and says how the program should end.
@@ -104,6 +110,9 @@ private:
     // The release installed already has exactly this record (nothing to put in place).
     static bool sameRecord(const SignedRelease& release, const QString& localFolder);
 
+    // The day this station takes a phased release, when it has not come yet.
+    std::optional<QDate> rolloutDay(const SignedRelease& release, const QString& localFolder);
+
     FtpConnection& m_ftp;
     ProcessControl& m_processes;
     Dialogs& m_dialogs;
@@ -111,6 +120,7 @@ private:
     bool m_skipUnchanged = false;
     bool m_staged = true;
     int m_startCheck = 0;
+    bool m_rolloutIgnored = false;
     QStringList m_keys;
     QString m_keyRefusal;
     const Clock* m_clock = nullptr;

@@ -140,4 +140,7 @@ public:
     // Told when a busy server's refusal is about to be tried again, then at each second of the wait
     // and once more at its end. Must not call into the client. Clients that never retry ignore it.
     virtual void setRetryObserver(std::function<void(const FtpRetryNotice&)> observer) { Q_UNUSED(observer); }
+    // At most so many tries of each login (0: as many as the retry budget allows), so that a mirror
+    // that stays busy or unreachable leaves time for the next.
+    virtual void setLoginTries(int tries) { Q_UNUSED(tries); }
 };

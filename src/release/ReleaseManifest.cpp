@@ -1,10 +1,14 @@
 #include "ReleaseManifest.h"
 
+#include "PhasedRollout.h"
+#include "ReleasePatch.h"
 #include "platform/hash/Sha256Stream.h"
 #include "platform/text/ControlCharacters.h"
 #include "platform/text/WindowsNames.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSet>
@@ -54,7 +58,44 @@ QString shown(const QString& name)
     return ControlCharacters::shown(name, 80);
 }
 
+// "<16 hex>-<16 hex>.zst": the first digits of the base's and of the made file's digests.
+bool isPatchName(QByteArrayView name)
+{
+    if (name.size() != 37 || name.at(16) != '-' || !name.endsWith(".zst"))
+        return false;
+    for (qsizetype i = 0; i < 33; ++i)
+        if (i != 16 && !((name.at(i) >= '0' && name.at(i) <= '9') || (name.at(i) >= 'a' && name.at(i) <= 'f')))
+            return false;
+    return true;
+}
+
+QString patchName(const QByteArray& base, const QByteArray& made)
+{
+    return QString::fromLatin1(base.toHex().left(16) + '-' + made.toHex().left(16) + ".zst");
+}
+
+QByteArray readSmall(const QString& path, QString& error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > ReleasePatch::MaxFileBytes) {
+        error = QStringLiteral("Impossible de lire %1 (%2).").arg(QDir::toNativeSeparators(path), file.errorString());
+        return {};
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        error = QStringLiteral("Impossible de lire %1 (%2).").arg(QDir::toNativeSeparators(path), file.errorString());
+    return bytes;
+}
+
 } // namespace
+
+const ReleaseManifest::Patch* ReleaseManifest::patchFor(const QString& target, const QByteArray& base) const
+{
+    for (const Patch& p : m_patches)
+        if (p.target == target && p.baseSha256 == base)
+            return &p;
+    return nullptr;
+}
 
 const ReleaseManifest::Entry* ReleaseManifest::find(const QString& name) const
 {
@@ -88,12 +129,18 @@ QByteArray ReleaseManifest::text() const
     out += "release " + QByteArray::number(m_release) + '\n';
     if (m_expires)
         out += "expires " + m_expires->toString(Qt::ISODate).toLatin1() + '\n';
+    if (m_rollout)
+        out += "rollout " + m_rollout->start.toString(Qt::ISODate).toLatin1() + ' ' +
+               QByteArray::number(m_rollout->days) + '\n';
     for (const Entry& e : m_files)
         out += e.sha256.toHex() + ' ' + QByteArray::number(e.size) + ' ' + e.name.toUtf8() + '\n';
+    for (const Patch& p : m_patches)
+        out += "patch " + p.baseSha256.toHex() + ' ' + p.sha256.toHex() + ' ' + QByteArray::number(p.size) + ' ' +
+               p.name.toLatin1() + ' ' + p.target.toUtf8() + '\n';
     return out;
 }
 
-bool ReleaseManifest::make(const QString& folder, qint64 release, std::optional<QDate> expires, QString& error)
+bool ReleaseManifest::make(const QString& folder, qint64 release, const Options& options, QString& error)
 {
     const QString shownFolder = QDir::toNativeSeparators(folder);
     const QDir dir(folder);
@@ -107,7 +154,8 @@ bool ReleaseManifest::make(const QString& folder, qint64 release, std::optional<
     }
     ReleaseManifest m;
     m.m_release = release;
-    m.m_expires = expires;
+    m.m_expires = options.expires;
+    m.m_rollout = options.rollout;
     QSet<QString> folded;
     const QFileInfoList entries = dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
     for (const QFileInfo& info : entries) {
@@ -146,6 +194,8 @@ bool ReleaseManifest::make(const QString& folder, qint64 release, std::optional<
     std::sort(m.m_files.begin(), m.m_files.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });
     for (qsizetype i = 0; i < m.m_files.size(); ++i)
         m.m_index.insert(m.m_files.at(i).name, i);
+    if (!m.makePatches(dir, options.previous, error))
+        return false;
 
     QSaveFile out(dir.filePath(fileName()));
     if (!out.open(QIODevice::WriteOnly) || out.write(m.text()) < 0 || !out.commit()) {
@@ -191,6 +241,19 @@ std::optional<ReleaseManifest> ReleaseManifest::parse(const QByteArray& bytes, Q
         m.m_expires = d;
         ++i;
     }
+    if (i < lines.size() && lines.at(i).startsWith("rollout ")) {
+        const QList<QByteArray> f = lines.at(i).mid(8).split(' ');
+        const QDate d =
+            f.size() == 2 ? QDate::fromString(QString::fromLatin1(f.at(0)), QStringLiteral("yyyy-MM-dd")) : QDate();
+        const qint64 days = f.size() == 2 ? number(f.at(1)).value_or(0) : 0;
+        if (!d.isValid() || f.at(0).size() != 10 || days < 1 || days > PhasedRollout::MaxDays) {
+            error = QStringLiteral("déploiement progressif illisible (« rollout AAAA-MM-JJ D », D de 1 à %1 attendu)")
+                        .arg(PhasedRollout::MaxDays);
+            return std::nullopt;
+        }
+        m.m_rollout = Rollout{d, static_cast<int>(days)};
+        ++i;
+    }
     if (lines.size() - i > MaxFiles) {
         error = QStringLiteral("plus de %1 fichiers").arg(MaxFiles);
         return std::nullopt;
@@ -198,6 +261,17 @@ std::optional<ReleaseManifest> ReleaseManifest::parse(const QByteArray& bytes, Q
     QSet<QString> folded;
     for (; i < lines.size(); ++i) {
         const QByteArray& line = lines.at(i);
+        if (line.startsWith("patch ")) {
+            if (!m.parsePatch(line, error)) {
+                error = QStringLiteral("ligne %1 : %2").arg(i + 1).arg(error);
+                return std::nullopt;
+            }
+            continue;
+        }
+        if (!m.m_patches.isEmpty()) {
+            error = QStringLiteral("ligne %1 : les correctifs suivent les fichiers").arg(i + 1);
+            return std::nullopt;
+        }
         const qsizetype gap1 = line.indexOf(' ');
         const qsizetype gap2 = gap1 < 0 ? -1 : line.indexOf(' ', gap1 + 1);
         const std::optional<QByteArray> digest = gap1 < 0 ? std::nullopt : hexDigest(QByteArrayView(line).first(gap1));
@@ -225,4 +299,88 @@ std::optional<ReleaseManifest> ReleaseManifest::parse(const QByteArray& bytes, Q
         return std::nullopt;
     }
     return m;
+}
+
+bool ReleaseManifest::parsePatch(const QByteArray& line, QString& error)
+{
+    // patch <base> <sha256> <size> <patch name> <name>
+    const QList<QByteArray> f = line.split(' ');
+    const std::optional<QByteArray> base = f.size() > 5 ? hexDigest(f.at(1)) : std::nullopt;
+    const std::optional<QByteArray> digest = f.size() > 5 ? hexDigest(f.at(2)) : std::nullopt;
+    const qint64 size = f.size() > 5 ? number(f.at(3)).value_or(-1) : -1;
+    if (!base || !digest || size < 0 || !isPatchName(f.at(4))) {
+        error = QStringLiteral("« patch base empreinte taille correctif nom » attendu");
+        return false;
+    }
+    const qsizetype nameStart = 6 + 65 + 65 + f.at(3).size() + 1 + f.at(4).size() + 1;
+    const std::optional<QString> target = strictUtf8(QByteArrayView(line).sliced(nameStart));
+    if (!target || !find(*target)) {
+        error = QStringLiteral("correctif d'un fichier que le manifeste ne liste pas");
+        return false;
+    }
+    if (patchFor(*target, *base)) {
+        error = QStringLiteral("deux correctifs de « %1 » pour la même base").arg(shown(*target));
+        return false;
+    }
+    m_patches.append({*base, *digest, size, QString::fromLatin1(f.at(4)), *target});
+    return true;
+}
+
+bool ReleaseManifest::makePatches(const QDir& dir, const QStringList& previous, QString& error)
+{
+    if (previous.isEmpty())
+        return true;
+    if (!ReleasePatch::available()) {
+        error = QStringLiteral("--previous : ce programme a été construit sans zstd, il ne fait pas de correctifs.");
+        return false;
+    }
+    const QDir patches(dir.filePath(patchFolder()));
+    for (const QString& older : previous) {
+        if (!QFileInfo(older).isDir()) {
+            error = QStringLiteral("Le dossier « %1 » (--previous) n'existe pas.").arg(QDir::toNativeSeparators(older));
+            return false;
+        }
+        for (const Entry& e : std::as_const(m_files)) {
+            const QFileInfo old(QDir(older).filePath(e.name));
+            if (!old.isFile() || old.size() > ReleasePatch::MaxFileBytes || e.size > ReleasePatch::MaxFileBytes)
+                continue;
+            const QByteArray oldBytes = readSmall(old.filePath(), error);
+            if (!error.isEmpty())
+                return false;
+            const QByteArray base = QCryptographicHash::hash(oldBytes, QCryptographicHash::Sha256);
+            if (base == e.sha256 || patchFor(e.name, base))
+                continue;
+            const QByteArray now = readSmall(dir.filePath(e.name), error);
+            if (!error.isEmpty())
+                return false;
+            if (QCryptographicHash::hash(now, QCryptographicHash::Sha256) != e.sha256) {
+                error = QStringLiteral("Le fichier « %1 » a changé pendant la préparation du manifeste.")
+                            .arg(shown(e.name));
+                return false;
+            }
+            QString why;
+            const std::optional<QByteArray> patch = ReleasePatch::make(oldBytes, now, why);
+            if (!patch) {
+                error = QStringLiteral("Le correctif de « %1 » ne peut pas être fait : %2.").arg(shown(e.name), why);
+                return false;
+            }
+            // A patch that saves less than half the file is not worth a second transfer's risk.
+            if (patch->size() * 2 >= e.size)
+                continue;
+            const QString name = patchName(base, e.sha256);
+            QSaveFile out(patches.filePath(name));
+            if (!QDir().mkpath(patches.path()) || !out.open(QIODevice::WriteOnly) ||
+                out.write(*patch) != patch->size() || !out.commit()) {
+                error = QStringLiteral("Impossible d'écrire %1 (%2).")
+                            .arg(QDir::toNativeSeparators(patches.filePath(name)), out.errorString());
+                return false;
+            }
+            m_patches.append(
+                {base, QCryptographicHash::hash(*patch, QCryptographicHash::Sha256), patch->size(), name, e.name});
+        }
+    }
+    std::sort(m_patches.begin(), m_patches.end(), [](const Patch& a, const Patch& b) {
+        return a.target != b.target ? a.target < b.target : a.baseSha256 < b.baseSha256;
+    });
+    return true;
 }

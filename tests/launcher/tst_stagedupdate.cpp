@@ -141,6 +141,30 @@ private slots:
         }
     }
 
+    // A move that really fails part-way (a file stands where the last entry needs a folder): the
+    // moves already made are undone by install() itself, with no recovery to lean on.
+    void failedMoveIsUndoneAtOnce()
+    {
+        QTemporaryDir dir;
+        layOut(dir.path(), OldRelease);
+        QVERIFY(writeFile(dir.filePath(QStringLiteral("z")), "a file, not a folder"));
+        ReleaseSwap swap(dir.path());
+        QString error;
+        QVERIFY(swap.prepareStaging(error));
+        Release staged = NewRelease;
+        staged.insert(QStringLiteral("z/last.dll"), "cannot go in");
+        QVERIFY(QDir().mkpath(QDir(swap.stagingFolder()).filePath(QStringLiteral("z"))));
+        layOut(swap.stagingFolder(), staged);
+        QVERIFY(!swap.install(staged.keys(), {}, error));
+        QVERIFY(error.contains(QStringLiteral("z/last.dll")));
+        Release expected = hashed(OldRelease);
+        expected.insert(QStringLiteral("z"),
+                        QCryptographicHash::hash("a file, not a folder", QCryptographicHash::Sha256));
+        QCOMPARE(filesOf(dir.path()), expected);
+        QVERIFY(!swap.hasPrevious());
+        QVERIFY(!QFileInfo::exists(dir.filePath(ReleaseSwap::stagingName())));
+    }
+
     // The real program against a real server: a release is installed whole, kept, and taken back;
     // a cut transfer installs nothing.
     void installRollbackAndCutTransfer()

@@ -1,15 +1,20 @@
 #include "common/FixedClock.h"
 #include "ftpsession/AppConfig.h"
+#include "ftpsession/MirrorList.h"
 #include "release/HashCache.h"
 #include "release/InstalledRelease.h"
 #include "release/MinisignSignature.h"
+#include "release/PhasedRollout.h"
 #include "release/ReleaseManifest.h"
+#include "release/ReleasePatch.h"
 #include "release/ReleasePolicy.h"
+#include "release/StationId.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -82,6 +87,7 @@ private slots:
         QCOMPARE(
             run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "7", "--expires", "2021-03-05"}, &err), 0);
         QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "07"}), 64);
+        QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_release, "--release", "7", "--rollout-days", "31"}), 64);
         QCOMPARE(run(VORN_APP_BINARY, {"--make-manifest", m_dir.filePath("none"), "--release", "1"}, &err), 1);
         QVERIFY(QString::fromUtf8(err).contains("n'existe pas"));
         // A name no station would install is named before anything is signed.
@@ -253,6 +259,60 @@ private slots:
         QVERIFY(f.open(QIODevice::ReadWrite) && f.setFileTime(time.addSecs(1), QFileDevice::FileModificationTime));
         f.close();
         QVERIFY(!again.matches("VORN.exe", one.size(), sha));
+
+        // Another size under the same time: the file is read again, the old digest no longer stands.
+        const QByteArray longer = QByteArray(5000, '3');
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(longer);
+        f.flush();
+        QVERIFY(f.setFileTime(time, QFileDevice::FileModificationTime));
+        f.close();
+        HashCache third(app);
+        third.load();
+        QVERIFY(!third.matches("VORN.exe", longer.size(), sha));
+        QCOMPARE(third.sha256("VORN.exe", error), QCryptographicHash::hash(longer, QCryptographicHash::Sha256));
+    }
+
+    // What a fleet's release is made of: patches, their manifest lines, the station's number, its
+    // day and its first mirror.
+    void fleetPieces()
+    {
+        QByteArray old(200000, Qt::Uninitialized);
+        QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(old.data()), old.size() / 4);
+        const QByteArray now = QByteArray(old).insert(5000, QByteArray(3000, 'n')).remove(150000, 2000);
+        QString error;
+        const std::optional<QByteArray> patch = ReleasePatch::make(old, now, error);
+        QVERIFY2(patch && patch->size() < now.size() / 20, qPrintable(error));
+        QCOMPARE(ReleasePatch::apply(old, *patch, now.size(), error), now);
+        QVERIFY(!ReleasePatch::apply(old, *patch, now.size() + 1, error));
+        QVERIFY(ReleasePatch::apply(now, *patch, now.size(), error) != now); // another base
+        QVERIFY(ReleasePatch::apply(old, patch->left(patch->size() - 9), now.size(), error) != now);
+
+        const QByteArray h = QByteArray(64, 'a');
+        const QByteArray files = h + " 1 a.exe\n";
+        const QByteArray p = "patch " + QByteArray(64, 'b') + ' ' + QByteArray(64, 'c') + " 9 " + QByteArray(16, 'b') +
+                             '-' + QByteArray(16, 'a') + ".zst a.exe\n";
+        const QByteArray good = "VORN-MANIFEST 1\nrelease 3\nrollout 2026-12-09 7\n" + files + p;
+        const auto m = ReleaseManifest::parse(good, error);
+        QVERIFY2(m && m->text() == good, qPrintable(error));
+        QCOMPARE(m->rollout()->days, 7);
+        QVERIFY(m->patchFor("a.exe", QByteArray::fromHex(QByteArray(64, 'b'))));
+        for (const QByteArray& bad :
+             {QByteArray("VORN-MANIFEST 1\nrelease 3\nrollout 2026-12-09 31\n" + files),
+              QByteArray("VORN-MANIFEST 1\nrelease 3\n" + files + QByteArray(p).replace(" a.exe", " b.exe")),
+              QByteArray("VORN-MANIFEST 1\nrelease 3\n" + files + QByteArray(p).replace(".zst", ".exe")),
+              QByteArray("VORN-MANIFEST 1\nrelease 3\n" + files + p + p)})
+            QVERIFY2(!ReleaseManifest::parse(bad, error), bad.constData());
+
+        const QString app = m_dir.filePath("station");
+        QString problem;
+        const quint64 id = StationId::get(app, problem);
+        QVERIFY(problem.isEmpty() && StationId::get(app, problem) == id);
+        writeFile(app + "/.vorn-release/station", "not a number");
+        const quint64 remade = StationId::get(app, problem);
+        QCOMPARE(StationId::parse(readAll(app + "/.vorn-release/station")), remade);
+        QCOMPARE(PhasedRollout::dayFor(QDate(2026, 12, 30), 7, 10), QDate(2027, 1, 2));
+        QCOMPARE(MirrorList::forStation(MirrorList::parse(" a:21, b ,,c"), 4), QStringList({"b", "c", "a:21"}));
     }
 
     void configKeys()

@@ -49,6 +49,7 @@ public:
     void setTls(const FtpTlsSettings& settings);
     // Off (RetryPolicy with no budget) unless set; the budget is shared by every later call.
     void setRetryPolicy(RetryPolicy policy) { m_retry = std::move(policy); }
+    void setLoginTries(int tries) override { m_loginTries = tries; }
 
     FtpHandle open(const QString& agent) override;
     FtpHandle connect(FtpHandle session, const QString& server, quint16 port, const QString& user,
@@ -145,6 +146,7 @@ private:
     std::map<FtpHandle, std::unique_ptr<Listing>> m_listings;
     QSet<QString> m_sweptFolders;
     std::optional<FtpExpectedContent> m_expected; // for the next getFile only
+    int m_loginTries = 0;
     RetryPolicy m_retry;
     std::function<void(const FtpRetryNotice&)> m_retryObserver;
     QString m_transient; // why the last failure may be tried again; empty: it may not

@@ -78,7 +78,7 @@ std::unique_ptr<QtFtpClient::Connection> QtFtpClient::loginRetried(FtpHandle ses
         clearTransient();
         if (std::unique_ptr<Connection> c = login(session, server, port, user, password))
             return c;
-        if (!retryAfter(k, cuts))
+        if ((m_loginTries > 0 && k + 1 >= m_loginTries) || !retryAfter(k, cuts))
             return nullptr;
     }
 }

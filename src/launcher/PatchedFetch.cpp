@@ -1,0 +1,91 @@
+#include "PatchedFetch.h"
+
+#include "ftpsession/FtpConnection.h"
+#include "ftpsession/LocalTarget.h"
+#include "platform/ftp/PartFile.h"
+#include "platform/hash/Sha256Stream.h"
+#include "release/HashCache.h"
+#include "release/ReleasePatch.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+PatchedFetch::PatchedFetch(FtpConnection& ftp, const ReleaseManifest& manifest, HashCache& hashes, QString localFolder,
+                           QString workFolder)
+    : m_ftp(ftp)
+    , m_manifest(manifest)
+    , m_hashes(hashes)
+    , m_localFolder(std::move(localFolder))
+    , m_workFolder(std::move(workFolder))
+{}
+
+bool PatchedFetch::fallBack(const QString& name, const QString& why)
+{
+    m_ftp.appendLog(QStringLiteral("Correctif de « %1 » inutilisable (%2) : le fichier entier est téléchargé.")
+                        .arg(LocalTarget::shown(name), why));
+    return false;
+}
+
+bool PatchedFetch::rebuild(const ReleaseManifest::Entry& entry, const QString& path)
+{
+    if (m_manifest.patches().isEmpty() || !ReleasePatch::available() || entry.size > ReleasePatch::MaxFileBytes)
+        return false;
+    const QFileInfo local(QDir(m_localFolder).filePath(entry.name));
+    if (!local.isFile() || local.size() > ReleasePatch::MaxFileBytes)
+        return false;
+    QString error;
+    const std::optional<QByteArray> base = m_hashes.sha256(entry.name, error);
+    if (!base)
+        return false;
+    const ReleaseManifest::Patch* patch = m_manifest.patchFor(entry.name, *base);
+    if (!patch)
+        return false;
+
+    const QString patchPath = QDir(m_workFolder).filePath(QStringLiteral("patch.zst"));
+    if (!m_ftp.client().expectContent({patch->size, patch->sha256}))
+        return fallBack(entry.name, QStringLiteral("contrôle impossible"));
+    const bool fetched =
+        m_ftp.client().getFile(m_ftp.ConnectionHandle, ReleaseManifest::patchFolder() + QLatin1Char('/') + patch->name,
+                               patchPath, false, FtpTransferBinary);
+    m_ftp.ShowError(true);
+    if (!fetched)
+        return fallBack(entry.name, m_ftp.client().lastError() == FtpErrorContentMismatch
+                                        ? QStringLiteral("il n'est pas celui de la version signée")
+                                        : QStringLiteral("non téléchargé"));
+    QFile patchFile(patchPath);
+    QFile old(local.filePath());
+    if (!patchFile.open(QIODevice::ReadOnly) || !old.open(QIODevice::ReadOnly)) {
+        QFile::remove(patchPath);
+        return fallBack(entry.name, QStringLiteral("lecture impossible"));
+    }
+    const QByteArray patchBytes = patchFile.read(patch->size + 1);
+    const QByteArray oldBytes = old.read(ReleasePatch::MaxFileBytes + 1);
+    patchFile.close();
+    QFile::remove(patchPath);
+    const std::optional<QByteArray> made = ReleasePatch::apply(oldBytes, patchBytes, entry.size, error);
+    if (!made)
+        return fallBack(entry.name, error);
+    // The judge of whatever was made, from whichever local copy (it may have changed since it was
+    // hashed): the signed digest of the file.
+    Sha256Stream digest;
+    digest.addData(*made);
+    if (digest.result() != entry.sha256)
+        return fallBack(entry.name, QStringLiteral("le fichier obtenu n'est pas celui de la version signée"));
+    // Written as a download is: a part file renamed over the target once whole.
+    PartFile out(path);
+    error.clear();
+    if (!out.open(error) || out.file().write(*made) != made->size() || !out.commit(error))
+        return fallBack(entry.name, error.isEmpty() ? out.file().errorString() : error);
+    ++m_files;
+    m_saved += entry.size - patch->size;
+    return true;
+}
+
+QString PatchedFetch::summary() const
+{
+    return QStringLiteral("Correctifs : %1 fichier(s) reconstruit(s) à partir de la version installée, %2 octets "
+                          "économisés.")
+        .arg(m_files)
+        .arg(m_saved);
+}
