@@ -17,15 +17,14 @@ using namespace ftpclient;
 
 namespace {
 
-// The first `length` bytes of `file` into `hash`.
+// The first `length` bytes of `file` into `hash`, read straight into the hash's own buffers.
 bool hashPrefix(QFile& file, qint64 length, BackgroundSha256& hash)
 {
-    QByteArray chunk(static_cast<qsizetype>(std::min(length, ChunkSize)), Qt::Uninitialized);
     while (length > 0) {
-        const qint64 n = file.read(chunk.data(), std::min<qint64>(length, chunk.size()));
+        const qint64 n = file.read(hash.buffer(), std::min<qint64>(length, BackgroundSha256::BufferSize));
         if (n <= 0)
             return false;
-        hash.addData(QByteArrayView(chunk.constData(), n));
+        hash.add(n);
         length -= n;
     }
     return true;
@@ -185,7 +184,10 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                 QStringLiteral("Le serveur %1 n'envoie plus de données (délai de %2 s dépassé).")
                     .arg(c.host, seconds()),
                 FtpErrorTimeout);
-        const qint64 n = data.read(m_buffer.data(), m_buffer.size());
+        // Checked, the bytes are received into a buffer of the hash, which reads them there while
+        // they are written out: no copy of its own, no allocation per piece.
+        char* const buffer = hash ? hash->buffer() : m_buffer.data();
+        const qint64 n = data.read(buffer, hash ? BackgroundSha256::BufferSize : m_buffer.size());
         if (n < 0)
             break;
         if (n == 0)
@@ -200,8 +202,8 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                                          // checked content: not what was signed
                                          hash ? FtpErrorContentMismatch : FtpErrorConnectionAborted);
         if (hash)
-            hash->addData(QByteArrayView(m_buffer.constData(), n));
-        if (out.write(m_buffer.constData(), n) != n)
+            hash->add(n);
+        if (out.write(buffer, n) != n)
             return finishAbortedTransfer(c, data,
                                          QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
                                              .arg(QDir::toNativeSeparators(localPath), out.errorString()),
