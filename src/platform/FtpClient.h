@@ -140,4 +140,13 @@ public:
     // Told when a busy server's refusal is about to be tried again, then at each second of the wait
     // and once more at its end. Must not call into the client. Clients that never retry ignore it.
     virtual void setRetryObserver(std::function<void(const FtpRetryNotice&)> observer) { Q_UNUSED(observer); }
+
+    // Told what the client decided on its own that the log should keep (one line, French), such
+    // as a server that loses commands sent ahead. Must not call into the client.
+    virtual void setNoticeObserver(std::function<void(const QString&)> observer) { Q_UNUSED(observer); }
+
+    // Ends the retry wait under way (the operator gave up waiting): the refusal stands, and the
+    // rest of the run tries nothing again, as when the run's retry budget is spent. May be called
+    // from the wait callback.
+    virtual void cancelRetryWait() {}
 };
