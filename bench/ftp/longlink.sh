@@ -86,9 +86,9 @@ for r in $(seq 0 "$REPS"); do
     [ "$r" -gt 0 ] && times[$c]+="$(echo "$t1 - $t0" | bc -l) "
   done
 done
+for c in $clients; do med[$c]=$(printf '%s\n' ${times[$c]} | median); done
 printf '%-9s %10s %10s %8s %8s\n' client median_s min_s vs_lftp vs_P4
 for c in $clients; do
-  med[$c]=$(printf '%s\n' ${times[$c]} | median)
   min=$(printf '%s\n' ${times[$c]} | sort -n | head -1)
   printf '%-9s %10.3f %10.3f %s %s\n' "$c" "${med[$c]}" "$min" "$(ratio "${med[$c]}" "${med[lftp]}")" \
     "$(ratio "${med[$c]}" "${med[lftp-P4]}")"
