@@ -42,25 +42,38 @@ void BackgroundSha256::work()
 
 char* BackgroundSha256::buffer()
 {
-    std::unique_lock lock(m_mutex);
     if (m_lent < 0) {
+        std::unique_lock lock(m_mutex);
         m_room.wait(lock, [this] { return !m_free.empty(); });
         m_lent = m_free.back();
         m_free.pop_back();
+        m_filled = 0;
     }
-    return m_pool[m_lent].get();
+    return m_pool[m_lent].get() + m_filled;
 }
 
 void BackgroundSha256::add(qsizetype length)
 {
-    std::unique_lock lock(m_mutex);
+    if (m_lent < 0 || length <= 0)
+        return;
+    m_filled += std::min(length, room());
+    // Handed over full: the worker wakes once per buffer, however small the pieces received.
+    if (m_filled == BufferSize)
+        handOver();
+}
+
+void BackgroundSha256::handOver()
+{
     if (m_lent < 0)
         return;
-    if (length <= 0) {
-        return; // still lent: the next buffer() gives it again
+    std::unique_lock lock(m_mutex);
+    if (m_filled > 0) {
+        m_queue.push_back({m_lent, m_filled});
+    } else {
+        m_free.push_back(m_lent);
     }
-    m_queue.push_back({m_lent, std::min(length, BufferSize)});
     m_lent = -1;
+    m_filled = 0;
     lock.unlock();
     m_wake.notify_one();
 }
@@ -72,6 +85,8 @@ void BackgroundSha256::waitIdle(std::unique_lock<std::mutex>& lock)
 
 void BackgroundSha256::reset()
 {
+    m_filled = 0; // what was received but not handed over is forgotten too
+    handOver();
     std::unique_lock lock(m_mutex);
     waitIdle(lock);
     m_hash.reset();
@@ -79,6 +94,7 @@ void BackgroundSha256::reset()
 
 QByteArray BackgroundSha256::result()
 {
+    handOver();
     std::unique_lock lock(m_mutex);
     waitIdle(lock);
     return m_hash.result();

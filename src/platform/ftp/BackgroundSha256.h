@@ -25,10 +25,11 @@ public:
     BackgroundSha256(const BackgroundSha256&) = delete;
     BackgroundSha256& operator=(const BackgroundSha256&) = delete;
 
-    // A buffer of BufferSize bytes that the worker does not read, to receive into; waits only when
-    // the worker is a whole pool behind. The buffer handed over before it must not change any more.
+    // Where to receive the next bytes (room() of them), in a buffer the worker does not read yet;
+    // waits only when the worker is a whole pool behind. What was received before must not change.
     char* buffer();
-    // The first `length` bytes of the last buffer() join the hash, in the order they were added.
+    qsizetype room() const { return m_lent < 0 ? BufferSize : BufferSize - m_filled; }
+    // The first `length` bytes at the last buffer() join the hash, in the order they were added.
     // The caller may go on reading them (to write them out) until its next buffer().
     void add(qsizetype length);
     void reset();
@@ -43,6 +44,8 @@ private:
     };
 
     void work();
+    // The lent buffer, as far as it is filled, to the worker.
+    void handOver();
     void waitIdle(std::unique_lock<std::mutex>& lock);
 
     std::mutex m_mutex;
@@ -51,7 +54,8 @@ private:
     std::vector<std::unique_ptr<char[]>> m_pool;
     std::vector<int> m_free;
     std::deque<Piece> m_queue;
-    int m_lent = -1; // the buffer the caller is filling
+    int m_lent = -1; // the buffer the caller is filling (the caller's thread only)
+    qsizetype m_filled = 0;
     bool m_busy = false;
     bool m_stop = false;
     Sha256Stream m_hash;

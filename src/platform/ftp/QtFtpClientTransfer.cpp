@@ -21,7 +21,8 @@ namespace {
 bool hashPrefix(QFile& file, qint64 length, BackgroundSha256& hash)
 {
     while (length > 0) {
-        const qint64 n = file.read(hash.buffer(), std::min<qint64>(length, BackgroundSha256::BufferSize));
+        char* const buffer = hash.buffer();
+        const qint64 n = file.read(buffer, std::min<qint64>(length, hash.room()));
         if (n <= 0)
             return false;
         hash.add(n);
@@ -193,7 +194,7 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
         // Checked, the bytes are received into a buffer of the hash, which reads them there while
         // they are written out: no copy of its own, no allocation per piece.
         char* const buffer = hash ? hash->buffer() : m_buffer.data();
-        const qint64 n = data.read(buffer, hash ? BackgroundSha256::BufferSize : m_buffer.size());
+        const qint64 n = data.read(buffer, hash ? hash->room() : m_buffer.size());
         if (n < 0)
             break;
         if (n == 0)
