@@ -100,10 +100,12 @@ run_client() { # client profile dest
         [ "$client" = direct ] && printf '[update]\nmode=direct\n'
         [ "$client" = signed ] && printf '[update]\npublic_key=%s\n' "$(sed -n 2p "$TMP/bench.pub")"
       } >"$TMP/ours.ini"
+      # CPU time (user + system) of ours, kept for the signed/unsigned comparison.
+      local timed=(/usr/bin/time -f '%U %S' -o "$TMP/cpu")
       if [ -n "${OURS_GUI:-}" ]; then
-        timeout "$RUN_TIMEOUT" "$OURS" --unattended --no-start --app-dir "$dest" --config "$TMP/ours.ini" >/dev/null 2>&1
+        "${timed[@]}" timeout "$RUN_TIMEOUT" "$OURS" --unattended --no-start --app-dir "$dest" --config "$TMP/ours.ini" >/dev/null 2>&1
       else
-        QT_QPA_PLATFORM=offscreen timeout "$RUN_TIMEOUT" "$OURS" --unattended --no-start --app-dir "$dest" \
+        QT_QPA_PLATFORM=offscreen "${timed[@]}" timeout "$RUN_TIMEOUT" "$OURS" --unattended --no-start --app-dir "$dest" \
           --config "$TMP/ours.ini" >/dev/null 2>&1
       fi ;;
     lftp)
@@ -139,7 +141,7 @@ for p in $PROFILES; do
   clients=$CLIENTS
   [ "$p" = unchanged ] && clients="lftp ours signed"   # the clients that can skip what they have
   [ "$p" = big ] && clients=${clients/ direct/ signed}
-  declare -A med=() times=() failed=()
+  declare -A med=() times=() failed=() cpu=()
   # One round runs every client once: they meet the same machine, the same moment.
   for r in $(seq 0 "$REPS"); do
     for c in $clients; do
@@ -157,6 +159,8 @@ for p in $PROFILES; do
       t1=$(date +%s.%N)
       verify "$p" "$dest" || { echo "$c: downloaded files differ on $p" >&2; exit 1; }
       [ "$r" -gt 0 ] && times[$c]+="$(echo "$t1 - $t0" | bc -l) "
+      [ "$r" -gt 0 ] && [ -f "$TMP/cpu" ] && cpu[$c]+="$(awk 'END {print $1 + $2}' "$TMP/cpu") "
+      rm -f "$TMP/cpu"
     done
   done
   for c in $clients; do
@@ -175,7 +179,13 @@ for p in $PROFILES; do
       "$(ratio "${med[$c]}" "${med[lftp]:-}")" "$(ratio "${med[$c]}" "${med[wget]:-}")"
   done
   [ -n "${med[direct]:-}" ] && printf '%-9s staged/direct %s\n' "$p" "$(ratio "${med[ours]}" "${med[direct]}")"
-  [ -n "${med[signed]:-}" ] && printf '%-9s signed/unsigned %s\n' "$p" "$(ratio "${med[signed]}" "${med[ours]}")"
-  unset med times failed
+  if [ -n "${med[signed]:-}" ]; then
+    printf '%-9s signed/unsigned %s\n' "$p" "$(ratio "${med[signed]}" "${med[ours]}")"
+    cpu_ours=$(printf '%s\n' ${cpu[ours]} | median)
+    cpu_signed=$(printf '%s\n' ${cpu[signed]} | median)
+    printf '%-9s CPU s (user+system, median): ours %.2f, signed %.2f, extra %.2f\n' "$p" "$cpu_ours" "$cpu_signed" \
+      "$(echo "$cpu_signed - $cpu_ours" | bc -l)"
+  fi
+  unset med times failed cpu
 done
 echo "(ratio < 1: faster than that peer; each run checked with sha256${TLS:+; over TLS})"

@@ -17,10 +17,12 @@ FtpConnection::FtpConnection(FtpClient& client)
                             ? what.arg(QStringLiteral("%1 s…").arg((notice.remainingMs + 999) / 1000))
                             : QString());
     });
+    m_client.setNoticeObserver([this](const QString& notice) { appendLog(notice); });
 }
 
 FtpConnection::~FtpConnection()
 {
+    m_client.setNoticeObserver({});
     m_client.setRetryObserver({});
 }
 

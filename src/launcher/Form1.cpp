@@ -3,6 +3,7 @@
 
 #include "AnimationFrames.h"
 #include "Form1IntakeView.h"
+#include "RetryWaitKeys.h"
 #include "UpdateRun.h"
 #include "VersionDownload.h"
 #include "ftpmanager/DirListBox.h"
@@ -19,10 +20,10 @@
 #include "login/OperatorContext.h"
 #include "platform/ConsoleText.h"
 #include "platform/Dialogs.h"
-#include "platform/widgets/ElidedNameDelegate.h"
-#include "platform/widgets/KeyboardActivation.h"
 #include "platform/ProcessControl.h"
 #include "platform/clock/SystemClock.h"
+#include "platform/widgets/ElidedNameDelegate.h"
+#include "platform/widgets/KeyboardActivation.h"
 #include "profiles/ProfileDialogs.h"
 #include "profiles/ProfileFile.h"
 
@@ -114,6 +115,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
     // A busy server's retry is said in the wait panel, which then shows again what it showed.
     m_ftp.onRetryWait = [this](const QString& text) {
         if (text.isEmpty()) {
+            m_retryKeys->setWaiting(false);
             if (m_infoBeforeRetry)
                 LDI->setText(*std::exchange(m_infoBeforeRetry, std::nullopt));
             return;
@@ -121,12 +123,23 @@ Form1::Form1(Form1Context context, QWidget* parent)
         if (!m_infoBeforeRetry)
             m_infoBeforeRetry = LDI->text();
         LDI->setText(text);
+        m_retryKeys->setWaiting(true);
     };
+    // Escape ends a retry wait: the operator need not sit out a dead server's whole retry budget.
+    m_retryKeys = new RetryWaitKeys(
+        [this] {
+            m_context.ftp.cancelRetryWait();
+            m_ftp.appendLog(QStringLiteral("Attente interrompue (Échap) : le refus du serveur est maintenu."));
+        },
+        this);
     for (const QString& problem : m_context.config.problems)
         m_ftp.appendLog(problem);
     // While the client waits on the network the window keeps painting and the animation turns;
-    // clicks and keys wait for the operation to end.
-    m_context.ftp.setWaitCallback([] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); });
+    // clicks and keys wait for the operation to end (during a retry wait, Escape ends the wait).
+    m_context.ftp.setWaitCallback([this] {
+        QCoreApplication::processEvents(m_retryKeys->waiting() ? QEventLoop::AllEvents
+                                                               : QEventLoop::ExcludeUserInputEvents);
+    });
     Form_Load();
     if (m_context.openProfilesAtStart)
         QTimer::singleShot(0, this, &Form1::openProfileList);

@@ -18,6 +18,7 @@ class Dialogs;
 class Clock;
 class DirListBox;
 class Form1IntakeView;
+class RetryWaitKeys;
 class DriveListBox;
 class FileListBox;
 class ProcessControl;
@@ -220,6 +221,7 @@ private:
     int m_lastExitCode = 0;
     QElapsedTimer m_lastEvents;
     std::optional<QString> m_infoBeforeRetry; // what the wait panel said before a retry's wait
+    RetryWaitKeys* m_retryKeys = nullptr;
     bool m_busy = false;
     bool m_connectQueued = false;
     ManagerStatus m_managerStatus = ManagerStatus::Disconnected;

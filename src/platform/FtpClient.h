@@ -143,4 +143,13 @@ public:
     // At most so many tries of each login (0: as many as the retry budget allows), so that a mirror
     // that stays busy or unreachable leaves time for the next.
     virtual void setLoginTries(int tries) { Q_UNUSED(tries); }
+
+    // Told what the client decided on its own that the log should keep (one line, French), such
+    // as a server that loses commands sent ahead. Must not call into the client.
+    virtual void setNoticeObserver(std::function<void(const QString&)> observer) { Q_UNUSED(observer); }
+
+    // Ends the retry wait under way (the operator gave up waiting): the refusal stands, and the
+    // rest of the run tries nothing again, as when the run's retry budget is spent. May be called
+    // from the wait callback.
+    virtual void cancelRetryWait() {}
 };

@@ -5,9 +5,13 @@
 #include "login/OperatorContext.h"
 #include "platform/ftp/QtFtpClient.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -94,6 +98,47 @@ private slots:
         QCOMPARE(*exitCode, 0);
         QVERIFY2(ticksWaiting >= 2, qPrintable(QString::number(ticksWaiting)));
         QVERIFY(f.ftp().log().contains(QStringLiteral("Serveur occupé, nouvel essai dans ")));
+    }
+
+    // A dead server: Escape ends the wait at once, and the refusal stands as when the budget is
+    // spent (the run ends without a login, long before the minute of retries it was given).
+    void escapeEndsTheRetryWait()
+    {
+        FtpTestServer server({QStringLiteral("--max-sessions"), QStringLiteral("1")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QtFtpClient other(2000);
+        const FtpHandle held =
+            other.connect(other.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
+        QVERIFY(held);
+        QtFtpClient ftp(2000);
+        ftp.setRetryPolicy(RetryPolicy(60, [] { return 0.99; }));
+        PanelRun run(server, ftp);
+        Form1& f = *run.form;
+        // Escape in a wait of several seconds (the fourth), which then ends at once.
+        QElapsedTimer sinceEscape;
+        QObject::connect(f.Timer1, &QTimer::timeout, [&] {
+            static const QRegularExpression wait(QStringLiteral("^Serveur occupé, nouvel essai dans (\\d+) s"));
+            const QRegularExpressionMatch m = wait.match(f.LDI->text());
+            if (m.hasMatch() && m.captured(1).toInt() >= 5 && !sinceEscape.isValid()) {
+                sinceEscape.start();
+                QTest::keyClick(&f, Qt::Key_Escape);
+            }
+        });
+        QElapsedTimer clock;
+        clock.start();
+        f.show();
+        // The window waits for the operator after a failed login; its run log says what happened.
+        const auto runLog = [&run] {
+            QFile file(QDir(run.app.path()).filePath(QStringLiteral("VORN_UPDATE_VERSION.log")));
+            return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(runLog().contains(QStringLiteral("Attente interrompue (Échap)")) &&
+                                     !f.LDI->text().startsWith(QStringLiteral("Serveur occupé")),
+                                 30000);
+        QVERIFY2(sinceEscape.isValid() && sinceEscape.elapsed() < 2000,
+                 qPrintable(QString::number(sinceEscape.elapsed())));
+        QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(runLog().contains(QStringLiteral("Échec de la connexion au serveur")));
     }
 };
 

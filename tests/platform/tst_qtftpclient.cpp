@@ -200,7 +200,10 @@ private slots:
     {
         FtpTestServer server;
         QVERIFY2(server.start(), qPrintable(server.error()));
-        const QByteArray body(200000, 'r');
+        // Larger than the hash's pool of buffers, and no two pieces alike.
+        QByteArray body(3 * 1024 * 1024 + 5, Qt::Uninitialized);
+        for (qsizetype i = 0; i < body.size(); ++i)
+            body[i] = static_cast<char>((i * 7919 + i / 65521) % 251);
         QVERIFY(server.put(QStringLiteral("r.bin"), body));
         QTemporaryDir local;
         const QString target = local.filePath(QStringLiteral("r.bin"));
@@ -436,6 +439,67 @@ private slots:
         QCOMPARE(ftp.lastError(), quint32(FtpErrorTimeout));
         QVERIFY2(calls >= 10, qPrintable(QString::number(calls)));
         QVERIFY(nestedRefused);
+    }
+
+    // Commands sent ahead: a server that reads one command per packet and drops the rest loses
+    // them; the client sees it once, says so once, and fetches every file one command at a time.
+    // A Microsoft FTP service is never sent commands ahead. Some files are checked against their
+    // SHA-256 too (the last one larger than the hash's pool of buffers).
+    void serversThatLoseCommandsSentAhead_data()
+    {
+        QTest::addColumn<QStringList>("serverArgs");
+        QTest::addColumn<int>("notices");
+        QTest::newRow("one command per read") << QStringList{QStringLiteral("--one-command")} << 1;
+        QTest::newRow("Microsoft greeting")
+            << QStringList{QStringLiteral("--one-command"), QStringLiteral("--greeting"),
+                           QStringLiteral("Microsoft FTP Service")}
+            << 0;
+        QTest::newRow("takes commands ahead") << QStringList{} << 0;
+    }
+    void serversThatLoseCommandsSentAhead()
+    {
+        QFETCH(QStringList, serverArgs);
+        QFETCH(int, notices);
+        QTemporaryDir dir;
+        FtpTestServer server(serverArgs + QStringList{QStringLiteral("--events"), dir.filePath(QStringLiteral("ev"))});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QList<QByteArray> bodies;
+        for (int i = 0; i < 4; ++i) {
+            QByteArray body(i == 3 ? 3 * 1024 * 1024 + 17 : 1000 + i, Qt::Uninitialized);
+            for (qsizetype j = 0; j < body.size(); ++j)
+                body[j] = static_cast<char>((j * 131 + i + j / 4099) % 253);
+            bodies << body;
+            QVERIFY(server.put(QStringLiteral("f%1.bin").arg(i), body));
+        }
+        QtFtpClient ftp(20000);
+        QStringList said;
+        ftp.setNoticeObserver([&said](const QString& line) { said << line; });
+        const FtpHandle c = login(ftp, server);
+        QVERIFY(c);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < bodies.size(); ++i) {
+            const QString name = QStringLiteral("f%1.bin").arg(i);
+            if (i % 2)
+                QVERIFY(ftp.expectContent(
+                    {bodies[i].size(), QCryptographicHash::hash(bodies[i], QCryptographicHash::Sha256)}));
+            QVERIFY2(ftp.getFile(c, name, dir.filePath(name), false, FtpTransferBinary),
+                     qPrintable(ftp.lastResponse()));
+            QCOMPARE(readFile(dir.filePath(name)), bodies[i]);
+        }
+        qint64 size = -1;
+        QDateTime modified;
+        QVERIFY2(ftp.fileFacts(c, QStringLiteral("f0.bin"), size, modified), qPrintable(ftp.lastResponse()));
+        QCOMPARE(size, bodies[0].size());
+        QVERIFY(modified.isValid());
+        QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(said.size(), notices);
+        if (notices)
+            QVERIFY2(said.first().contains(QStringLiteral("une à une")), qPrintable(said.first()));
+        QFile events(dir.filePath(QStringLiteral("ev")));
+        QVERIFY(events.open(QIODevice::ReadOnly));
+        // Only the first commands sent ahead were lost: from then on, one at a time.
+        QCOMPARE(events.readAll().count("DROPPED"), notices);
     }
 };
 

@@ -74,6 +74,11 @@ public:
     {
         m_retryObserver = std::move(observer);
     }
+    void cancelRetryWait() override { m_retryCancelled = true; }
+    void setNoticeObserver(std::function<void(const QString&)> observer) override
+    {
+        m_noticeObserver = std::move(observer);
+    }
 
 private:
     struct Connection;
@@ -101,7 +106,12 @@ private:
 
     // The control connection
     bool send(Connection& c, const QStringList& commands);
-    std::optional<FtpReply> nextReply(Connection& c);
+    // `ahead`: the reply to a command sent behind another, awaited only a short while (a server
+    // that drops or reorders such commands is then worked with one command at a time).
+    std::optional<FtpReply> nextReply(Connection& c, bool ahead = false);
+    std::optional<FtpReply> aheadReply(Connection& c, const QString& verb);
+    bool sendsAhead(const Connection& c) const;
+    void aheadLost(Connection& c, const QString& what);
     std::optional<FtpReply> command(Connection& c, const QString& line);
     bool settle(Connection& c);
     bool simpleCommand(FtpHandle connection, const QString& verb, const QString& argument);
@@ -110,7 +120,8 @@ private:
     bool protectData(Connection& c);
 
     // Data connections
-    std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false);
+    // `epsvAhead`: the EPSV was sent behind another command (its reply is awaited as such).
+    std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false, bool epsvAhead = false);
     bool dataReady(Connection& c, QTcpSocket& data);
     // With `hash`, every byte received is also added to it.
     // `offset`: bytes already in `out` (a resumed transfer).
@@ -149,7 +160,12 @@ private:
     int m_loginTries = 0;
     RetryPolicy m_retry;
     std::function<void(const FtpRetryNotice&)> m_retryObserver;
-    QString m_transient; // why the last failure may be tried again; empty: it may not
+    bool m_retryCancelled = false; // the operator ended the wait: set from the wait callback
+    std::function<void(const QString&)> m_noticeObserver;
+    // A server lost or mixed up commands sent ahead: one at a time for the rest of the run.
+    bool m_oneAtATime = false;
+    bool m_aheadLost = false; // ...during the call under way, which tries once more
+    QString m_transient;      // why the last failure may be tried again; empty: it may not
     bool m_transientCut = false;
     QString m_lastResponse;
     quint32 m_lastError = FtpErrorNone;

@@ -2,10 +2,18 @@
 #include "FtpSocketErrors.h"
 #include "QtFtpClientInternals.h"
 
+#include <algorithm>
+
 // One command and its reply on the control connection. Commands may go out several at once:
 // `pending` counts the final replies still owed, so each step reads its own.
 
 using namespace ftpclient;
+
+namespace {
+
+constexpr qint64 AheadReplyMinMs = 1500;
+
+} // namespace
 
 bool QtFtpClient::send(Connection& c, const QStringList& commands)
 {
@@ -39,11 +47,15 @@ bool QtFtpClient::send(Connection& c, const QStringList& commands)
     return false;
 }
 
-std::optional<FtpReply> QtFtpClient::nextReply(Connection& c)
+std::optional<FtpReply> QtFtpClient::nextReply(Connection& c, bool ahead)
 {
     FtpReplyReader reader;
     FtpReply reply;
-    switch (reader.read(*c.control, m_wait, deadline(), reply)) {
+    // A reply to a command sent ahead comes right behind the one before it; a server that lost the
+    // command never sends it. The bound leaves room for a slow link and a slow server.
+    const qint64 aheadMs = std::min<qint64>(m_timeoutMs, std::max<qint64>(AheadReplyMinMs, 8 * c.roundTripMs));
+    const QDeadlineTimer until = ahead ? QDeadlineTimer(aheadMs) : deadline();
+    switch (reader.read(*c.control, m_wait, until, reply)) {
     case FtpReplyReader::Status::Complete:
         break;
     case FtpReplyReader::Status::Closed:
@@ -54,6 +66,11 @@ std::optional<FtpReply> QtFtpClient::nextReply(Connection& c)
         c.revivable = true;
         return std::nullopt;
     case FtpReplyReader::Status::Expired:
+        if (ahead) {
+            aheadLost(c, QStringLiteral("ne répond plus à une commande envoyée d'avance (délai de %1 s dépassé)")
+                             .arg(static_cast<double>(aheadMs) / 1000.0));
+            return std::nullopt;
+        }
         markLost(c, FtpErrorTimeout,
                  QStringLiteral("Le serveur %1 ne répond plus (délai de %2 s dépassé).").arg(c.host, seconds()));
         return std::nullopt;
@@ -75,6 +92,50 @@ std::optional<FtpReply> QtFtpClient::nextReply(Connection& c)
         --c.pending;
     m_lastResponse = reply.text;
     return reply;
+}
+
+namespace {
+
+// The replies that may answer `verb`: its own positive one, or a refusal.
+bool answers(const QString& verb, int code)
+{
+    if (code >= 400)
+        return true;
+    if (verb == QLatin1String("RETR"))
+        return code == 125 || code == 150;
+    if (verb == QLatin1String("EPSV"))
+        return code == 229;
+    return code == 213; // SIZE, MDTM
+}
+
+} // namespace
+
+std::optional<FtpReply> QtFtpClient::aheadReply(Connection& c, const QString& verb)
+{
+    auto reply = nextReply(c, true);
+    if (reply && !answers(verb, reply->code)) {
+        aheadLost(c, QStringLiteral("a répondu « %1 » à %2 envoyée d'avance").arg(visible(reply->text), verb));
+        return std::nullopt;
+    }
+    return reply;
+}
+
+bool QtFtpClient::sendsAhead(const Connection& c) const
+{
+    return !m_oneAtATime && !c.oneAtATime;
+}
+
+void QtFtpClient::aheadLost(Connection& c, const QString& what)
+{
+    const QString message =
+        QStringLiteral("Le serveur %1 %2 : les commandes lui sont envoyées une à une pour la suite.").arg(c.host, what);
+    if (!m_oneAtATime && m_noticeObserver)
+        m_noticeObserver(message);
+    m_oneAtATime = true;
+    m_aheadLost = true;
+    // Which of its commands the server still means to answer is unknown: a new session.
+    markLost(c, FtpErrorTimeout, message);
+    c.revivable = true;
 }
 
 bool QtFtpClient::settle(Connection& c)

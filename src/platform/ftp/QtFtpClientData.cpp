@@ -14,11 +14,13 @@ constexpr qint64 DataBufferSize = 1024 * 1024;
 
 } // namespace
 
-std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool epsvSent)
+std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool epsvSent, bool epsvAhead)
 {
     int dataPort = -1;
     if (!c.noEpsv) {
-        const auto reply = epsvSent ? nextReply(c) : command(c, QStringLiteral("EPSV"));
+        const auto reply = !epsvSent   ? command(c, QStringLiteral("EPSV"))
+                           : epsvAhead ? aheadReply(c, QStringLiteral("EPSV"))
+                                       : nextReply(c);
         if (!reply)
             return nullptr;
         if (reply->code == 229) {

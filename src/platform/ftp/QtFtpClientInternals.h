@@ -45,9 +45,11 @@ struct QtFtpClient::Connection {
     QString host;         // as the operator wrote it: names the server in messages and for TLS
     QHostAddress address; // where data connections go
     quint16 port = 21;
-    char type = 0;          // current TYPE, 0 until set
-    bool noEpsv = false;    // the server refused EPSV once: use PASV from then on
-    bool epsvWorks = false; // an EPSV reply was understood: a command may follow it unanswered
+    char type = 0;           // current TYPE, 0 until set
+    bool noEpsv = false;     // the server refused EPSV once: use PASV from then on
+    bool epsvWorks = false;  // an EPSV reply was understood: a command may follow it unanswered
+    bool oneAtATime = false; // its greeting names a server known to lose commands sent ahead
+    qint64 roundTripMs = 0;  // of the login's USER: sets how long a reply to a command sent ahead may take
     bool noMlsd = false;
     bool lost = false;
     int pending = 0; // final replies the server still owes for commands already sent

@@ -2,6 +2,7 @@
 #include "QtFtpClientInternals.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHostInfo>
 #include <QSslCertificate>
 #include <QSslSocket>
@@ -181,13 +182,18 @@ std::unique_ptr<QtFtpClient::Connection> QtFtpClient::login(FtpHandle session, c
         c->control->abort();
         return nullptr;
     }
+    // Microsoft's FTP service is known to lose commands that arrive together.
+    c->oneAtATime = reply->text.contains(QLatin1String("Microsoft FTP Service"), Qt::CaseInsensitive);
     if (tls && !startTls(*c)) {
         c->control->abort();
         return nullptr;
     }
+    QElapsedTimer roundTrip;
+    roundTrip.start();
     reply = command(*c, QStringLiteral("USER ") + user);
     if (!reply)
         return nullptr;
+    c->roundTripMs = roundTrip.elapsed();
     if (reply->code == 331 || reply->code == 332) {
         reply = command(*c, QStringLiteral("PASS ") + password);
         if (!reply)

@@ -1,6 +1,7 @@
 #include "QtFtpClientInternals.h"
 
 #include <algorithm>
+#include <utility>
 
 // The retry rules: which failure may be tried again, the wait before the next try (said to the
 // observer and painted through), and the connection logged in again after a loss.
@@ -37,7 +38,8 @@ bool QtFtpClient::retryAfter(int k, int& cuts)
     notice.starting = false;
     const QDeadlineTimer end(*wait);
     qint64 shownSecond = (*wait + 999) / 1000;
-    while (!end.hasExpired()) {
+    m_retryCancelled = false;
+    while (!end.hasExpired() && !m_retryCancelled) {
         m_wait.pause(static_cast<int>(std::min<qint64>(end.remainingTime(), 250)));
         notice.remainingMs = std::max<qint64>(0, end.remainingTime());
         const qint64 second = (notice.remainingMs + 999) / 1000;
@@ -48,6 +50,10 @@ bool QtFtpClient::retryAfter(int k, int& cuts)
     notice.remainingMs = 0;
     if (m_retryObserver)
         m_retryObserver(notice);
+    if (std::exchange(m_retryCancelled, false)) {
+        m_retry.spend(); // the refusal stands, for this call and the rest of the run
+        return false;
+    }
     clearTransient();
     return true;
 }

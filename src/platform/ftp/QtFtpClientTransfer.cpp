@@ -17,15 +17,15 @@ using namespace ftpclient;
 
 namespace {
 
-// The first `length` bytes of `file` into `hash`.
+// The first `length` bytes of `file` into `hash`, read straight into the hash's own buffers.
 bool hashPrefix(QFile& file, qint64 length, BackgroundSha256& hash)
 {
-    QByteArray chunk(static_cast<qsizetype>(std::min(length, ChunkSize)), Qt::Uninitialized);
     while (length > 0) {
-        const qint64 n = file.read(chunk.data(), std::min<qint64>(length, chunk.size()));
+        char* const buffer = hash.buffer();
+        const qint64 n = file.read(buffer, std::min<qint64>(length, hash.room()));
         if (n <= 0)
             return false;
-        hash.addData(QByteArrayView(chunk.constData(), n));
+        hash.add(n);
         length -= n;
     }
     return true;
@@ -59,7 +59,8 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
 
     // The size the transfer must have: from a recent listing of this folder, or asked with SIZE.
     // SIZE, EPSV and RETR go out together once the server has shown that it answers EPSV: a small
-    // file then costs one round trip of commands instead of three.
+    // file then costs one round trip of commands instead of three. To a server that loses commands
+    // sent ahead, one at a time.
     qint64 expected = -1;
     if (wanted && wanted->size >= 0)
         expected = wanted->size; // the server's word on the size no longer matters
@@ -67,16 +68,18 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         if (const auto fact = c->facts->find(remote))
             expected = fact->size;
     const bool askSize = !ascii && expected < 0;
+    const bool ahead = sendsAhead(*c);
     QStringList batch;
     if (askSize)
         batch << QStringLiteral("SIZE ") + remote;
-    const bool epsvSent = !c->noEpsv;
+    const bool epsvSent = !c->noEpsv && (ahead || batch.isEmpty());
     if (epsvSent)
         batch << QStringLiteral("EPSV");
-    const bool retrSent = epsvSent && c->epsvWorks;
+    const bool retrSent = epsvSent && ahead && c->epsvWorks;
     if (retrSent)
         batch << QStringLiteral("RETR ") + remote;
-    if (!send(*c, batch))
+    m_aheadLost = false;
+    if (!batch.isEmpty() && !send(*c, batch))
         return false;
 
     // The local file is made while the server works on the commands; a refused transfer removes
@@ -106,9 +109,10 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         hash.emplace();
     bool done = false;
     std::unique_ptr<QTcpSocket> data;
-    if ((sizeReply || !askSize) && (data = openDataConnection(*c, epsvSent))) {
+    if ((sizeReply || !askSize) && (data = openDataConnection(*c, epsvSent, epsvSent && askSize))) {
         const bool retrPending = retrSent && c->pending > 0;
-        const auto start = retrPending ? nextReply(*c) : command(*c, QStringLiteral("RETR ") + remote);
+        const auto start =
+            retrPending ? aheadReply(*c, QStringLiteral("RETR")) : command(*c, QStringLiteral("RETR ") + remote);
         if (start && start->code != 125 && start->code != 150)
             failReply(*start);
         else if (start && dataReady(*c, *data)) {
@@ -121,9 +125,11 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         }
     }
     // A busy server or a cut transfer: tried again, from where it stopped when the server can
-    // resume, with the hash taking in again the bytes kept.
+    // resume, with the hash taking in again the bytes kept. Commands sent ahead that the server
+    // lost: once more at once, one command at a time, whatever the retry budget.
     int cuts = 0;
-    for (int k = 0; !done && writable && retryAfter(k, cuts); ++k) {
+    bool again = std::exchange(m_aheadLost, false);
+    for (int k = 0; !done && writable && (std::exchange(again, false) || retryAfter(k++, cuts));) {
         c = revive(connection);
         if (!c || !setType(*c, ascii ? 'A' : 'I'))
             return false;
@@ -185,7 +191,10 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                 QStringLiteral("Le serveur %1 n'envoie plus de données (délai de %2 s dépassé).")
                     .arg(c.host, seconds()),
                 FtpErrorTimeout);
-        const qint64 n = data.read(m_buffer.data(), m_buffer.size());
+        // Checked, the bytes are received into a buffer of the hash, which reads them there while
+        // they are written out: no copy of its own, no allocation per piece.
+        char* const buffer = hash ? hash->buffer() : m_buffer.data();
+        const qint64 n = data.read(buffer, hash ? hash->room() : m_buffer.size());
         if (n < 0)
             break;
         if (n == 0)
@@ -200,8 +209,8 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
                                          // checked content: not what was signed
                                          hash ? FtpErrorContentMismatch : FtpErrorConnectionAborted);
         if (hash)
-            hash->addData(QByteArrayView(m_buffer.constData(), n));
-        if (out.write(m_buffer.constData(), n) != n)
+            hash->add(n);
+        if (out.write(buffer, n) != n)
             return finishAbortedTransfer(c, data,
                                          QStringLiteral("Impossible d'écrire le fichier local %1 (%2).")
                                              .arg(QDir::toNativeSeparators(localPath), out.errorString()),
@@ -345,14 +354,24 @@ bool QtFtpClient::fileFacts(FtpHandle connection, const QString& remote, qint64&
     if (!guard)
         return false;
     Connection* c = connectionFor(connection);
-    if (!c || !setType(*c, 'I') || !settle(*c) ||
-        !send(*c, {QStringLiteral("SIZE ") + remote, QStringLiteral("MDTM ") + remote}))
+    if (!c || !setType(*c, 'I') || !settle(*c))
         return false;
-    const auto sizeReply = nextReply(*c);
-    if (!sizeReply)
-        return false;
-    const auto timeReply = nextReply(*c);
-    if (!timeReply)
+    const QString sizeLine = QStringLiteral("SIZE ") + remote;
+    const QString timeLine = QStringLiteral("MDTM ") + remote;
+    std::optional<FtpReply> sizeReply;
+    std::optional<FtpReply> timeReply;
+    if (sendsAhead(*c)) {
+        m_aheadLost = false;
+        if (!send(*c, {sizeLine, timeLine}) || !(sizeReply = nextReply(*c)))
+            return false;
+        timeReply = aheadReply(*c, QStringLiteral("MDTM"));
+        if (!timeReply) {
+            // Lost: asked again on a new session, one command at a time.
+            if (!std::exchange(m_aheadLost, false) || !(c = revive(connection)) || !setType(*c, 'I'))
+                return false;
+        }
+    }
+    if (!timeReply && (!(sizeReply = command(*c, sizeLine)) || !(timeReply = command(*c, timeLine))))
         return false;
     if (sizeReply->code == 213)
         size = sizeFromReply(*sizeReply);

@@ -32,7 +32,7 @@ bool RetryPolicy::transientReply(int code)
 
 std::optional<qint64> RetryPolicy::waitBefore(int k)
 {
-    if (!enabled())
+    if (!enabled() || m_spent)
         return std::nullopt;
     const qint64 now = m_clock();
     if (m_startMs < 0)

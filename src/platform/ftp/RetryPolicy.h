@@ -33,6 +33,8 @@ public:
     // is spent. The budget runs from the first wait of the run; the last wait is cut to what is
     // left of it.
     std::optional<qint64> waitBefore(int k);
+    // The budget is spent now: no wait is granted any more.
+    void spend() { m_spent = true; }
 
     // "3,2 s", as the log says a wait.
     static QString seconds(qint64 ms);
@@ -42,4 +44,5 @@ private:
     Random m_random;
     Clock m_clock;
     qint64 m_startMs = -1;
+    bool m_spent = false;
 };

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+// While a busy server's retry wait runs, the window's events run with the operator's input, so
+// that Escape can end the wait; every other key, click and wheel turn is held back, as during any
+// other network wait. Installed on the application for the length of the wait only.
+class RetryWaitKeys final : public QObject {
+    Q_OBJECT
+
+public:
+    explicit RetryWaitKeys(std::function<void()> onEscape, QObject* parent = nullptr);
+
+    // Starts or ends the wait; idempotent.
+    void setWaiting(bool waiting);
+    bool waiting() const { return m_waiting; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    std::function<void()> m_onEscape;
+    bool m_waiting = false;
+};
