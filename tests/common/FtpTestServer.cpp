@@ -1,6 +1,7 @@
 #include "FtpTestServer.h"
 
 #include "TestFiles.h"
+#include "platform/text/WindowsNames.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -73,9 +74,11 @@ bool FtpTestServer::put(const QString& relativePath, const QByteArray& content) 
     const QFileInfo target(path);
     QDir().mkpath(target.absolutePath());
     // A name that differs only by case from one already there is a file of its own on the
-    // server's disk; a Windows program would open the other one: the host's cp writes it.
+    // server's disk; a Windows program would open the other one. A name Windows cannot hold
+    // ("CON", "a:b", "x.") would reach a device or another file. The host's cp writes both.
     const QStringList others = QDir(target.absolutePath()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System);
-    if (!others.contains(target.fileName()) && others.contains(target.fileName(), Qt::CaseInsensitive)) {
+    if ((!others.contains(target.fileName()) && others.contains(target.fileName(), Qt::CaseInsensitive)) ||
+        !WindowsNames::problem(target.fileName()).isEmpty()) {
         QTemporaryDir dir;
         return writeFile(dir.filePath(QStringLiteral("content")), content) &&
                runHostProgram(QStringLiteral("/bin/cp"), {dir.filePath(QStringLiteral("content")), path}) == 0;
