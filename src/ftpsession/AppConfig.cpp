@@ -12,6 +12,7 @@ namespace {
 
 constexpr int MinTimeout = 1;
 constexpr int MaxTimeout = 3600;
+constexpr int MaxSessions = 16; // as many as a download may open
 
 // "section/key" to the value as written.
 QHash<QString, QString> parse(const QByteArray& bytes)
@@ -121,6 +122,20 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
     seconds("server/timeout", MinTimeout, MaxTimeout, c.timeoutSeconds);
     seconds("server/retry_for", 0, MaxTimeout, c.retryForSeconds);
     seconds("server/start_delay", 0, MaxTimeout, c.startDelaySeconds);
+
+    const auto sessions = values.constFind(QStringLiteral("server/sessions"));
+    if (sessions != values.constEnd()) {
+        bool ok = false;
+        const int value = sessions.value().toInt(&ok);
+        if (ok && value >= 1 && value <= MaxSessions && !sessions.value().startsWith(QLatin1Char('+')))
+            c.sessions = value;
+        else
+            c.problems << QStringLiteral("sessions=%1 ignoré dans « %2 » : un nombre de sessions de 1 à %3 est "
+                                         "attendu ; %4 sont utilisées.")
+                              .arg(sessions.value(), shown)
+                              .arg(MaxSessions)
+                              .arg(c.sessions);
+    }
 
     // Yes/no values; anything else keeps the default and is reported.
     auto flag = [&values, &c, &shown](const char* key, bool& into) {

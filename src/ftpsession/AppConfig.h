@@ -21,6 +21,8 @@ struct AppConfig {
     int timeoutSeconds = 30;                     // 1 to 3600
     // How long, all retries of a run together, a busy server's refusals are tried again (0: never).
     int retryForSeconds = 120;
+    // Control sessions a version-folder download runs over at once (1: the main connection alone).
+    int sessions = 4;
     // An unattended run first waits a random time up to this, so that stations do not all come at once.
     int startDelaySeconds = 0;
     // Encryption: "off" (plain FTP) or "explicit" (AUTH TLS). A value that is neither refuses every

@@ -40,6 +40,7 @@ bool FtpConnection::login(const QString& server, const QString& user, const QStr
 {
     m_user = user;
     m_password = password;
+    m_server = server;
     m_mirrors = MirrorList::parse(server);
     m_mirror = 0;
     if (m_mirrors.size() <= 1) {

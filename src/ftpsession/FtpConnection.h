@@ -33,6 +33,10 @@ public:
     // in to the next mirror not yet tried and enters TargetDirectory there. False when there is
     // none left or it fails too.
     bool moveToNextMirror();
+    // The server (the mirror) logged in to, and with whom: what a download's extra sessions use.
+    QString server() const { return m_mirrors.isEmpty() ? m_server : m_mirrors.at(m_mirror); }
+    QString user() const { return m_user; }
+    QString password() const { return m_password; }
     // The last failure is one that another mirror may not have.
     bool serverUnavailable() const;
 
@@ -94,6 +98,7 @@ private:
     void sayMove(const QString& from, const QString& to);
 
     QString m_stationFolder;
+    QString m_server;
     QStringList m_mirrors; // in this station's order, from the login on
     qsizetype m_mirror = 0;
     QString m_user;

@@ -560,6 +560,7 @@ UpdateRun::Settings Form1::updateSettings() const
     s.startApplication = m_context.startApplication;
     s.update = !m_context.managerMode;
     s.skipUnchanged = m_context.config.skipUnchanged;
+    s.sessions = m_context.config.sessions;
     s.staged = m_context.config.stagedUpdate;
     s.startCheck = m_context.config.startCheckSeconds;
     s.rolloutIgnored = m_context.config.rolloutIgnored;

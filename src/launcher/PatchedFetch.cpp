@@ -27,42 +27,50 @@ bool PatchedFetch::fallBack(const QString& name, const QString& why)
     return false;
 }
 
-bool PatchedFetch::rebuild(const ReleaseManifest::Entry& entry, const QString& path)
+const ReleaseManifest::Patch* PatchedFetch::patchFor(const ReleaseManifest::Entry& entry)
 {
     if (m_manifest.patches().isEmpty() || !ReleasePatch::available() || entry.size > ReleasePatch::MaxFileBytes)
-        return false;
+        return nullptr;
     const QFileInfo local(QDir(m_localFolder).filePath(entry.name));
     if (!local.isFile() || local.size() > ReleasePatch::MaxFileBytes)
-        return false;
+        return nullptr;
     QString error;
     const std::optional<QByteArray> base = m_hashes.sha256(entry.name, error);
     if (!base)
-        return false;
-    const ReleaseManifest::Patch* patch = m_manifest.patchFor(entry.name, *base);
-    if (!patch)
-        return false;
+        return nullptr;
+    return m_manifest.patchFor(entry.name, *base);
+}
 
-    const QString patchPath = QDir(m_workFolder).filePath(QStringLiteral("patch.zst"));
-    if (!m_ftp.client().expectContent({patch->size, patch->sha256}))
-        return fallBack(entry.name, QStringLiteral("contrôle impossible"));
-    const bool fetched =
-        m_ftp.client().getFile(m_ftp.ConnectionHandle, ReleaseManifest::patchFolder() + QLatin1Char('/') + patch->name,
-                               patchPath, false, FtpTransferBinary);
-    m_ftp.ShowError(true);
-    if (!fetched)
-        return fallBack(entry.name, m_ftp.client().lastError() == FtpErrorContentMismatch
-                                        ? QStringLiteral("il n'est pas celui de la version signée")
-                                        : QStringLiteral("non téléchargé"));
+QString PatchedFetch::remoteName(const ReleaseManifest::Patch& patch)
+{
+    return ReleaseManifest::patchFolder() + QLatin1Char('/') + patch.name;
+}
+
+QString PatchedFetch::fetchedPath(const ReleaseManifest::Patch& patch) const
+{
+    return QDir(m_workFolder).filePath(QStringLiteral("patch-") + patch.name);
+}
+
+bool PatchedFetch::notFetched(const ReleaseManifest::Entry& entry, bool mismatch)
+{
+    return fallBack(entry.name, mismatch ? QStringLiteral("il n'est pas celui de la version signée")
+                                         : QStringLiteral("non téléchargé"));
+}
+
+bool PatchedFetch::apply(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path)
+{
+    const QString patchPath = fetchedPath(patch);
     QFile patchFile(patchPath);
-    QFile old(local.filePath());
+    QFile old(QDir(m_localFolder).filePath(entry.name));
     if (!patchFile.open(QIODevice::ReadOnly) || !old.open(QIODevice::ReadOnly)) {
         QFile::remove(patchPath);
         return fallBack(entry.name, QStringLiteral("lecture impossible"));
     }
-    const QByteArray patchBytes = patchFile.read(patch->size + 1);
+    const QByteArray patchBytes = patchFile.read(patch.size + 1);
     const QByteArray oldBytes = old.read(ReleasePatch::MaxFileBytes + 1);
     patchFile.close();
     QFile::remove(patchPath);
+    QString error;
     const std::optional<QByteArray> made = ReleasePatch::apply(oldBytes, patchBytes, entry.size, error);
     if (!made)
         return fallBack(entry.name, error);
@@ -78,7 +86,7 @@ bool PatchedFetch::rebuild(const ReleaseManifest::Entry& entry, const QString& p
     if (!out.open(error) || out.file().write(*made) != made->size() || !out.commit(error))
         return fallBack(entry.name, error.isEmpty() ? out.file().errorString() : error);
     ++m_files;
-    m_saved += entry.size - patch->size;
+    m_saved += entry.size - patch.size;
     return true;
 }
 

@@ -15,9 +15,15 @@ public:
     PatchedFetch(FtpConnection& ftp, const ReleaseManifest& manifest, HashCache& hashes, QString localFolder,
                  QString workFolder);
 
-    // True when `entry` was written to `path` through a patch (checked); false when no patch
-    // applies (nothing said) or one failed (one log line): the caller then fetches the file whole.
-    bool rebuild(const ReleaseManifest::Entry& entry, const QString& path);
+    // A file rebuilt in steps, its patch fetched by whichever session: the patch that makes `entry` from
+    // its local copy (none when none is published for it or the file is beyond the bound), where
+    // it is to be fetched, and the rebuild from it once fetched. apply() takes the fetched patch
+    // away, and says (one log line) why it failed; notFetched() says why there is no patch to apply.
+    const ReleaseManifest::Patch* patchFor(const ReleaseManifest::Entry& entry);
+    static QString remoteName(const ReleaseManifest::Patch& patch);
+    QString fetchedPath(const ReleaseManifest::Patch& patch) const;
+    bool apply(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path);
+    bool notFetched(const ReleaseManifest::Entry& entry, bool mismatch);
 
     int patchedFiles() const { return m_files; }
     qint64 bytesSaved() const { return m_saved; }

@@ -39,6 +39,7 @@ int UnattendedUpdate::run(bool startApplication)
     settings.appFolder = m_appDir;
     settings.startApplication = startApplication;
     settings.skipUnchanged = m_config.skipUnchanged;
+    settings.sessions = m_config.sessions;
     settings.staged = m_config.stagedUpdate;
     settings.startCheck = m_config.startCheckSeconds;
     settings.rolloutIgnored = m_config.rolloutIgnored;

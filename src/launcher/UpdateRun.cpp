@@ -30,7 +30,8 @@ std::optional<int> UpdateRun::afterLogin(const Settings& settings)
     // Listing and fetching the login folder instead would overwrite local files.
     if (!entered && settings.update)
         return versionFolderUnavailable(settings);
-    m_ftp.setKeepFacts(settings.update && settings.skipUnchanged);
+    // The listing's sizes also order the download, the largest files first.
+    m_ftp.setKeepFacts(settings.update);
     const QStringList lines = m_ftp.EnumFiles();
     m_ftp.setKeepFacts(false);
     m_view.showRemoteList(lines, false);
@@ -46,6 +47,7 @@ int UpdateRun::download(const QStringList& remoteList, const Settings& settings)
 {
     VersionDownload download(m_ftp, m_processes, m_dialogs, m_view);
     download.setSkipUnchanged(settings.skipUnchanged);
+    download.setSessions(settings.sessions);
     download.setStaged(settings.staged);
     download.setStartCheck(settings.startCheck);
     download.setRolloutIgnored(settings.rolloutIgnored);

@@ -28,6 +28,7 @@ public:
         bool startApplication = true;
         bool update = true; // false: list the version folder and stop there (the file manager)
         bool skipUnchanged = false;
+        int sessions = 1;             // control sessions the download runs over at once
         bool staged = true;           // the whole release put in place at once, or nothing of it
         int startCheck = 0;           // seconds to watch a new VORN.exe before the run counts as done
         bool rolloutIgnored = false;  // a phased release taken at once

@@ -7,6 +7,7 @@
 #include "ftpsession/CaseTwins.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
+#include "ftpsession/ParallelDownload.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/NativePath.h"
@@ -150,6 +151,39 @@ void VersionDownload::warn(const QString& text)
     m_dialogs.message(r);
 }
 
+// One entry of the version folder to fetch, whole or through a patch.
+struct VersionDownload::RunItem {
+    QString name;
+    QString path; // where it is written (the staging folder when staged)
+    const ReleaseManifest::Entry* signedEntry = nullptr;
+    const ReleaseManifest::Patch* patch = nullptr;
+    FtpFindData server; // the server's facts, when skip-unchanged asked for them
+    bool parentLine = false;
+};
+
+// What one Xdown works on, from one step to the next.
+struct VersionDownload::Run {
+    Run(const QString& folder, int type)
+        : swap(folder)
+        , localFolder(folder)
+        , fetchFolder(folder)
+        , transferType(type)
+    {}
+
+    ReleaseSwap swap;
+    QString localFolder;
+    QString fetchFolder;
+    int transferType;
+    bool stagingReady = true;
+    std::optional<SignedRelease> signedRelease;
+    std::optional<HashCache> hashes;
+    std::optional<PatchedFetch> patched;
+    QString refusal;
+    QList<RunItem> items;
+    QStringList fetched;
+    int progress = 0;
+};
+
 VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, const QString& localFolder,
                                                 const QString& appFolder, int transferType, const QString& userName,
                                                 bool startApplication)
@@ -159,89 +193,97 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
     m_view.setProgressMaximum(static_cast<int>(remoteList.size()));
     m_view.setAnimationInterval(100);
 
+    Run run(localFolder, transferType);
+    if (prepare(run, remoteList, outcome)) {
+        plan(run, remoteList, outcome);
+        fetchAll(run, remoteList, outcome);
+        check(run, remoteList, outcome);
+        conclude(run, outcome);
+        m_view.refreshLocalFiles();
+        m_view.setAnimationInterval(400);
+        tell(outcome, static_cast<int>(run.fetched.size()), userName, localFolder);
+        m_installFolder = localFolder;
+    }
+    handOver(outcome, appFolder, startApplication);
+    return outcome;
+}
+
+bool VersionDownload::prepare(Run& run, const QStringList& remoteList, Outcome& outcome)
+{
     // Staged, every entry is fetched aside first; nothing visible changes until all are there.
     // Signed, the manifest is fetched there too, in either mode.
-    ReleaseSwap swap(localFolder);
-    QString fetchFolder = localFolder;
-    bool stagingReady = true;
     if (m_staged || isSigned()) {
         QString why;
-        stagingReady = swap.prepareStaging(why);
-        if (stagingReady && m_staged)
-            fetchFolder = swap.stagingFolder();
-        else if (!stagingReady)
+        run.stagingReady = run.swap.prepareStaging(why);
+        if (run.stagingReady && m_staged)
+            run.fetchFolder = run.swap.stagingFolder();
+        else if (!run.stagingReady)
             m_ftp.appendLog(why);
     }
 
-    std::optional<SignedRelease> signedRelease;
     QString refusal = m_keyRefusal;
     if (isSigned() && refusal.isEmpty()) {
-        signedRelease.emplace(m_ftp, m_keys, *m_clock);
-        if (!stagingReady)
+        run.signedRelease.emplace(m_ftp, m_keys, *m_clock);
+        if (!run.stagingReady)
             refusal = QStringLiteral("Mise à jour refusée : le manifeste signé n'a pas pu être téléchargé.");
-        else if (!signedRelease->fetchAndCheck(remoteList, swap.stagingFolder(), localFolder, refusal))
-            signedRelease.reset();
+        else if (!run.signedRelease->fetchAndCheck(remoteList, run.swap.stagingFolder(), run.localFolder, refusal))
+            run.signedRelease.reset();
     }
     if (!refusal.isEmpty()) {
-        swap.discardStaging();
+        run.swap.discardStaging();
         m_view.setAnimationInterval(400);
         refuse(outcome, refusal);
-        handOver(outcome, appFolder, startApplication);
-        return outcome;
+        return false;
     }
-    if (signedRelease && !m_rolloutIgnored) {
-        if (const std::optional<QDate> day = rolloutDay(*signedRelease, localFolder)) {
+    if (run.signedRelease && !m_rolloutIgnored) {
+        if (const std::optional<QDate> day = rolloutDay(*run.signedRelease, run.localFolder)) {
             // Not yet this station's day: the release in place stays, and the run is a success.
-            swap.discardStaging();
-            outcome.summary = PhasedRollout::waitingLine(signedRelease->manifest().release(), *day);
+            run.swap.discardStaging();
+            outcome.summary = PhasedRollout::waitingLine(run.signedRelease->manifest().release(), *day);
             m_ftp.appendLog(outcome.summary);
             m_view.setAnimationInterval(400);
-            handOver(outcome, appFolder, startApplication);
-            return outcome;
+            return false;
         }
     }
-    std::optional<HashCache> hashes;
-    std::optional<PatchedFetch> patched;
-    if (signedRelease) {
-        hashes.emplace(localFolder);
-        hashes->load();
-        if (!signedRelease->manifest().patches().isEmpty())
-            patched.emplace(m_ftp, signedRelease->manifest(), *hashes, localFolder,
-                            QFileInfo(swap.stagingFolder()).absolutePath());
+    if (run.signedRelease) {
+        run.hashes.emplace(run.localFolder);
+        run.hashes->load();
+        if (!run.signedRelease->manifest().patches().isEmpty())
+            run.patched.emplace(m_ftp, run.signedRelease->manifest(), *run.hashes, run.localFolder,
+                                QFileInfo(run.swap.stagingFolder()).absolutePath());
     }
+    return true;
+}
 
-    QStringList fetched;
+void VersionDownload::plan(Run& run, const QStringList& remoteList, Outcome& outcome)
+{
     const CaseTwins twins(remoteList);
     for (qsizetype i = 0; i < remoteList.size(); ++i) {
-        m_view.setProgressValue(static_cast<int>(i));
-        m_view.processEvents();
         const QString& name = remoteList.at(i);
-        m_view.setInfo(name);
-        m_view.processEvents();
-        const bool parentLine = LocalTarget::isParentLine(name);
+        RunItem item;
+        item.name = name;
+        item.parentLine = LocalTarget::isParentLine(name);
         // Only the version folder's files make a release; a folder inside it is no failure.
-        if (!parentLine && m_ftp.isDirectory(name)) {
+        if (!item.parentLine && m_ftp.isDirectory(name)) {
             m_ftp.appendLog(QStringLiteral("Dossier « %1 » ignoré : seuls les fichiers du dossier des versions sont "
                                            "mis à jour.")
                                 .arg(LocalTarget::shown(name)));
             continue;
         }
-        const ReleaseManifest::Entry* signedEntry = nullptr;
-        if (signedRelease) {
-            if (parentLine || SignedRelease::isRecordName(name))
+        if (run.signedRelease) {
+            if (item.parentLine || SignedRelease::isRecordName(name))
                 continue; // never a file of the application
-            signedEntry = signedRelease->manifest().find(name);
-            if (!signedEntry) {
+            item.signedEntry = run.signedRelease->manifest().find(name);
+            if (!item.signedEntry) {
                 m_ftp.appendLog(QStringLiteral("« %1 » n'est pas dans le manifeste signé : il n'est pas installé.")
                                     .arg(LocalTarget::shown(name)));
                 continue;
             }
         }
-        if (!stagingReady && !parentLine && m_staged) {
+        if (!run.stagingReady && !item.parentLine && m_staged) {
             outcome.notFetched << name;
             continue;
         }
-        QString path;
         if (ReleaseSwap::isOwnFolder(name)) {
             m_ftp.appendLog(QStringLiteral("Nom « %1 » refusé : ce dossier est celui des mises à jour du programme.")
                                 .arg(LocalTarget::shown(name)));
@@ -254,102 +296,215 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
             outcome.notFetched << name;
             continue;
         }
-        if (!localPathFor(name, fetchFolder, path)) {
+        if (!localPathFor(name, run.fetchFolder, item.path)) {
             outcome.notFetched << name; // refused and logged: nothing stopped, nothing written
             continue;
         }
-        FtpFindData server;
-        if (m_skipUnchanged && signedEntry) {
+        if (m_skipUnchanged && item.signedEntry) {
             // The signed size and digest, not the server's word on size and time.
-            if (hashes->matches(name, signedEntry->size, signedEntry->sha256)) {
+            if (run.hashes->matches(name, item.signedEntry->size, item.signedEntry->sha256)) {
                 ++outcome.unchanged;
                 continue;
             }
-        } else if (m_skipUnchanged && !parentLine) {
-            server = serverFacts(name);
-            if (isUnchanged(LocalTarget::join(localFolder, name), server)) {
+        } else if (m_skipUnchanged && !item.parentLine) {
+            m_view.setInfo(name);
+            m_view.processEvents();
+            item.server = serverFacts(name);
+            if (isUnchanged(LocalTarget::join(run.localFolder, name), item.server)) {
                 ++outcome.unchanged; // nothing stopped, nothing fetched
                 continue;
             }
         }
-        // Staged, a program is stopped only when its new copy is put in place.
-        if (!m_staged && name.endsWith(QLatin1String("exe")))
-            Xkill(name);
-        if (signedEntry && !m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256})) {
-            refusal = ReleasePolicy::fileChanged(name);
-            break;
-        }
-        if (patched && signedEntry && patched->rebuild(*signedEntry, path)) {
-            fetched << name;
-            continue;
-        }
-        // The listing's own parent line is fetched as it always was; its refusal is no failure.
-        bool done = fetch(name, path, transferType);
-        // Mirrors serve the same release: what one cannot deliver another may, checked alike.
-        while (!done && !parentLine && m_ftp.serverUnavailable() && m_ftp.moveToNextMirror()) {
-            if (signedEntry)
-                m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256});
-            done = fetch(name, path, transferType);
-        }
-        if (done) {
-            fetched << name;
-            if (m_skipUnchanged && !signedEntry && server.modified.isValid())
-                keepServerTime(path, server.modified);
-        } else if (signedEntry && m_ftp.client().lastError() == FtpErrorContentMismatch) {
-            refusal = ReleasePolicy::fileChanged(name);
-            break; // nothing of this release is installed: no point fetching the rest
-        } else if (!parentLine) {
-            outcome.notFetched << name;
-        }
+        if (run.patched && item.signedEntry)
+            item.patch = run.patched->patchFor(*item.signedEntry);
+        run.items << item;
     }
-    if (patched && refusal.isEmpty())
-        m_ftp.appendLog(patched->summary());
-    if (signedRelease && refusal.isEmpty()) {
-        for (const ReleaseManifest::Entry& entry : signedRelease->manifest().files())
-            if (!remoteList.contains(entry.name)) {
-                m_ftp.appendLog(QStringLiteral("« %1 » est dans le manifeste signé mais absent du serveur.")
-                                    .arg(LocalTarget::shown(entry.name)));
-                outcome.notFetched << entry.name;
+    run.progress = static_cast<int>(remoteList.size() - run.items.size());
+    m_view.setProgressValue(run.progress);
+    m_view.processEvents();
+}
+
+void VersionDownload::fetchAll(Run& run, const QStringList& remoteList, Outcome& outcome)
+{
+    QList<DownloadJob> jobs;
+    for (const RunItem& item : std::as_const(run.items)) {
+        DownloadJob job;
+        job.transferType = run.transferType;
+        if (item.patch) {
+            job.remote = PatchedFetch::remoteName(*item.patch);
+            job.localPath = run.patched->fetchedPath(*item.patch);
+            job.size = item.patch->size;
+            job.expected = {item.patch->size, item.patch->sha256};
+            job.transferType = FtpTransferBinary;
+        } else {
+            job.remote = item.name;
+            job.localPath = item.path;
+            if (item.signedEntry) {
+                job.size = item.signedEntry->size;
+                job.expected = {item.signedEntry->size, item.signedEntry->sha256};
+            } else {
+                job.size = m_ftp.facts().value(item.name).size;
             }
+        }
+        // The listing's parent line is fetched as it always was, and a program replaced in place
+        // is stopped first: both by the main session, in the listing's order.
+        job.mainOnly = item.parentLine || (!m_staged && item.name.endsWith(QLatin1String("exe")));
+        jobs << job;
     }
-    if (!refusal.isEmpty()) {
-        swap.discardStaging();
-        refuse(outcome, refusal);
+
+    ParallelDownload download(m_ftp, m_sessions);
+    download.setArrival([this, &run](qsizetype) { m_view.setProgressValue(++run.progress); });
+    download.run(
+        jobs,
+        [this, &run, &outcome](qsizetype k) {
+            const bool carryOn = fetchOnMain(run, run.items.at(k), outcome);
+            m_view.setProgressValue(++run.progress);
+            return carryOn;
+        },
+        [this, &run, &outcome](qsizetype k, const DownloadResult& result) {
+            m_ftp.appendLog(result.response);
+            return settle(run, run.items.at(k), result.ok, result.error, outcome);
+        },
+        [this, &run](qsizetype k) {
+            // The panel names a file still on its way while the main session waits for the others.
+            if (k >= 0)
+                m_view.setInfo(run.items.at(k).name);
+            m_view.processEvents();
+        });
+    if (download.extraSessions() > 0)
+        m_ftp.appendLog(
+            QStringLiteral("Téléchargement sur %1 sessions en parallèle.").arg(download.extraSessions() + 1));
+    if (run.patched && run.refusal.isEmpty())
+        m_ftp.appendLog(run.patched->summary());
+
+    // Whatever order the sessions finished in, the lists follow the version folder's.
+    QHash<QString, qsizetype> order;
+    for (qsizetype i = 0; i < remoteList.size(); ++i)
+        order.insert(remoteList.at(i), i);
+    auto byListing = [&order](const QString& a, const QString& b) { return order.value(a) < order.value(b); };
+    std::stable_sort(run.fetched.begin(), run.fetched.end(), byListing);
+    std::stable_sort(outcome.notFetched.begin(), outcome.notFetched.end(), byListing);
+}
+
+bool VersionDownload::fetchOnMain(Run& run, const RunItem& item, Outcome& outcome)
+{
+    m_view.setInfo(item.name);
+    m_view.processEvents();
+    if (item.patch) {
+        bool ok = m_ftp.client().expectContent({item.patch->size, item.patch->sha256});
+        if (ok) {
+            ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, PatchedFetch::remoteName(*item.patch),
+                                        run.patched->fetchedPath(*item.patch), false, FtpTransferBinary);
+            m_ftp.ShowError(true);
+        }
+        return settle(run, item, ok, ok ? FtpErrorNone : m_ftp.client().lastError(), outcome);
+    }
+    return fetchWhole(run, item, outcome);
+}
+
+bool VersionDownload::fetchWhole(Run& run, const RunItem& item, Outcome& outcome)
+{
+    // Staged, a program is stopped only when its new copy is put in place.
+    if (!m_staged && item.name.endsWith(QLatin1String("exe")))
+        Xkill(item.name);
+    const ReleaseManifest::Entry* signedEntry = item.signedEntry;
+    if (signedEntry && !m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256})) {
+        run.refusal = ReleasePolicy::fileChanged(item.name);
+        return false;
+    }
+    bool done = fetch(item.name, item.path, run.transferType);
+    // Mirrors serve the same release: what one cannot deliver another may, checked alike. The
+    // listing's own parent line is fetched as it always was; its refusal is no failure.
+    while (!done && !item.parentLine && m_ftp.serverUnavailable() && m_ftp.moveToNextMirror()) {
+        if (signedEntry)
+            m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256});
+        done = fetch(item.name, item.path, run.transferType);
+    }
+    RunItem whole = item;
+    whole.patch = nullptr;
+    return settle(run, whole, done, done ? FtpErrorNone : m_ftp.client().lastError(), outcome);
+}
+
+bool VersionDownload::settle(Run& run, const RunItem& item, bool ok, quint32 error, Outcome& outcome)
+{
+    if (item.patch) {
+        // A patch that did not come, or does not make the signed file, leaves the whole file to fetch.
+        if (ok && !m_staged && item.name.endsWith(QLatin1String("exe")))
+            Xkill(item.name);
+        if (ok ? run.patched->apply(*item.signedEntry, *item.patch, item.path)
+               : run.patched->notFetched(*item.signedEntry, error == FtpErrorContentMismatch)) {
+            run.fetched << item.name;
+            return true;
+        }
+        QFile::remove(run.patched->fetchedPath(*item.patch));
+        return fetchWhole(run, item, outcome);
+    }
+    if (ok) {
+        run.fetched << item.name;
+        if (m_skipUnchanged && !item.signedEntry && item.server.modified.isValid())
+            keepServerTime(item.path, item.server.modified);
+    } else if (item.signedEntry && error == FtpErrorContentMismatch) {
+        run.refusal = ReleasePolicy::fileChanged(item.name);
+        return false; // nothing of this release is installed: no point fetching the rest
+    } else if (!item.parentLine) {
+        outcome.notFetched << item.name;
+    }
+    return true;
+}
+
+void VersionDownload::check(Run& run, const QStringList& remoteList, Outcome& outcome)
+{
+    if (!run.signedRelease || !run.refusal.isEmpty())
+        return;
+    for (const ReleaseManifest::Entry& entry : run.signedRelease->manifest().files())
+        if (!remoteList.contains(entry.name)) {
+            m_ftp.appendLog(QStringLiteral("« %1 » est dans le manifeste signé mais absent du serveur.")
+                                .arg(LocalTarget::shown(entry.name)));
+            outcome.notFetched << entry.name;
+        }
+}
+
+void VersionDownload::conclude(Run& run, Outcome& outcome)
+{
+    if (!run.refusal.isEmpty()) {
+        run.swap.discardStaging();
+        refuse(outcome, run.refusal);
     } else if (m_staged) {
-        QStringList moved = fetched;
-        if (signedRelease && outcome.notFetched.isEmpty() &&
-            (!fetched.isEmpty() || !sameRecord(*signedRelease, localFolder))) {
-            const QStringList record = stageRecord(*signedRelease, swap.stagingFolder());
+        QStringList moved = run.fetched;
+        if (run.signedRelease && outcome.notFetched.isEmpty() &&
+            (!run.fetched.isEmpty() || !sameRecord(*run.signedRelease, run.localFolder))) {
+            const QStringList record = stageRecord(*run.signedRelease, run.swap.stagingFolder());
             if (record.isEmpty())
                 outcome.notFetched << ReleaseManifest::fileName();
             moved << record;
         }
         if (outcome.notFetched.isEmpty() && !moved.isEmpty())
-            install(outcome, moved, localFolder);
+            install(outcome, moved, run.localFolder);
         else
-            swap.discardStaging();
+            run.swap.discardStaging();
     } else {
-        if (signedRelease && outcome.notFetched.isEmpty()) {
+        if (run.signedRelease && outcome.notFetched.isEmpty()) {
             QString why;
-            if (!InstalledRelease::write(localFolder, signedRelease->manifestBytes(), signedRelease->signatureBytes(),
-                                         why))
+            if (!InstalledRelease::write(run.localFolder, run.signedRelease->manifestBytes(),
+                                         run.signedRelease->signatureBytes(), why))
                 m_ftp.appendLog(why);
         }
-        swap.discardStaging();
+        run.swap.discardStaging();
     }
-    if (hashes && outcome.exitCode == 0) {
+    if (run.hashes && outcome.exitCode == 0) {
         // Files just checked as they arrived need not be read again by the next run.
         if (outcome.installed || !m_staged)
-            for (const QString& name : std::as_const(fetched))
-                if (const ReleaseManifest::Entry* e = signedRelease->manifest().find(name))
-                    hashes->remember(name, e->sha256);
+            for (const QString& name : std::as_const(run.fetched))
+                if (const ReleaseManifest::Entry* e = run.signedRelease->manifest().find(name))
+                    run.hashes->remember(name, e->sha256);
         QString why;
-        if (!hashes->save(why))
+        if (!run.hashes->save(why))
             m_ftp.appendLog(why);
     }
-    m_view.refreshLocalFiles();
-    m_view.setAnimationInterval(400);
+}
 
+void VersionDownload::tell(Outcome& outcome, int fetched, const QString& userName, const QString& localFolder)
+{
     if (outcome.exitCode == ExitRefused) {
         // Said already.
     } else if (outcome.notFetched.isEmpty()) {
@@ -357,7 +512,7 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         done.text = QStringLiteral("All is OK...  73 ") + userName + unchangedLine(outcome.unchanged);
         done.title = title();
         m_dialogs.message(done);
-        outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched.size());
+        outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched);
         if (m_skipUnchanged)
             outcome.summary += QStringLiteral(" %1 fichier(s) inchangé(s).").arg(outcome.unchanged);
     } else if (outcome.exitCode == 0) {
@@ -379,9 +534,6 @@ VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, c
         if (m_staged)
             outcome.summary += QStringLiteral(" ; rien n'a été installé.");
     }
-    m_installFolder = localFolder;
-    handOver(outcome, appFolder, startApplication);
-    return outcome;
 }
 
 std::optional<QDate> VersionDownload::rolloutDay(const SignedRelease& release, const QString& localFolder)

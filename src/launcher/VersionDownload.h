@@ -59,6 +59,9 @@ public:
         m_clock = &clock;
     }
 
+    // Control sessions the download runs over at once (1: the main connection alone).
+    void setSessions(int sessions) { m_sessions = sessions; }
+
     // A phased release is installed at once instead of on this station's day.
     void setRolloutIgnored(bool ignored) { m_rolloutIgnored = ignored; }
 
@@ -90,6 +93,23 @@ public:
     static QString title() { return QStringLiteral("VORN_UPDATE_VERSION"); }
 
 private:
+    struct Run;
+    struct RunItem;
+    // The steps of Xdown. prepare: the staging folder, the signed manifest and the rollout day
+    // (false when the run ends there); plan: which entries are fetched, and how; fetchAll: over the
+    // sessions, each file checked as it arrives; check: what the manifest lists and the server
+    // lacks; conclude: the release put in place or discarded; tell: the closing message.
+    bool prepare(Run& run, const QStringList& remoteList, Outcome& outcome);
+    void plan(Run& run, const QStringList& remoteList, Outcome& outcome);
+    void fetchAll(Run& run, const QStringList& remoteList, Outcome& outcome);
+    void check(Run& run, const QStringList& remoteList, Outcome& outcome);
+    void conclude(Run& run, Outcome& outcome);
+    void tell(Outcome& outcome, int fetched, const QString& userName, const QString& localFolder);
+    // A file fetched by the main session (a patch, or the file whole), and what any session's
+    // transfer of it comes to; false when the download is to end.
+    bool fetchOnMain(Run& run, const RunItem& item, Outcome& outcome);
+    bool fetchWhole(Run& run, const RunItem& item, Outcome& outcome);
+    bool settle(Run& run, const RunItem& item, bool ok, quint32 error, Outcome& outcome);
     static QString unchangedLine(int unchanged);
     FtpFindData serverFacts(const QString& name);
     static bool isUnchanged(const QString& path, const FtpFindData& server);
@@ -118,6 +138,7 @@ private:
     Dialogs& m_dialogs;
     DownloadView& m_view;
     bool m_skipUnchanged = false;
+    int m_sessions = 1;
     bool m_staged = true;
     int m_startCheck = 0;
     bool m_rolloutIgnored = false;

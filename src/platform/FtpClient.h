@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <functional>
+#include <memory>
 
 // Transfer types as they travel in the flags of every get and put.
 enum FtpTransferType : int {
@@ -152,4 +153,10 @@ public:
     // rest of the run tries nothing again, as when the run's retry budget is spent. May be called
     // from the wait callback.
     virtual void cancelRetryWait() {}
+
+    // A client of its own for one more session beside this one's, set up alike (timeout,
+    // encryption, the run's retry budget, what was learnt of the server's way with commands sent
+    // ahead), to be used from another thread. Its logins are tried once: a server that refuses one
+    // more session is not waited for. None from clients that cannot run sessions side by side.
+    virtual std::unique_ptr<FtpClient> companion() const { return nullptr; }
 };

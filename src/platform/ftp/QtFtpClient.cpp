@@ -36,6 +36,16 @@ void QtFtpClient::setTimeout(int timeoutMs)
     m_timeoutMs = std::clamp(timeoutMs, MinTimeoutMs, MaxTimeoutMs);
 }
 
+std::unique_ptr<FtpClient> QtFtpClient::companion() const
+{
+    auto other = std::make_unique<QtFtpClient>(m_timeoutMs);
+    other->m_tls = m_tls;
+    other->m_retry = m_retry.companion();
+    other->m_loginTries = 1;
+    other->m_oneAtATime = m_oneAtATime;
+    return other;
+}
+
 void QtFtpClient::setTls(const FtpTlsSettings& settings)
 {
     m_tls = settings;

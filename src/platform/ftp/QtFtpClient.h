@@ -10,6 +10,7 @@
 #include <QSet>
 #include <QSslCertificate>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <optional>
@@ -75,6 +76,7 @@ public:
         m_retryObserver = std::move(observer);
     }
     void cancelRetryWait() override { m_retryCancelled = true; }
+    std::unique_ptr<FtpClient> companion() const override;
     void setNoticeObserver(std::function<void(const QString&)> observer) override
     {
         m_noticeObserver = std::move(observer);
@@ -162,8 +164,9 @@ private:
     std::function<void(const FtpRetryNotice&)> m_retryObserver;
     bool m_retryCancelled = false; // the operator ended the wait: set from the wait callback
     std::function<void(const QString&)> m_noticeObserver;
-    // A server lost or mixed up commands sent ahead: one at a time for the rest of the run.
-    bool m_oneAtATime = false;
+    // A server lost or mixed up commands sent ahead: one at a time for the rest of the run, on
+    // this session and on its companions (told once, by whichever found it).
+    std::shared_ptr<std::atomic<bool>> m_oneAtATime = std::make_shared<std::atomic<bool>>(false);
     bool m_aheadLost = false; // ...during the call under way, which tries once more
     QString m_transient;      // why the last failure may be tried again; empty: it may not
     bool m_transientCut = false;

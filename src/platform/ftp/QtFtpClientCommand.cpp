@@ -122,16 +122,15 @@ std::optional<FtpReply> QtFtpClient::aheadReply(Connection& c, const QString& ve
 
 bool QtFtpClient::sendsAhead(const Connection& c) const
 {
-    return !m_oneAtATime && !c.oneAtATime;
+    return !*m_oneAtATime && !c.oneAtATime;
 }
 
 void QtFtpClient::aheadLost(Connection& c, const QString& what)
 {
     const QString message =
         QStringLiteral("Le serveur %1 %2 : les commandes lui sont envoyées une à une pour la suite.").arg(c.host, what);
-    if (!m_oneAtATime && m_noticeObserver)
+    if (!m_oneAtATime->exchange(true) && m_noticeObserver)
         m_noticeObserver(message);
-    m_oneAtATime = true;
     m_aheadLost = true;
     // Which of its commands the server still means to answer is unknown: a new session.
     markLost(c, FtpErrorTimeout, message);

@@ -46,6 +46,16 @@ std::optional<qint64> RetryPolicy::waitBefore(int k)
     return std::min(wait, left);
 }
 
+RetryPolicy RetryPolicy::companion() const
+{
+    // A random draw of its own: the engine is not shared across threads.
+    RetryPolicy other(0, {}, m_clock);
+    other.m_budgetMs = m_budgetMs;
+    other.m_spent = m_spent;
+    other.m_startMs = m_startMs >= 0 || !enabled() ? m_startMs : m_clock();
+    return other;
+}
+
 QString RetryPolicy::seconds(qint64 ms)
 {
     return QLocale(QLocale::French).toString(static_cast<double>(ms) / 1000.0, 'f', 1) + QStringLiteral(" s");

@@ -33,6 +33,9 @@ public:
     // is spent. The budget runs from the first wait of the run; the last wait is cut to what is
     // left of it.
     std::optional<qint64> waitBefore(int k);
+    // The same budget for a session that runs beside this one, on another thread: it ends when
+    // this one's does, and counts from now at the latest.
+    RetryPolicy companion() const;
     // The budget is spent now: no wait is granted any more.
     void spend() { m_spent = true; }
 

@@ -1,0 +1,226 @@
+#include "ParallelDownload.h"
+
+#include "FtpConnection.h"
+
+#include <QObject>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <vector>
+
+// What the calling thread and the extra sessions' threads share, under one mutex.
+struct ParallelDownload::Shared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::deque<qsizetype> queue;    // jobs any session may take, largest first
+    std::deque<qsizetype> underWay; // jobs the extra sessions are fetching, the longest under way first
+    std::deque<std::pair<qsizetype, DownloadResult>> results;
+    QStringList notices;  // what the extra sessions' clients want the log to keep
+    QStringList refusals; // logins the server refused
+    int working = 0;      // extra sessions not yet finished
+    int loggedIn = 0;
+    std::atomic<bool> stop = false;
+    // Lives on the calling thread: a file's arrival is told through its events even while that
+    // thread waits on the network for a transfer of its own.
+    QObject* context = nullptr;
+    std::function<void(qsizetype)> arrived;
+
+    void post(const std::function<void()>& change)
+    {
+        {
+            const std::lock_guard lock(mutex);
+            change();
+        }
+        changed.notify_all();
+    }
+};
+
+ParallelDownload::ParallelDownload(FtpConnection& ftp, int sessions)
+    : m_ftp(ftp)
+    , m_sessions(std::clamp(sessions, 1, MaxSessions))
+{}
+
+ParallelDownload::~ParallelDownload() = default;
+
+void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& login, const QList<DownloadJob>& jobs)
+{
+    client.setNoticeObserver([&shared](const QString& notice) { shared.post([&] { shared.notices << notice; }); });
+    // A download that ends (a refusal, say) leaves no session waiting to try again.
+    client.setWaitCallback([&shared, &client] {
+        if (shared.stop)
+            client.cancelRetryWait();
+    });
+    const FtpHandle session = client.open(QStringLiteral("Transfert"));
+    FtpHandle connection = client.connect(session, login.server, 21, login.user, login.password, true);
+    if (connection && !login.folder.isEmpty() && !client.setCurrentDirectory(connection, login.folder)) {
+        const QString why = client.lastResponse();
+        client.closeHandle(connection);
+        connection = 0;
+        shared.post([&] { shared.refusals << why; });
+    } else if (!connection) {
+        shared.post([&] { shared.refusals << client.lastResponse(); });
+    } else {
+        shared.post([&] { ++shared.loggedIn; });
+    }
+    while (connection) {
+        qsizetype job = -1;
+        {
+            const std::lock_guard lock(shared.mutex);
+            if (shared.stop || shared.queue.empty())
+                break;
+            job = shared.queue.front();
+            shared.queue.pop_front();
+            shared.underWay.push_back(job);
+        }
+        const DownloadJob& j = jobs.at(job);
+        if (j.expected.size >= 0 || !j.expected.sha256.isEmpty())
+            client.expectContent(j.expected);
+        DownloadResult result;
+        result.ok = client.getFile(connection, j.remote, j.localPath, j.failIfExists, j.transferType);
+        result.error = client.lastError();
+        result.response = client.lastResponse();
+        if (shared.arrived && (result.ok || result.error == FtpErrorContentMismatch))
+            QMetaObject::invokeMethod(
+                shared.context, [&shared, job] { shared.arrived(job); }, Qt::QueuedConnection);
+        shared.post([&] {
+            shared.results.emplace_back(job, result);
+            shared.underWay.erase(std::find(shared.underWay.begin(), shared.underWay.end(), job));
+        });
+        if (!result.ok)
+            break; // what this session could not do, the main session does
+    }
+    // Handles closed here, so that their sockets end on the thread that made them.
+    if (connection)
+        client.closeHandle(connection);
+    client.closeHandle(session);
+    client.setNoticeObserver({});
+    shared.post([&] { --shared.working; });
+}
+
+bool ParallelDownload::deliver(const HelperDone& helperDone, QList<qsizetype>& backToMain)
+{
+    std::deque<std::pair<qsizetype, DownloadResult>> results;
+    QStringList notices;
+    QStringList refusals;
+    {
+        const std::lock_guard lock(m_shared->mutex);
+        results.swap(m_shared->results);
+        notices.swap(m_shared->notices);
+        refusals.swap(m_shared->refusals);
+        m_loggedIn = m_shared->loggedIn;
+    }
+    m_refused += static_cast<int>(refusals.size());
+    for (const QString& notice : std::as_const(notices))
+        if (!m_said.contains(notice)) {
+            m_said.insert(notice);
+            m_ftp.appendLog(notice);
+        }
+    if (!refusals.isEmpty() && !m_said.contains(QStringLiteral("refused"))) {
+        m_said.insert(QStringLiteral("refused"));
+        const QString why = refusals.first().trimmed().replace(QLatin1Char('\n'), QLatin1Char(' '));
+        m_ftp.appendLog(QStringLiteral("Le serveur refuse une session de téléchargement de plus (%1) : le "
+                                       "téléchargement continue avec %2 session(s).")
+                            .arg(why.isEmpty() ? QStringLiteral("pas de réponse") : why)
+                            .arg(1 + m_extra - m_refused));
+    }
+    bool carryOn = !m_shared->stop;
+    for (const auto& [job, result] : results) {
+        if (!carryOn)
+            break;
+        if (result.ok || result.error == FtpErrorContentMismatch)
+            carryOn = helperDone(job, result);
+        else
+            backToMain << job;
+    }
+    return carryOn;
+}
+
+void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetchOnMain, const HelperDone& helperDone,
+                           const Idle& idle)
+{
+    m_shared = std::make_unique<Shared>();
+    QObject context; // what it was told after run() ends is dropped with it
+    m_shared->context = &context;
+    m_shared->arrived = m_arrived;
+    m_loggedIn = 0;
+    m_refused = 0;
+    m_said.clear();
+    QList<qsizetype> mainFirst;
+    std::vector<qsizetype> shared;
+    for (qsizetype i = 0; i < jobs.size(); ++i)
+        (jobs.at(i).mainOnly ? mainFirst.append(i) : shared.push_back(i));
+    std::stable_sort(shared.begin(), shared.end(),
+                     [&jobs](qsizetype a, qsizetype b) { return jobs.at(a).size > jobs.at(b).size; });
+    m_shared->queue.assign(shared.begin(), shared.end());
+
+    // Extra sessions only where there is something for them beside the main session's share.
+    const qsizetype extra = std::min<qsizetype>(m_sessions - 1, qsizetype(shared.size()) - (mainFirst.isEmpty() ? 1 : 0));
+    std::vector<std::unique_ptr<FtpClient>> clients;
+    std::vector<std::unique_ptr<QThread>> threads;
+    const Login login{m_ftp.server(), m_ftp.user(), m_ftp.password(), m_ftp.TargetDirectory};
+    for (qsizetype i = 0; i < extra; ++i) {
+        std::unique_ptr<FtpClient> client = m_ftp.client().companion();
+        if (!client)
+            break;
+        FtpClient* c = client.get();
+        Shared* s = m_shared.get();
+        threads.emplace_back(QThread::create([s, c, &login, &jobs] { work(*s, *c, login, jobs); }));
+        clients.push_back(std::move(client));
+        ++m_shared->working;
+    }
+    m_extra = static_cast<int>(threads.size());
+    for (const std::unique_ptr<QThread>& thread : threads)
+        thread->start();
+
+    QList<qsizetype> backToMain;
+    bool carryOn = true;
+    auto waitForHelpers = [this, &idle] {
+        std::unique_lock lock(m_shared->mutex);
+        m_shared->changed.wait_for(lock, std::chrono::milliseconds(50), [this] {
+            return !m_shared->results.empty() || !m_shared->notices.empty() || m_shared->working == 0;
+        });
+        const qsizetype longest = m_shared->underWay.empty() ? -1 : m_shared->underWay.front();
+        lock.unlock();
+        if (idle)
+            idle(longest);
+    };
+    while (carryOn) {
+        carryOn = deliver(helperDone, backToMain);
+        if (!carryOn)
+            break;
+        qsizetype job = -1;
+        if (!mainFirst.isEmpty()) {
+            job = mainFirst.takeFirst();
+        } else if (!backToMain.isEmpty()) {
+            job = backToMain.takeFirst();
+        } else {
+            const std::lock_guard lock(m_shared->mutex);
+            if (!m_shared->queue.empty()) {
+                job = m_shared->queue.front();
+                m_shared->queue.pop_front();
+            } else if (m_shared->working == 0 && m_shared->results.empty()) {
+                break;
+            }
+        }
+        if (job >= 0)
+            carryOn = fetchOnMain(job);
+        else
+            waitForHelpers();
+    }
+    m_shared->stop = true;
+    for (;;) {
+        {
+            const std::lock_guard lock(m_shared->mutex);
+            if (m_shared->working == 0)
+                break;
+        }
+        waitForHelpers();
+    }
+    for (const std::unique_ptr<QThread>& thread : threads)
+        thread->wait();
+}
