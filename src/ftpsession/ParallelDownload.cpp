@@ -57,7 +57,7 @@ void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& logi
     });
     const FtpHandle session = client.open(QStringLiteral("Transfert"));
     FtpHandle connection = client.connect(session, login.server, 21, login.user, login.password, true);
-    if (connection && !login.folder.isEmpty() && !client.setCurrentDirectory(connection, login.folder)) {
+    if (connection && !client.setCurrentDirectory(connection, login.folder)) {
         const QString why = client.lastResponse();
         client.closeHandle(connection);
         connection = 0;
@@ -159,10 +159,13 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
     m_shared->queue.assign(shared.begin(), shared.end());
 
     // Extra sessions only where there is something for them beside the main session's share.
-    const qsizetype extra = std::min<qsizetype>(m_sessions - 1, qsizetype(shared.size()) - (mainFirst.isEmpty() ? 1 : 0));
+    qsizetype extra = std::min<qsizetype>(m_sessions - 1, qsizetype(shared.size()) - (mainFirst.isEmpty() ? 1 : 0));
     std::vector<std::unique_ptr<FtpClient>> clients;
     std::vector<std::unique_ptr<QThread>> threads;
-    const Login login{m_ftp.server(), m_ftp.user(), m_ftp.password(), m_ftp.TargetDirectory};
+    // They go to the main session's folder by its whole path, however that session got there.
+    Login login{m_ftp.server(), m_ftp.user(), m_ftp.password(), QString()};
+    if (extra > 0 && !m_ftp.client().currentDirectory(m_ftp.ConnectionHandle, login.folder))
+        extra = 0;
     for (qsizetype i = 0; i < extra; ++i) {
         std::unique_ptr<FtpClient> client = m_ftp.client().companion();
         if (!client)

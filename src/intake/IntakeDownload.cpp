@@ -7,6 +7,7 @@
 #include "ftpsession/CaseTwins.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
+#include "ftpsession/ParallelDownload.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
@@ -14,7 +15,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
+
+#include <algorithm>
 
 IntakeDownload::IntakeDownload(FtpConnection& ftp, ValidationSync& sync, ProcessControl& processes, Dialogs& dialogs,
                                IntakeView& view, const Clock& clock, QString appDir)
@@ -48,17 +52,15 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
         m_view.processEvents();
     m_view.setAnimationInterval(100);
 
+    // Which lines are fetched, and under which local names.
     const CaseTwins twins(List1);
     QSet<QString> savedAs; // folded local names of this run's attachments
+    QList<DownloadJob> jobs;
+    QList<qsizetype> lineOf;
     for (qsizetype i = 0; i < lines; ++i) {
-        m_view.setProgressValue(static_cast<int>(i));
-        m_view.processEvents();
         const QString& line = List1.at(i);
         if (!line.startsWith(pre, Qt::CaseSensitive))
             continue;
-        m_view.setCurrentItem(line);
-        m_view.processEvents();
-
         QString localName = line;
         QString why;
         if (kind == Kind::Attachment) {
@@ -71,6 +73,7 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
             const QString first = localName;
             for (int n = 2; savedAs.contains(WindowsNames::folded(localName)); ++n)
                 localName = AttachmentName::numbered(first, n);
+            savedAs.insert(WindowsNames::folded(localName));
         } else if (!twins.admits(line, why)) {
             m_ftp.appendLog(why);
             continue;
@@ -80,11 +83,24 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
             m_ftp.appendLog(why);
             continue;
         }
+        DownloadJob job;
+        job.remote = line;
+        job.localPath = path;
+        job.size = m_ftp.facts().value(line).size;
         // An attachment never replaces another one that got the same name in the same second; it
         // stays on the server for the next run instead.
-        const bool failIfExists = kind == Kind::Attachment;
-        const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, line, path, failIfExists, transferType);
-        m_ftp.ShowError(true);
+        job.failIfExists = kind == Kind::Attachment;
+        job.transferType = transferType;
+        jobs << job;
+        lineOf << i;
+    }
+
+    int progress = static_cast<int>(lines - jobs.size());
+    m_view.setProgressValue(progress);
+    m_view.processEvents();
+    auto settle = [&](qsizetype k, bool ok, quint32 error) {
+        const QString& line = jobs.at(k).remote;
+        const QString& path = jobs.at(k).localPath;
         if (ok && kind == Kind::Validation && QFileInfo(path).size() == 0) {
             // Still being sent: deleting it now would lose the validation for good.
             m_ftp.appendLog(
@@ -93,11 +109,45 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
         } else if (ok) {
             fetchedNames << line;
             outcome.saved << path;
-            savedAs.insert(WindowsNames::folded(localName));
-        } else if (m_ftp.LastError == FtpErrorFileExists) {
-            m_ftp.appendLog(QStringLiteral("« %1 » existe déjà ; « %2 » reste sur le serveur.").arg(localName, line));
+        } else if (error == FtpErrorFileExists) {
+            m_ftp.appendLog(QStringLiteral("« %1 » existe déjà ; « %2 » reste sur le serveur.")
+                                .arg(QFileInfo(path).fileName(), line));
         }
+        return true;
+    };
+    ParallelDownload download(m_ftp, m_sessions);
+    download.setArrival([&](qsizetype) { m_view.setProgressValue(++progress); });
+    download.run(
+        jobs,
+        [&](qsizetype k) {
+            m_view.setCurrentItem(jobs.at(k).remote);
+            m_view.processEvents();
+            const DownloadJob& job = jobs.at(k);
+            const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, job.remote, job.localPath,
+                                                   job.failIfExists, job.transferType);
+            m_ftp.ShowError(true);
+            m_view.setProgressValue(++progress);
+            return settle(k, ok, m_ftp.LastError);
+        },
+        [&](qsizetype k, const DownloadResult& result) {
+            m_ftp.appendLog(result.response);
+            return settle(k, result.ok, result.error);
+        },
+        [&](qsizetype k) {
+            if (k >= 0)
+                m_view.setCurrentItem(jobs.at(k).remote);
+            m_view.processEvents();
+        });
+    // Whatever order the sessions finished in, what was saved follows the server's list.
+    QHash<QString, qsizetype> order;
+    for (qsizetype k = 0; k < jobs.size(); ++k) {
+        order.insert(jobs.at(k).remote, lineOf.at(k));
+        order.insert(jobs.at(k).localPath, lineOf.at(k));
     }
+    auto byList = [&order](const QString& a, const QString& b) { return order.value(a) < order.value(b); };
+    std::stable_sort(fetchedNames.begin(), fetchedNames.end(), byList);
+    std::stable_sort(outcome.saved.begin(), outcome.saved.end(), byList);
+    std::stable_sort(leftOnServer.begin(), leftOnServer.end(), byList);
     m_view.refreshLocalFiles();
     m_view.setAnimationInterval(400);
 }

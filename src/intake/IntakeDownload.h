@@ -38,6 +38,9 @@ public:
     // were saved, stops the "TORVANDEL_DOWN.exe" processes and asks the caller to end the program.
     Outcome xdownIMGDI(const QStringList& List1, const QString& currentLine, int transferType);
 
+    // Control sessions each folder's download runs over at once (1: the main connection alone).
+    void setSessions(int sessions) { m_sessions = sessions; }
+
     QString attachmentFolder() const;
     static QString title() { return QStringLiteral("VORN_UPDATE_VERSION"); }
     static QString downImageName() { return QStringLiteral("TORVANDEL_DOWN.exe"); }
@@ -60,4 +63,5 @@ private:
     IntakeView& m_view;
     const Clock& m_clock;
     QString m_appDir;
+    int m_sessions = 1;
 };

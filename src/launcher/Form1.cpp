@@ -824,6 +824,7 @@ void Form1::xdownOKDI()
     ValidationSync sync(m_context.appDir, IntakeCount, *m_intakeView);
     IntakeDownload download(m_ftp, sync, m_context.processes, m_context.dialogs, *m_intakeView, *m_context.clock,
                             m_context.appDir);
+    download.setSessions(m_context.config.sessions);
     const IntakeDownload::Outcome outcome =
         download.xdownOKDI(linesOf(List1), File1->path(), currentRemoteLine(), TransferType);
     if (outcome.remoteListRefreshed)
@@ -837,6 +838,7 @@ void Form1::xdownIMGDI()
     ValidationSync sync(m_context.appDir, IntakeCount, *m_intakeView);
     IntakeDownload download(m_ftp, sync, m_context.processes, m_context.dialogs, *m_intakeView, *m_context.clock,
                             m_context.appDir);
+    download.setSessions(m_context.config.sessions);
     const IntakeDownload::Outcome outcome = download.xdownIMGDI(linesOf(List1), currentRemoteLine(), TransferType);
     if (outcome.remoteListRefreshed)
         showRemoteList(outcome.remoteList);

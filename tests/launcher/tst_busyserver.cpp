@@ -58,6 +58,48 @@ private slots:
         QCOMPARE(text.contains(QStringLiteral("Serveur occupé, nouvel essai dans")), exitCode == 0);
         QCOMPARE(text.contains(QStringLiteral("Départ différé de")), exitCode == 0);
     }
+
+    // A download over four sessions from a server that takes two: the sessions it refuses only
+    // make the download slower, every file arrives whole, and none is fetched twice.
+    void refusedExtraSessionsOnlySlowTheDownload()
+    {
+        QTemporaryDir app;
+        const QString events = app.filePath(QStringLiteral("events.txt"));
+        FtpTestServer server({QStringLiteral("--max-sessions"), QStringLiteral("2"), QStringLiteral("--events"), events});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        QMap<QString, QByteArray> files;
+        for (int i = 0; i < 40; ++i)
+            files.insert(QStringLiteral("f%1.bin").arg(i), QByteArray((i * 7919) % 200000 + 1, char('a' + i % 26)));
+        for (auto it = files.cbegin(); it != files.cend(); ++it)
+            QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/") + it.key(), it.value()));
+        QFile ini(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write(QStringLiteral("[server]\nhost=%1\nuser=%2\npassword=%3\nsessions=4\n")
+                      .arg(server.host(), server.user(), server.password())
+                      .toUtf8());
+        ini.close();
+
+        QProcess run;
+        run.setProcessChannelMode(QProcess::MergedChannels);
+        run.start(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--unattended"), QStringLiteral("--no-start"),
+                                                    QStringLiteral("--app-dir"), app.path()});
+        QVERIFY(run.waitForFinished(60000));
+        const QString out = QString::fromUtf8(run.readAll());
+        QVERIFY2(run.exitCode() == 0, qPrintable(out));
+        for (auto it = files.cbegin(); it != files.cend(); ++it) {
+            QFile got(app.filePath(it.key()));
+            QVERIFY2(got.open(QIODevice::ReadOnly) && got.readAll() == it.value(), qPrintable(it.key()));
+        }
+        QVERIFY2(out.contains(QStringLiteral("Le serveur refuse une session de téléchargement de plus (421")),
+                 qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("Téléchargement sur 2 sessions en parallèle.")), qPrintable(out));
+        QFile log(events);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = log.readAll().split('\n');
+        QCOMPARE(lines.count("CONNECT"), 4);
+        QCOMPARE(std::count_if(lines.cbegin(), lines.cend(), [](const QByteArray& l) { return l.startsWith("RETR f"); }),
+                 files.size());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestBusyServer)
