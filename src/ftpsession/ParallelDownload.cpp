@@ -84,6 +84,8 @@ void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& logi
         result.ok = client.getFile(connection, j.remote, j.localPath, j.failIfExists, j.transferType);
         result.error = client.lastError();
         result.response = client.lastResponse();
+        if (result.ok && j.afterFetch)
+            result.afterDone = j.afterFetch(result.afterWhy);
         if (shared.arrived && (result.ok || result.error == FtpErrorContentMismatch))
             QMetaObject::invokeMethod(
                 shared.context, [&shared, job] { shared.arrived(job); }, Qt::QueuedConnection);

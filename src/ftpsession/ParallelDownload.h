@@ -15,18 +15,23 @@ class FtpConnection;
 struct DownloadJob {
     QString remote; // its name in the working folder
     QString localPath;
-    qint64 size = -1;             // as the listing or the manifest gives it: the largest go first
-    FtpExpectedContent expected;  // nothing checked when its size is -1 and its digest empty
+    qint64 size = -1;            // as the listing or the manifest gives it: the largest go first
+    FtpExpectedContent expected; // nothing checked when its size is -1 and its digest empty
     bool failIfExists = false;
     int transferType = FtpTransferBinary;
     bool mainOnly = false; // fetched by the main session, before it takes its share of the rest
+    // Run by an extra session on its own thread once the file is fetched (a patch applied, say):
+    // false with why. The main session's own share is left to `fetchOnMain`.
+    std::function<bool(QString& why)> afterFetch;
 };
 
 // What an extra session made of one job.
 struct DownloadResult {
     bool ok = false;
     quint32 error = FtpErrorNone;
-    QString response; // the server's last reply, or the client's own message
+    QString response;       // the server's last reply, or the client's own message
+    bool afterDone = false; // afterFetch ran and succeeded
+    QString afterWhy;       // why it failed
 };
 
 // Fetches the files of the working folder over the main connection and up to `sessions - 1` extra

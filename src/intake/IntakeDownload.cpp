@@ -123,8 +123,8 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
             m_view.setCurrentItem(jobs.at(k).remote);
             m_view.processEvents();
             const DownloadJob& job = jobs.at(k);
-            const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, job.remote, job.localPath,
-                                                   job.failIfExists, job.transferType);
+            const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, job.remote, job.localPath, job.failIfExists,
+                                                   job.transferType);
             m_ftp.ShowError(true);
             m_view.setProgressValue(++progress);
             return settle(k, ok, m_ftp.LastError);

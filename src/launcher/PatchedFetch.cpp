@@ -57,37 +57,59 @@ bool PatchedFetch::notFetched(const ReleaseManifest::Entry& entry, bool mismatch
                                          : QStringLiteral("non téléchargé"));
 }
 
-bool PatchedFetch::apply(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path)
+bool PatchedFetch::make(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path,
+                        QString& why) const
 {
     const QString patchPath = fetchedPath(patch);
     QFile patchFile(patchPath);
     QFile old(QDir(m_localFolder).filePath(entry.name));
     if (!patchFile.open(QIODevice::ReadOnly) || !old.open(QIODevice::ReadOnly)) {
         QFile::remove(patchPath);
-        return fallBack(entry.name, QStringLiteral("lecture impossible"));
+        why = QStringLiteral("lecture impossible");
+        return false;
     }
     const QByteArray patchBytes = patchFile.read(patch.size + 1);
     const QByteArray oldBytes = old.read(ReleasePatch::MaxFileBytes + 1);
     patchFile.close();
     QFile::remove(patchPath);
-    QString error;
-    const std::optional<QByteArray> made = ReleasePatch::apply(oldBytes, patchBytes, entry.size, error);
+    const std::optional<QByteArray> made = ReleasePatch::apply(oldBytes, patchBytes, entry.size, why);
     if (!made)
-        return fallBack(entry.name, error);
+        return false;
     // The judge of whatever was made, from whichever local copy (it may have changed since it was
     // hashed): the signed digest of the file.
     Sha256Stream digest;
     digest.addData(*made);
-    if (digest.result() != entry.sha256)
-        return fallBack(entry.name, QStringLiteral("le fichier obtenu n'est pas celui de la version signée"));
+    if (digest.result() != entry.sha256) {
+        why = QStringLiteral("le fichier obtenu n'est pas celui de la version signée");
+        return false;
+    }
     // Written as a download is: a part file renamed over the target once whole.
     PartFile out(path);
-    error.clear();
-    if (!out.open(error) || out.file().write(*made) != made->size() || !out.commit(error))
-        return fallBack(entry.name, error.isEmpty() ? out.file().errorString() : error);
+    why.clear();
+    if (!out.open(why) || out.file().write(*made) != made->size() || !out.commit(why)) {
+        if (why.isEmpty())
+            why = out.file().errorString();
+        return false;
+    }
+    return true;
+}
+
+bool PatchedFetch::apply(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path)
+{
+    QString why;
+    return make(entry, patch, path, why) ? made(entry, patch) : failed(entry, why);
+}
+
+bool PatchedFetch::made(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch)
+{
     ++m_files;
     m_saved += entry.size - patch.size;
     return true;
+}
+
+bool PatchedFetch::failed(const ReleaseManifest::Entry& entry, const QString& why)
+{
+    return fallBack(entry.name, why);
 }
 
 QString PatchedFetch::summary() const

@@ -24,6 +24,14 @@ public:
     QString fetchedPath(const ReleaseManifest::Patch& patch) const;
     bool apply(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path);
     bool notFetched(const ReleaseManifest::Entry& entry, bool mismatch);
+    // apply() in two halves, so that the session that fetched the patch rebuilds the file on its
+    // own thread: make() (safe on any thread: it reads the local copy and the fetched patch, and
+    // writes `path`; false with why), then on the calling thread made() or failed() (one log line),
+    // which count or say what came of it. failed() returns false.
+    bool make(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path,
+              QString& why) const;
+    bool made(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch);
+    bool failed(const ReleaseManifest::Entry& entry, const QString& why);
 
     int patchedFiles() const { return m_files; }
     qint64 bytesSaved() const { return m_saved; }

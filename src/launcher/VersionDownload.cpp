@@ -336,6 +336,11 @@ void VersionDownload::fetchAll(Run& run, const QStringList& remoteList, Outcome&
             job.size = item.patch->size;
             job.expected = {item.patch->size, item.patch->sha256};
             job.transferType = FtpTransferBinary;
+            // The session that fetched the patch rebuilds the file there and then, beside the others.
+            const PatchedFetch& patched = *run.patched;
+            job.afterFetch = [&patched, &item](QString& why) {
+                return patched.make(*item.signedEntry, *item.patch, item.path, why);
+            };
         } else {
             job.remote = item.name;
             job.localPath = item.path;
@@ -363,7 +368,16 @@ void VersionDownload::fetchAll(Run& run, const QStringList& remoteList, Outcome&
         },
         [this, &run, &outcome](qsizetype k, const DownloadResult& result) {
             m_ftp.appendLog(result.response);
-            return settle(run, run.items.at(k), result.ok, result.error, outcome);
+            const RunItem& item = run.items.at(k);
+            if (item.patch && result.ok) {
+                if (result.afterDone && run.patched->made(*item.signedEntry, *item.patch)) {
+                    run.fetched << item.name;
+                    return true;
+                }
+                run.patched->failed(*item.signedEntry, result.afterWhy);
+                return fetchWhole(run, item, outcome);
+            }
+            return settle(run, item, result.ok, result.error, outcome);
         },
         [this, &run](qsizetype k) {
             // The panel names a file still on its way while the main session waits for the others.

@@ -65,7 +65,8 @@ private slots:
     {
         QTemporaryDir app;
         const QString events = app.filePath(QStringLiteral("events.txt"));
-        FtpTestServer server({QStringLiteral("--max-sessions"), QStringLiteral("2"), QStringLiteral("--events"), events});
+        FtpTestServer server(
+            {QStringLiteral("--max-sessions"), QStringLiteral("2"), QStringLiteral("--events"), events});
         QVERIFY2(server.start(), qPrintable(server.error()));
         QMap<QString, QByteArray> files;
         for (int i = 0; i < 40; ++i)
@@ -97,8 +98,9 @@ private slots:
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = log.readAll().split('\n');
         QCOMPARE(lines.count("CONNECT"), 4);
-        QCOMPARE(std::count_if(lines.cbegin(), lines.cend(), [](const QByteArray& l) { return l.startsWith("RETR f"); }),
-                 files.size());
+        QCOMPARE(
+            std::count_if(lines.cbegin(), lines.cend(), [](const QByteArray& l) { return l.startsWith("RETR f"); }),
+            files.size());
     }
 };
 
