@@ -94,6 +94,15 @@ private slots:
         QCOMPARE(c.problems.size(), 1);                         // and said
         QCOMPARE(c.password, QStringLiteral("a,b;c \"d\" #e")); // as written, to the end of the line
         QCOMPARE(c.pdfDir, QStringLiteral("/tmp/pdf"));
+        QCOMPARE(c.sessions, 4);
+        for (const auto& [sessions, kept] : {std::pair{"0", 4}, {"17", 4}, {"+2", 4}, {"1", 1}, {"16", 16}}) {
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write("[server]\nsessions=") &&
+                    f.write(sessions));
+            f.close();
+            const AppConfig s = AppConfig::load(f.fileName());
+            QCOMPARE(s.sessions, kept);
+            QCOMPARE(s.problems.size(), kept == 4 ? 1 : 0);
+        }
         for (const char* timeout : {"0", "4294968", "3601", "3600"}) {
             QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write("[server]\ntimeout=") &&
                     f.write(timeout));

@@ -52,6 +52,17 @@ private slots:
         now = 60000;
         QVERIFY(!policy.waitBefore(0));
         QVERIFY(!RetryPolicy(0).waitBefore(0));
+        // A session beside this one has the same budget: spent when this one's is, or, when this
+        // one has not waited yet, counted from the moment the companion was made.
+        now = 10000;
+        RetryPolicy fresh(
+            60, [] { return 0.5; }, [&now] { return now; });
+        RetryPolicy early = fresh.companion();
+        now = 69000;
+        QVERIFY(early.waitBefore(0));
+        now = 70000;
+        QVERIFY(!early.waitBefore(0));
+        QVERIFY(!policy.companion().waitBefore(0));
         for (int code : {421, 425, 426, 450, 451, 452})
             QVERIFY(RetryPolicy::transientReply(code));
         for (int code : {530, 550, 553, 500, 226})
