@@ -1,22 +1,21 @@
 #include "ParallelDownload.h"
 
 #include "FtpConnection.h"
+#include "SessionThreads.h"
 
+#include <QMutex>
 #include <QObject>
-#include <QThread>
+#include <QWaitCondition>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <deque>
-#include <mutex>
 #include <vector>
 
 // What the calling thread and the extra sessions' threads share, under one mutex.
 struct ParallelDownload::Shared {
-    std::mutex mutex;
-    std::condition_variable changed;
+    QMutex mutex;
+    QWaitCondition changed;
     std::deque<qsizetype> queue;    // jobs any session may take, largest first
     std::deque<qsizetype> underWay; // jobs the extra sessions are fetching, the longest under way first
     std::deque<std::pair<qsizetype, DownloadResult>> results;
@@ -33,10 +32,10 @@ struct ParallelDownload::Shared {
     void post(const std::function<void()>& change)
     {
         {
-            const std::lock_guard lock(mutex);
+            const QMutexLocker lock(&mutex);
             change();
         }
-        changed.notify_all();
+        changed.wakeAll();
     }
 };
 
@@ -70,7 +69,7 @@ void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& logi
     while (connection) {
         qsizetype job = -1;
         {
-            const std::lock_guard lock(shared.mutex);
+            const QMutexLocker lock(&shared.mutex);
             if (shared.stop || shared.queue.empty())
                 break;
             job = shared.queue.front();
@@ -110,7 +109,7 @@ bool ParallelDownload::deliver(const HelperDone& helperDone, QList<qsizetype>& b
     QStringList notices;
     QStringList refusals;
     {
-        const std::lock_guard lock(m_shared->mutex);
+        const QMutexLocker lock(&m_shared->mutex);
         results.swap(m_shared->results);
         notices.swap(m_shared->notices);
         refusals.swap(m_shared->refusals);
@@ -145,7 +144,7 @@ bool ParallelDownload::deliver(const HelperDone& helperDone, QList<qsizetype>& b
 void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetchOnMain, const HelperDone& helperDone,
                            const Idle& idle)
 {
-    m_shared = std::make_unique<Shared>();
+    m_shared = std::make_shared<Shared>();
     QObject context; // what it was told after run() ends is dropped with it
     m_shared->context = &context;
     m_shared->arrived = m_arrived;
@@ -163,7 +162,6 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
     // Extra sessions only where there is something for them beside the main session's share.
     qsizetype extra = std::min<qsizetype>(m_sessions - 1, qsizetype(shared.size()) - (mainFirst.isEmpty() ? 1 : 0));
     std::vector<std::unique_ptr<FtpClient>> clients;
-    std::vector<std::unique_ptr<QThread>> threads;
     // They go to the main session's folder by its whole path, however that session got there.
     Login login{m_ftp.server(), m_ftp.user(), m_ftp.password(), QString()};
     if (extra > 0 && !m_ftp.client().currentDirectory(m_ftp.ConnectionHandle, login.folder))
@@ -173,22 +171,19 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
         if (!client)
             break;
         FtpClient* c = client.get();
-        Shared* s = m_shared.get();
-        threads.emplace_back(QThread::create([s, c, &login, &jobs] { work(*s, *c, login, jobs); }));
+        m_shared->post([this] { ++m_shared->working; });
+        // The task keeps what it shares alive until its last touch of it.
+        SessionThreads::instance().start([shared = m_shared, c, login, &jobs] { work(*shared, *c, login, jobs); });
         clients.push_back(std::move(client));
-        ++m_shared->working;
     }
-    m_extra = static_cast<int>(threads.size());
-    for (const std::unique_ptr<QThread>& thread : threads)
-        thread->start();
+    m_extra = static_cast<int>(clients.size());
 
     QList<qsizetype> backToMain;
     bool carryOn = true;
     auto waitForHelpers = [this, &idle] {
-        std::unique_lock lock(m_shared->mutex);
-        m_shared->changed.wait_for(lock, std::chrono::milliseconds(50), [this] {
-            return !m_shared->results.empty() || !m_shared->notices.empty() || m_shared->working == 0;
-        });
+        QMutexLocker lock(&m_shared->mutex);
+        if (m_shared->results.empty() && m_shared->notices.isEmpty() && m_shared->working > 0)
+            m_shared->changed.wait(&m_shared->mutex, 50);
         const qsizetype longest = m_shared->underWay.empty() ? -1 : m_shared->underWay.front();
         lock.unlock();
         if (idle)
@@ -204,7 +199,7 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
         } else if (!backToMain.isEmpty()) {
             job = backToMain.takeFirst();
         } else {
-            const std::lock_guard lock(m_shared->mutex);
+            const QMutexLocker lock(&m_shared->mutex);
             if (!m_shared->queue.empty()) {
                 job = m_shared->queue.front();
                 m_shared->queue.pop_front();
@@ -220,12 +215,10 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
     m_shared->stop = true;
     for (;;) {
         {
-            const std::lock_guard lock(m_shared->mutex);
+            const QMutexLocker lock(&m_shared->mutex);
             if (m_shared->working == 0)
                 break;
         }
         waitForHelpers();
     }
-    for (const std::unique_ptr<QThread>& thread : threads)
-        thread->wait();
 }

@@ -93,6 +93,6 @@ private:
     int m_extra = 0;
     int m_refused = 0;
     QSet<QString> m_said; // log lines already written for this run
-    std::unique_ptr<Shared> m_shared;
+    std::shared_ptr<Shared> m_shared;
     std::function<void(qsizetype)> m_arrived;
 };

@@ -36,16 +36,13 @@ private slots:
     void terminatesByImageNameOnly()
     {
         QTemporaryDir dir;
-        // "exec sleep" replaces the shell: the image is then sleep, so keep the shell alive instead.
+        // A copy of sleep under the name: one process, where a shell looping on sleep would show
+        // a second one of that name for the instant of each fork.
         const QString path = dir.filePath(QStringLiteral("VORN.exe"));
-        QFile f(path);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("#!/bin/sh\nwhile true; do sleep 1; done\n");
-        f.close();
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QVERIFY(QFile::copy(QStringLiteral("/bin/sleep"), path));
 
         QProcess victim;
-        victim.start(path, {});
+        victim.start(path, {QStringLiteral("60")});
         QVERIFY(victim.waitForStarted());
         QProcess bystander;
         bystander.start(QStringLiteral("sleep"), {QStringLiteral("30")});
