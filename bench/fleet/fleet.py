@@ -40,6 +40,8 @@ def one_round(app, stations, sessions, limit, retry_for, work):
             os.makedirs(station)
             with open(os.path.join(station, "VORN_UPDATE_VERSION.ini"), "w") as f:
                 f.write("[server]\nhost=127.0.0.1:%d\nuser=vorn\npassword=secret\nretry_for=%d\n" % (port, retry_for))
+                if os.environ.get("FLEET_SESSIONS"):  # the stations' [server] sessions (default 4)
+                    f.write("sessions=%s\n" % os.environ["FLEET_SESSIONS"])
             runs.append(station)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         start = time.monotonic()
