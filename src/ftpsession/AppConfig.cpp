@@ -102,8 +102,9 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
     read("intake/remote_dir", c.intakeRemoteDir);
     read("printing/pdf_dir", c.pdfDir);
 
-    // Whole seconds within bounds; anything else keeps the default and is reported.
-    auto seconds = [&values, &c, &shown](const char* key, int min, int max, int& into) {
+    // Whole numbers within bounds (of seconds, of sessions); anything else keeps the default and is
+    // reported.
+    auto number = [&values, &c, &shown](const char* key, int min, int max, int& into, bool seconds) {
         const auto it = values.constFind(QLatin1String(key));
         if (it == values.constEnd())
             return;
@@ -112,30 +113,18 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
         if (ok && value >= min && value <= max && !it.value().startsWith(QLatin1Char('+')))
             into = value;
         else
-            c.problems << QStringLiteral("%1=%2 ignoré dans « %3 » : un nombre de secondes de %4 à %5 est "
-                                         "attendu ; %6 s sont utilisées.")
-                              .arg(QString::fromLatin1(key).section(QLatin1Char('/'), 1), it.value(), shown)
+            c.problems << QStringLiteral("%1=%2 ignoré dans « %3 » : un nombre de %4 de %5 à %6 est attendu ; %7 "
+                                         "sont utilisées.")
+                              .arg(QString::fromLatin1(key).section(QLatin1Char('/'), 1), it.value(), shown,
+                                   seconds ? QStringLiteral("secondes") : QStringLiteral("sessions"))
                               .arg(min)
                               .arg(max)
-                              .arg(into);
+                              .arg(QString::number(into) + (seconds ? QStringLiteral(" s") : QString()));
     };
-    seconds("server/timeout", MinTimeout, MaxTimeout, c.timeoutSeconds);
-    seconds("server/retry_for", 0, MaxTimeout, c.retryForSeconds);
-    seconds("server/start_delay", 0, MaxTimeout, c.startDelaySeconds);
-
-    const auto sessions = values.constFind(QStringLiteral("server/sessions"));
-    if (sessions != values.constEnd()) {
-        bool ok = false;
-        const int value = sessions.value().toInt(&ok);
-        if (ok && value >= 1 && value <= MaxSessions && !sessions.value().startsWith(QLatin1Char('+')))
-            c.sessions = value;
-        else
-            c.problems << QStringLiteral("sessions=%1 ignoré dans « %2 » : un nombre de sessions de 1 à %3 est "
-                                         "attendu ; %4 sont utilisées.")
-                              .arg(sessions.value(), shown)
-                              .arg(MaxSessions)
-                              .arg(c.sessions);
-    }
+    number("server/timeout", MinTimeout, MaxTimeout, c.timeoutSeconds, true);
+    number("server/retry_for", 0, MaxTimeout, c.retryForSeconds, true);
+    number("server/start_delay", 0, MaxTimeout, c.startDelaySeconds, true);
+    number("server/sessions", 1, MaxSessions, c.sessions, false);
 
     // Yes/no values; anything else keeps the default and is reported.
     auto flag = [&values, &c, &shown](const char* key, bool& into) {

@@ -8,6 +8,26 @@
 
 // The update run against a server whose one session is taken when the run starts and freed once
 // the run has been turned away.
+namespace {
+
+// Starts the unattended update of `app` against `server`, with `settings` added to [server].
+bool startUpdate(QProcess& run, const QTemporaryDir& app, const FtpTestServer& server, const QString& settings)
+{
+    QFile ini(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
+    if (!ini.open(QIODevice::WriteOnly))
+        return false;
+    ini.write(QStringLiteral("[server]\nhost=%1\nuser=%2\npassword=%3\n%4")
+                  .arg(server.host(), server.user(), server.password(), settings)
+                  .toUtf8());
+    ini.close();
+    run.setProcessChannelMode(QProcess::MergedChannels);
+    run.start(QStringLiteral(VORN_APP_BINARY),
+              {QStringLiteral("--unattended"), QStringLiteral("--no-start"), QStringLiteral("--app-dir"), app.path()});
+    return true;
+}
+
+} // namespace
+
 class TestBusyServer : public QObject {
     Q_OBJECT
 
@@ -31,17 +51,8 @@ private slots:
         const FtpHandle held =
             other.connect(other.open(QStringLiteral("t")), server.host(), 21, server.user(), server.password(), true);
         QTemporaryDir app;
-        QFile ini(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
-        QVERIFY(held && ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[server]\nhost=%1\nuser=%2\npassword=%3\n%4")
-                      .arg(server.host(), server.user(), server.password(), settings)
-                      .toUtf8());
-        ini.close();
-
         QProcess run;
-        run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--unattended"), QStringLiteral("--no-start"),
-                                                    QStringLiteral("--app-dir"), app.path()});
+        QVERIFY(held && startUpdate(run, app, server, settings));
         // The session is freed once the run has been turned away, however slowly it started.
         const auto logText = [&app] {
             QFile log(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.log")));
@@ -73,17 +84,8 @@ private slots:
             files.insert(QStringLiteral("f%1.bin").arg(i), QByteArray((i * 7919) % 200000 + 1, char('a' + i % 26)));
         for (auto it = files.cbegin(); it != files.cend(); ++it)
             QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/") + it.key(), it.value()));
-        QFile ini(app.filePath(QStringLiteral("VORN_UPDATE_VERSION.ini")));
-        QVERIFY(ini.open(QIODevice::WriteOnly));
-        ini.write(QStringLiteral("[server]\nhost=%1\nuser=%2\npassword=%3\nsessions=4\n")
-                      .arg(server.host(), server.user(), server.password())
-                      .toUtf8());
-        ini.close();
-
         QProcess run;
-        run.setProcessChannelMode(QProcess::MergedChannels);
-        run.start(QStringLiteral(VORN_APP_BINARY), {QStringLiteral("--unattended"), QStringLiteral("--no-start"),
-                                                    QStringLiteral("--app-dir"), app.path()});
+        QVERIFY(startUpdate(run, app, server, QStringLiteral("sessions=4\n")));
         QVERIFY(run.waitForFinished(60000));
         const QString out = QString::fromUtf8(run.readAll());
         QVERIFY2(run.exitCode() == 0, qPrintable(out));
