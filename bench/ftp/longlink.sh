@@ -37,16 +37,18 @@ with open(os.path.join(d, "big.bin"), "wb") as f:
 PYGEN
 (cd "$dir" && sha256sum -- * | sort -k2) >"$TMP/sums"
 
+# Started in this shell (not in a command substitution), so that the exit trap knows them.
 start_server() { # name args...
   local name=$1; shift
   "$PY" tests/fixtures/ftpserver.py --root "$TMP/server" --user bench --password bench --reply-delay "$DELAY_MS" "$@" \
     >"$TMP/$name.port" 2>"$TMP/$name.err" &
   PIDS+=($!)
   for _ in $(seq 100); do grep -q '^PORT' "$TMP/$name.port" 2>/dev/null && break; sleep 0.05; done
-  awk '/^PORT/{print $2}' "$TMP/$name.port"
 }
-PORT=$(start_server normal)
-PORT_ONE=$(start_server one --one-command)
+start_server normal
+start_server one --one-command
+PORT=$(awk '/^PORT/{print $2}' "$TMP/normal.port")
+PORT_ONE=$(awk '/^PORT/{print $2}' "$TMP/one.port")
 
 verify() { # dest
   local got
