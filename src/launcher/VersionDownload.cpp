@@ -333,7 +333,7 @@ void VersionDownload::fetchAll(Run& run, const QStringList& remoteList, Outcome&
         if (item.patch) {
             job.remote = PatchedFetch::remoteName(*item.patch);
             job.localPath = run.patched->fetchedPath(*item.patch);
-            job.size = item.patch->size;
+            job.size = item.signedEntry->size; // rebuilding the file takes longer than fetching its patch
             job.expected = {item.patch->size, item.patch->sha256};
             job.transferType = FtpTransferBinary;
             // The session that fetched the patch rebuilds the file there and then, beside the others.

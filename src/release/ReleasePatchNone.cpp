@@ -18,3 +18,9 @@ std::optional<QByteArray> ReleasePatch::apply(const QByteArray&, const QByteArra
     error = QStringLiteral("ce programme a été construit sans zstd");
     return std::nullopt;
 }
+
+bool ReleasePatch::apply(QByteArrayView, QByteArrayView, qint64, const Made&, QString& error)
+{
+    error = QStringLiteral("ce programme a été construit sans zstd");
+    return false;
+}

@@ -277,9 +277,11 @@ private slots:
     // day and its first mirror.
     void fleetPieces()
     {
-        QByteArray old(200000, Qt::Uninitialized);
+        // Over two frames' worth, changed in the first and the last.
+        QByteArray old(2 * ReleasePatch::FrameBytes + 200000, Qt::Uninitialized);
         QRandomGenerator(5).fillRange(reinterpret_cast<quint32*>(old.data()), old.size() / 4);
-        const QByteArray now = QByteArray(old).insert(5000, QByteArray(3000, 'n')).remove(150000, 2000);
+        const QByteArray now =
+            QByteArray(old).insert(5000, QByteArray(3000, 'n')).remove(2 * ReleasePatch::FrameBytes + 150000, 2000);
         QString error;
         const std::optional<QByteArray> patch = ReleasePatch::make(old, now, error);
         QVERIFY2(patch && patch->size() < now.size() / 20, qPrintable(error));
