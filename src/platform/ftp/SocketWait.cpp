@@ -19,8 +19,15 @@ const char* const PeerClosed = "vornPeerClosed";
 void SocketWait::watchPeerClose(QAbstractSocket& socket)
 {
     QObject::connect(&socket, &QAbstractSocket::errorOccurred, &socket, [&socket](QAbstractSocket::SocketError e) {
-        if (e == QAbstractSocket::RemoteHostClosedError)
-            socket.setProperty(PeerClosed, true);
+        if (e != QAbstractSocket::RemoteHostClosedError)
+            return;
+        socket.setProperty(PeerClosed, true);
+        // A TLS peer that closed its side may keep the connection open until it has the client's
+        // close in return (vsftpd does, before it answers a transfer), while a TLS socket's wait for
+        // more data ends only with the connection: both would wait out the timeout. Closing this
+        // side ends both waits; what was received stays readable.
+        if (qobject_cast<QSslSocket*>(&socket) && socket.state() == QAbstractSocket::ConnectedState)
+            socket.disconnectFromHost();
     });
 }
 
