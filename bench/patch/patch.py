@@ -122,7 +122,7 @@ def main():
         # Loopback; a server 25 ms away on a link as fast as loopback; the same on a link of about
         # 100 Mbit/s (12,500 KiB/s per data connection).
         for delay, rate in ((0, 0), (25, 0), (25, 12500)):
-            times = {"whole": [], "patched": []}
+            times = {"whole": [], "patched": [], "current": []}
             sizes = {}
             for r in range(args.rounds):
                 for kind, root in (("whole", whole_root), ("patched", patched_root)):
@@ -139,14 +139,23 @@ def main():
                         sys.exit("patched: not every changed file came as a patch:\n" + log[-2000:])
                     times[kind].append(took)
                     sizes[kind] = fetched_bytes(events, root)
+                    if kind == "whole":
+                        # The same station once more, now up to date: what any update costs on
+                        # this link before it fetches a byte.
+                        server = Server(root, events + "-again", delay, rate)
+                        times["current"].append(update(app, station, server.port, pub)[0])
+                        server.stop()
                     shutil.rmtree(station)
             link = "loopback" if delay == 0 else "%d ms" % delay + (", %d KiB/s" % rate if rate else "")
             for kind in ("whole", "patched"):
                 print("%-22s %-8s %14d %10.2f" % (link, kind, sizes[kind], statistics.median(times[kind])))
+            print("%-22s %-8s %14s %10.2f" % (link, "current", "-", statistics.median(times["current"])))
             print("%-22s patched/whole: bytes %.3f (changed files' whole bytes: %.3f), time %.2f" %
                   (link, sizes["patched"] / sizes["whole"],
                    sizes["patched"] / changed_bytes, statistics.median(times["patched"]) /
                    statistics.median(times["whole"])))
+            print("%-22s up to date/whole (no update can take less): %.2f" %
+                  (link, statistics.median(times["current"]) / statistics.median(times["whole"])))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 

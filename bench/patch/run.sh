@@ -2,7 +2,8 @@
 # Patches between releases: a signed update whose programs and libraries were rebuilt with small
 # changes, fetched as patches and fetched whole: on loopback, on a server that waits 25 ms before
 # each reply, and on that server behind a link of about 100 Mbit/s. Prints the bytes fetched and the
-# medians of the update times, with their ratios.
+# medians of the update times, with their ratios, and the time of an update with nothing left to
+# fetch (what any update costs on that link).
 #
 #   bench/patch/run.sh [rounds]        (default 3)
 #
