@@ -34,18 +34,13 @@ QStringList RemoteCommands::relist()
 QStringList RemoteCommands::open(const QString& line)
 {
     const bool parent = LocalTarget::isParentLine(line);
-    m_ftp.changeDirectory(parent ? m_ftp.HomeDirectory : QStringLiteral("/") + line);
-    m_ftp.ShowError(false);
-    if (m_ftp.lastReplyIs("550"))
-        m_ftp.changeDirectory(line);
-    m_ftp.ShowError(true);
+    m_ftp.changeDirectory(parent ? m_ftp.homeDirectory() : QStringLiteral("/") + line, line);
     return relist();
 }
 
 QStringList RemoteCommands::goToWebspace(const QString& webspace)
 {
     m_ftp.changeDirectory(QStringLiteral("/") + webspace);
-    m_ftp.ShowError(true);
     return relist();
 }
 
@@ -64,9 +59,8 @@ int RemoteCommands::download(const QStringList& lines, const QList<int>& selecte
             m_ftp.appendLog(why);
             continue;
         }
-        if (m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, transferType))
+        if (m_ftp.getFile(name, path, transferType).ok)
             ++written;
-        m_ftp.ShowError(true);
     }
     return written;
 }
@@ -79,12 +73,11 @@ QStringList RemoteCommands::upload(const QString& localFolder, const QStringList
             continue;
         const QString& name = files.at(row);
         const QString path = LocalTarget::join(localFolder, name);
-        const bool sent = m_ftp.client().putFile(m_ftp.ConnectionHandle, path, name, transferType);
-        m_ftp.ShowError(true);
-        if (!sent && m_ftp.LastError == FtpErrorLocalFile) {
+        const FtpResult sent = m_ftp.putFile(path, name, transferType);
+        if (!sent.ok && sent.error == FtpErrorLocalFile) {
             MessageRequest r;
             r.text = QStringLiteral("Le fichier local %1 n'a pas pu être lu ; il n'a pas été envoyé.\n%2")
-                         .arg(QDir::toNativeSeparators(path), m_ftp.LastResponse);
+                         .arg(QDir::toNativeSeparators(path), sent.reply);
             r.title = title();
             r.icon = DialogIcon::Exclamation;
             m_dialogs.message(r);
@@ -99,18 +92,13 @@ QStringList RemoteCommands::remove(const QStringList& lines, const QList<int>& s
         if (row < 0 || row >= lines.size())
             continue;
         const QString& name = lines.at(row);
-        m_ftp.client().deleteFile(m_ftp.ConnectionHandle, name);
-        m_ftp.ShowError(false);
-        if (m_ftp.lastReplyIs("550"))
-            m_ftp.client().removeDirectory(m_ftp.ConnectionHandle, name);
-        m_ftp.ShowError(true);
+        m_ftp.remove(name);
     }
     return relist();
 }
 
 QStringList RemoteCommands::createFolder(const QString& name)
 {
-    m_ftp.client().createDirectory(m_ftp.ConnectionHandle, name);
-    m_ftp.ShowError(true);
+    m_ftp.createDirectory(name);
     return relist();
 }

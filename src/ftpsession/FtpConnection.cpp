@@ -26,61 +26,75 @@ FtpConnection::~FtpConnection()
     m_client.setRetryObserver({});
 }
 
-void FtpConnection::closeHandles()
+FtpResult FtpConnection::result(bool ok, bool logged)
 {
-    if (ConnectionHandle)
-        m_client.closeHandle(ConnectionHandle);
-    if (InternetHandle)
-        m_client.closeHandle(InternetHandle);
-    ConnectionHandle = 0;
-    InternetHandle = 0;
+    FtpResult r{ok, m_client.lastResponse(), m_client.lastError()};
+    if (logged)
+        appendLog(r.reply);
+    return r;
 }
 
-bool FtpConnection::login(const QString& server, const QString& user, const QString& password)
+void FtpConnection::closeHandles()
+{
+    if (m_connection)
+        m_client.closeHandle(m_connection);
+    if (m_session)
+        m_client.closeHandle(m_session);
+    m_connection = 0;
+    m_session = 0;
+}
+
+FtpResult FtpConnection::login(const QString& server, const QString& user, const QString& password)
 {
     m_user = user;
     m_password = password;
     m_server = server;
     m_mirrors = MirrorList::parse(server);
     m_mirror = 0;
+    FtpResult r;
     if (m_mirrors.size() <= 1) {
         m_mirrors.clear();
-        return loginTo(server);
+        r = loginTo(server);
+    } else {
+        if (!m_stationFolder.isEmpty()) {
+            QString problem;
+            m_mirrors = MirrorList::forStation(m_mirrors, StationId::get(m_stationFolder, problem));
+            if (!problem.isEmpty())
+                appendLog(problem);
+        }
+        for (;; ++m_mirror) {
+            r = loginTo(m_mirrors.at(m_mirror));
+            if (r.ok || m_mirror + 1 >= m_mirrors.size())
+                break;
+            sayMove(m_mirrors.at(m_mirror), m_mirrors.at(m_mirror + 1), r);
+        }
     }
-    if (!m_stationFolder.isEmpty()) {
-        QString problem;
-        m_mirrors = MirrorList::forStation(m_mirrors, StationId::get(m_stationFolder, problem));
-        if (!problem.isEmpty())
-            appendLog(problem);
+    if (r.ok) {
+        appendLog(r.reply);
+        m_homeDirectory = m_currentDirectory;
     }
-    for (;; ++m_mirror) {
-        if (loginTo(m_mirrors.at(m_mirror)))
-            return true;
-        if (m_mirror + 1 >= m_mirrors.size())
-            return false;
-        sayMove(m_mirrors.at(m_mirror), m_mirrors.at(m_mirror + 1));
-    }
+    return r;
 }
 
-void FtpConnection::sayMove(const QString& from, const QString& to)
+void FtpConnection::sayMove(const QString& from, const QString& to, const FtpResult& why)
 {
-    const QString why = LastResponse.trimmed().isEmpty()
-                            ? QStringLiteral("pas de réponse")
-                            : LastResponse.trimmed().replace(QLatin1Char('\n'), QLatin1Char(' '));
-    appendLog(QStringLiteral("Miroir %1 indisponible (%2) : passage au miroir %3.").arg(from, why, to));
+    const QString reply = why.reply.trimmed().isEmpty()
+                              ? QStringLiteral("pas de réponse")
+                              : why.reply.trimmed().replace(QLatin1Char('\n'), QLatin1Char(' '));
+    appendLog(QStringLiteral("Miroir %1 indisponible (%2) : passage au miroir %3.").arg(from, reply, to));
 }
 
-bool FtpConnection::serverUnavailable() const
+bool FtpConnection::serverUnavailable(const FtpResult& result)
 {
-    switch (LastError) {
+    switch (result.error) {
     case FtpErrorTimeout:
     case FtpErrorCannotConnect:
     case FtpErrorConnectionAborted:
         return true;
     case FtpErrorExtended:
         // Busy past its retries ("421", "425", "426", "45x"); a missing file stays missing elsewhere too.
-        return lastReplyIs("421") || lastReplyIs("425") || lastReplyIs("426") ||
-               LastResponse.startsWith(QLatin1String("45"));
+        return result.replyIs("421") || result.replyIs("425") || result.replyIs("426") ||
+               result.reply.startsWith(QLatin1String("45"));
     default:
         return false;
     }
@@ -88,64 +102,76 @@ bool FtpConnection::serverUnavailable() const
 
 bool FtpConnection::moveToNextMirror()
 {
+    FtpResult why{false, m_client.lastResponse(), m_client.lastError()};
     while (m_mirror + 1 < m_mirrors.size()) {
-        sayMove(m_mirrors.at(m_mirror), m_mirrors.at(m_mirror + 1));
+        sayMove(m_mirrors.at(m_mirror), m_mirrors.at(m_mirror + 1), why);
         ++m_mirror;
-        const QString folder = TargetDirectory;
-        if (loginTo(m_mirrors.at(m_mirror)) && changeDirectory(folder))
-            return true;
-        TargetDirectory = folder;
+        const QString folder = m_targetDirectory;
+        why = loginTo(m_mirrors.at(m_mirror));
+        if (why.ok) {
+            m_targetDirectory = folder;
+            if (m_client.setCurrentDirectory(m_connection, folder))
+                return true;
+            why = result(false, false);
+        }
+        m_targetDirectory = folder;
     }
     return false;
 }
 
-bool FtpConnection::loginTo(const QString& server)
+FtpResult FtpConnection::loginTo(const QString& server)
 {
-    const QString user = m_user;
-    const QString password = m_password;
     // A mirror that stays busy or out of reach is left after a few tries while others remain.
     const bool othersLeft = m_mirror + 1 < m_mirrors.size();
     m_client.setLoginTries(othersLeft ? RetryPolicy::MaxTries : 0);
     // A reconnection must not leak the handles it replaces.
-    if (ConnectionHandle || InternetHandle) {
-        const QString keep = LastResponse;
-        closeHandles();
-        LastResponse = keep;
-    }
-    InternetHandle = m_client.open(QStringLiteral("Transfert"));
-    ShowError(true);
-    ConnectionHandle = m_client.connect(InternetHandle, server, 21, user, password, true);
-    ShowError(true);
-    CurrentDirectory.clear();
-    if (ConnectionHandle)
-        m_client.currentDirectory(ConnectionHandle, CurrentDirectory);
-    ShowError(false);
+    closeHandles();
+    m_session = m_client.open(QStringLiteral("Transfert"));
+    result(m_session != 0, true);
+    m_connection = m_client.connect(m_session, server, 21, m_user, m_password, true);
+    result(m_connection != 0, true);
+    m_currentDirectory.clear();
+    if (m_connection)
+        m_client.currentDirectory(m_connection, m_currentDirectory);
+    FtpResult r = result(false, false);
+    r.ok = r.replyIs("257");
     m_client.setLoginTries(0);
-    return lastReplyIs("257");
+    return r;
 }
 
 void FtpConnection::disconnect()
 {
-    m_client.closeHandle(ConnectionHandle);
-    ShowError(true);
-    m_client.closeHandle(InternetHandle);
-    ShowError(true);
-    ConnectionHandle = 0;
-    InternetHandle = 0;
+    m_client.closeHandle(m_connection);
+    result(true, true);
+    m_client.closeHandle(m_session);
+    result(true, true);
+    m_connection = 0;
+    m_session = 0;
 }
 
-bool FtpConnection::changeDirectory(const QString& directory)
+FtpResult FtpConnection::changeDirectory(const QString& directory, const QString& otherwise)
 {
-    TargetDirectory = directory;
-    return m_client.setCurrentDirectory(ConnectionHandle, TargetDirectory);
+    m_targetDirectory = directory;
+    FtpResult r = result(m_client.setCurrentDirectory(m_connection, directory), false);
+    if (!otherwise.isEmpty() && r.replyIs("550")) {
+        m_targetDirectory = otherwise;
+        r = result(m_client.setCurrentDirectory(m_connection, otherwise), false);
+    }
+    appendLog(r.reply);
+    return r;
 }
 
-void FtpConnection::ShowError(bool voir)
+QString FtpConnection::workingDirectory()
 {
-    LastResponse = m_client.lastResponse();
-    LastError = m_client.lastError();
-    if (voir)
-        appendLog(LastResponse);
+    QString directory;
+    if (!m_client.currentDirectory(m_connection, directory))
+        return {};
+    return directory;
+}
+
+void FtpConnection::cancelRetryWait()
+{
+    m_client.cancelRetryWait();
 }
 
 QStringList FtpConnection::EnumFiles()
@@ -154,17 +180,13 @@ QStringList FtpConnection::EnumFiles()
     m_facts.clear();
     m_directories.clear();
     FtpFindData data;
-    const FtpHandle find = m_client.findFirstFile(ConnectionHandle, QStringLiteral("*.*"), data);
-    m_listingFailed = false;
+    const FtpHandle find = m_client.findFirstFile(m_connection, QStringLiteral("*.*"), data);
+    m_listing = FtpResult{true, m_client.lastResponse(), m_client.lastError()};
     if (!find) {
-        const quint32 error = m_client.lastError();
-        m_listingFailed = error != FtpErrorNone && error != FtpErrorNoMoreFiles;
-        // A listing the server refused is in its reply; the client's own failures (a lost
-        // connection, a listing past its bounds, a timeout) are said in the log.
-        if (m_listingFailed && error != FtpErrorExtended)
-            appendLog(m_client.lastResponse());
-        if (m_listingFailed)
-            ShowError(false);
+        m_listing.ok = m_listing.error == FtpErrorNone || m_listing.error == FtpErrorNoMoreFiles;
+        // A listing the server refused is in its reply; the client's own failures are said here.
+        if (!m_listing.ok && m_listing.error != FtpErrorExtended)
+            appendLog(m_listing.reply);
         return names;
     }
     do {
@@ -176,6 +198,46 @@ QStringList FtpConnection::EnumFiles()
     } while (m_client.findNextFile(find, data));
     m_client.closeHandle(find);
     return names;
+}
+
+FtpFindData FtpConnection::factsOf(const QString& name)
+{
+    const auto known = m_facts.constFind(name);
+    if (known != m_facts.constEnd() && known->size >= 0 && known->modified.isValid())
+        return *known;
+    // A listing without facts: the server is asked for this one.
+    FtpFindData facts;
+    facts.fileName = name;
+    m_client.fileFacts(m_connection, name, facts.size, facts.modified);
+    return facts;
+}
+
+FtpResult FtpConnection::getFile(const QString& remote, const QString& localPath, int transferType,
+                                 const FtpExpectedContent& expected, bool failIfExists)
+{
+    if ((expected.size >= 0 || !expected.sha256.isEmpty()) && !m_client.expectContent(expected))
+        return FtpResult{false, QStringLiteral("Le contenu de %1 ne peut pas être vérifié.").arg(remote),
+                         FtpErrorContentMismatch};
+    return result(m_client.getFile(m_connection, remote, localPath, failIfExists, transferType), true);
+}
+
+FtpResult FtpConnection::putFile(const QString& localPath, const QString& remote, int transferType)
+{
+    return result(m_client.putFile(m_connection, localPath, remote, transferType), true);
+}
+
+FtpResult FtpConnection::remove(const QString& name)
+{
+    FtpResult r = result(m_client.deleteFile(m_connection, name), false);
+    if (r.replyIs("550"))
+        r = result(m_client.removeDirectory(m_connection, name), false);
+    appendLog(r.reply);
+    return r;
+}
+
+FtpResult FtpConnection::createDirectory(const QString& name)
+{
+    return result(m_client.createDirectory(m_connection, name), true);
 }
 
 QStringList FtpConnection::cutLines(const QString& text)

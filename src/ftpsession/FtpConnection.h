@@ -8,9 +8,24 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
-// The main window's one FTP connection: its handles and directories, the server's last response,
-// and the response log that every remote operation appends to.
+// What one operation of the session came to: whether it did what was asked, the server's whole
+// reply (or the client's own message when no reply came) and the client's error code.
+struct FtpResult {
+    bool ok = false;
+    QString reply;
+    quint32 error = FtpErrorNone;
+
+    // The reply code test used throughout: the first three characters of the reply.
+    bool replyIs(const char* code) const { return reply.left(3) == QLatin1String(code); }
+};
+
+// The one FTP session of a run (the window's, the unattended update's, the intake's): its
+// handles, its folders and mirrors, and the response log that every remote operation appends to.
+// It is the only way into the session for the rest of the program. Each operation logs what the
+// operator reads of it (the server's reply, as a line of its own, or the client's own message)
+// and returns what it came to; callers never read a "last reply" of their own.
 class FtpConnection final {
 public:
     explicit FtpConnection(FtpClient& client);
@@ -18,54 +33,76 @@ public:
     FtpConnection(const FtpConnection&) = delete;
     FtpConnection& operator=(const FtpConnection&) = delete;
 
-    FtpClient& client() { return m_client; }
-
-    // Opens a session and logs in, then asks for the working directory. Returns true when the
-    // server answered the directory query with "257". Handles left by an earlier connection are
-    // closed first. The login reply is appended to the log; the "257" reply is not (the caller
-    // logs it once it has decided).
+    // Opens a session and logs in, then asks for the working directory, which becomes the home
+    // directory. Succeeds when the server answered that query with "257". Handles left by an
+    // earlier connection are closed first. Logs the session's and the login's replies and, on
+    // success, the "257" reply; a failure's reply is only returned (the caller says how the run
+    // ended with it).
     // `server` may name mirrors separated by commas: they are tried in this station's order (see
     // setStationFolder), one log line for each move to the next.
-    bool login(const QString& server, const QString& user, const QString& password);
+    FtpResult login(const QString& server, const QString& user, const QString& password);
     // The application folder whose station id orders the mirrors (none: the first mirror first).
     void setStationFolder(const QString& appDir) { m_stationFolder = appDir; }
     // After a transfer the server could not finish (unreachable, cut, busy past its retries): logs
-    // in to the next mirror not yet tried and enters TargetDirectory there. False when there is
-    // none left or it fails too.
+    // in to the next mirror not yet tried and enters the target directory there. False when there
+    // is none left or it fails too.
     bool moveToNextMirror();
-    // The server (the mirror) logged in to, and with whom: what a download's extra sessions use.
+    // The server (the mirror) logged in to.
     QString server() const { return m_mirrors.isEmpty() ? m_server : m_mirrors.at(m_mirror); }
-    QString user() const { return m_user; }
-    QString password() const { return m_password; }
-    // The last failure is one that another mirror may not have.
-    bool serverUnavailable() const;
+    // `result` is a failure that another mirror may not have (unreachable, cut, busy).
+    static bool serverUnavailable(const FtpResult& result);
 
     // Closes the connection and session handles, logging each reply.
     void disconnect();
-    // Closes both handles without logging (a failed login).
+    // Closes both handles without logging (a failed login, the end of a run).
     void closeHandles();
 
-    // CWD to `directory`; remembers it as the target directory. False when the server refused.
-    bool changeDirectory(const QString& directory);
+    // CWD to `directory`, which becomes the target directory; when the server answers 550 and
+    // `otherwise` is given, CWD to that instead. Logs the last reply.
+    FtpResult changeDirectory(const QString& directory, const QString& otherwise = {});
+    // The folder the last changeDirectory aimed at, and the login's working directory.
+    QString targetDirectory() const { return m_targetDirectory; }
+    QString homeDirectory() const { return m_homeDirectory; }
 
-    // Reads the last response; with `voir` appends it to the log after a lone line feed.
-    void ShowError(bool voir);
-
-    // "../" followed by every entry name of the working directory, in the server's order.
+    // "../" followed by every entry name of the working directory, in the server's order. A
+    // listing the server refused is only in lastListing(); the client's own failures (a lost
+    // connection, a listing past its bounds, a timeout) are logged.
     QStringList EnumFiles();
+    // How the last EnumFiles went: ok unless the folder could not be listed (an empty folder is
+    // listed), with the reason.
+    const FtpResult& lastListing() const { return m_listing; }
     // With keepFacts on, EnumFiles also keeps each entry's facts (size, modification time) by name.
     void setKeepFacts(bool keep) { m_keepFacts = keep; }
     const QHash<QString, FtpFindData>& facts() const { return m_facts; }
-
     // The entry of the last EnumFiles is a folder (as the server's listing says).
     bool isDirectory(const QString& name) const { return m_directories.contains(name); }
+    // The size and time of `name`: the last listing's facts, or else the server's SIZE and MDTM.
+    FtpFindData factsOf(const QString& name);
 
-    // The last EnumFiles could not list the folder (not merely found it empty); LastResponse then
-    // says why.
-    bool listingFailed() const { return m_listingFailed; }
+    // Downloads `remote` in the working directory to `localPath` (see FtpClient::getFile). With
+    // `expected` set, what arrives must be exactly that (FtpErrorContentMismatch otherwise, also
+    // from a client that cannot check). Logs the reply.
+    FtpResult getFile(const QString& remote, const QString& localPath, int transferType,
+                      const FtpExpectedContent& expected = {}, bool failIfExists = false);
+    // Uploads `localPath` as `remote` in the working directory. Logs the reply.
+    FtpResult putFile(const QString& localPath, const QString& remote, int transferType);
+    // Deletes `name`, or the folder of that name when the server answers 550 to the file. Logs the
+    // last reply.
+    FtpResult remove(const QString& name);
+    // Creates the folder `name`. Logs the reply.
+    FtpResult createDirectory(const QString& name);
 
-    // Last three characters test used throughout: the reply code of the last response.
-    bool lastReplyIs(const char* code) const { return LastResponse.left(3) == QLatin1String(code); }
+    // A download's extra sessions: the working directory by its whole path (nothing logged; empty
+    // when the server does not say), and a client of their own for each, set up as this one.
+    QString workingDirectory();
+    std::unique_ptr<FtpClient> companion() const { return m_client.companion(); }
+    QString user() const { return m_user; }
+    QString password() const { return m_password; }
+
+    // Called while the client waits on the network (see FtpClient::setWaitCallback).
+    void setWaitCallback(std::function<void()> callback) { m_client.setWaitCallback(std::move(callback)); }
+    // Ends the retry wait under way (the operator pressed Escape), saying so in the log.
+    void cancelRetryWait();
 
     // The response log: its text is the appended pieces, each after a lone line feed. Only the
     // last MaxLogLines lines are kept, and a line longer than MaxLogLineLength characters is cut
@@ -84,18 +121,12 @@ public:
     // Told the whole new text when the log is replaced (emptied after a failed login).
     std::function<void(const QString&)> onLogReset;
 
-    FtpHandle InternetHandle = 0;
-    FtpHandle ConnectionHandle = 0;
-    QString CurrentDirectory;
-    QString HomeDirectory;
-    QString TargetDirectory;
-    QString LastResponse;
-    quint32 LastError = 0;
-
 private:
     static QStringList cutLines(const QString& text);
-    bool loginTo(const QString& server);
-    void sayMove(const QString& from, const QString& to);
+    FtpResult loginTo(const QString& server);
+    void sayMove(const QString& from, const QString& to, const FtpResult& why);
+    // What the client's last call came to; `logged` appends its reply to the log.
+    FtpResult result(bool ok, bool logged);
 
     QString m_stationFolder;
     QString m_server;
@@ -105,8 +136,13 @@ private:
     QString m_password;
 
     FtpClient& m_client;
+    FtpHandle m_session = 0;
+    FtpHandle m_connection = 0;
+    QString m_currentDirectory;
+    QString m_homeDirectory;
+    QString m_targetDirectory;
     QStringList m_logLines;
-    bool m_listingFailed = false;
+    FtpResult m_listing{true, {}, FtpErrorNone};
     bool m_keepFacts = false;
     QHash<QString, FtpFindData> m_facts;
     QSet<QString> m_directories;

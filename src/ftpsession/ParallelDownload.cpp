@@ -82,7 +82,7 @@ void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& logi
         DownloadResult result;
         result.ok = client.getFile(connection, j.remote, j.localPath, j.failIfExists, j.transferType);
         result.error = client.lastError();
-        result.response = client.lastResponse();
+        result.reply = client.lastResponse();
         if (result.ok && j.afterFetch)
             result.afterDone = j.afterFetch(result.afterWhy);
         if (shared.arrived && (result.ok || result.error == FtpErrorContentMismatch))
@@ -103,7 +103,25 @@ void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& logi
     shared.post([&] { --shared.working; });
 }
 
-bool ParallelDownload::deliver(const HelperDone& helperDone, QList<qsizetype>& backToMain)
+DownloadResult ParallelDownload::fetchOnMain(const DownloadJob& job)
+{
+    const FtpResult got = m_ftp.getFile(job.remote, job.localPath, job.transferType, job.expected, job.failIfExists);
+    DownloadResult result;
+    static_cast<FtpResult&>(result) = got;
+    result.main = true;
+    if (result.ok && job.afterFetch)
+        result.afterDone = job.afterFetch(result.afterWhy);
+    return result;
+}
+
+bool ParallelDownload::settle(const Callbacks& callbacks, qsizetype job, DownloadResult result)
+{
+    const bool carryOn = callbacks.settle(job, result);
+    m_outcomes[job] = std::move(result);
+    return carryOn;
+}
+
+bool ParallelDownload::deliver(const Callbacks& callbacks, QList<qsizetype>& backToMain)
 {
     std::deque<std::pair<qsizetype, DownloadResult>> results;
     QStringList notices;
@@ -130,27 +148,29 @@ bool ParallelDownload::deliver(const HelperDone& helperDone, QList<qsizetype>& b
                             .arg(1 + m_extra - m_refused));
     }
     bool carryOn = !m_shared->stop;
-    for (const auto& [job, result] : results) {
+    for (auto& [job, result] : results) {
         if (!carryOn)
             break;
-        if (result.ok || result.error == FtpErrorContentMismatch)
-            carryOn = helperDone(job, result);
-        else
+        if (result.ok || result.error == FtpErrorContentMismatch) {
+            m_ftp.appendLog(result.reply);
+            carryOn = settle(callbacks, job, std::move(result));
+        } else {
             backToMain << job;
+        }
     }
     return carryOn;
 }
 
-void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetchOnMain, const HelperDone& helperDone,
-                           const Idle& idle)
+void ParallelDownload::run(const QList<DownloadJob>& jobs, const Callbacks& callbacks)
 {
     m_shared = std::make_shared<Shared>();
     QObject context; // what it was told after run() ends is dropped with it
     m_shared->context = &context;
-    m_shared->arrived = m_arrived;
+    m_shared->arrived = callbacks.arrived;
     m_loggedIn = 0;
     m_refused = 0;
     m_said.clear();
+    m_outcomes = QList<DownloadResult>(jobs.size());
     QList<qsizetype> mainFirst;
     std::vector<qsizetype> shared;
     for (qsizetype i = 0; i < jobs.size(); ++i)
@@ -164,10 +184,13 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
     std::vector<std::unique_ptr<FtpClient>> clients;
     // They go to the main session's folder by its whole path, however that session got there.
     Login login{m_ftp.server(), m_ftp.user(), m_ftp.password(), QString()};
-    if (extra > 0 && !m_ftp.client().currentDirectory(m_ftp.ConnectionHandle, login.folder))
-        extra = 0;
+    if (extra > 0) {
+        login.folder = m_ftp.workingDirectory();
+        if (login.folder.isEmpty())
+            extra = 0;
+    }
     for (qsizetype i = 0; i < extra; ++i) {
-        std::unique_ptr<FtpClient> client = m_ftp.client().companion();
+        std::unique_ptr<FtpClient> client = m_ftp.companion();
         if (!client)
             break;
         FtpClient* c = client.get();
@@ -180,17 +203,17 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
 
     QList<qsizetype> backToMain;
     bool carryOn = true;
-    auto waitForHelpers = [this, &idle] {
+    auto waitForHelpers = [this, &callbacks] {
         QMutexLocker lock(&m_shared->mutex);
         if (m_shared->results.empty() && m_shared->notices.isEmpty() && m_shared->working > 0)
             m_shared->changed.wait(&m_shared->mutex, 50);
         const qsizetype longest = m_shared->underWay.empty() ? -1 : m_shared->underWay.front();
         lock.unlock();
-        if (idle)
-            idle(longest);
+        if (callbacks.idle)
+            callbacks.idle(longest);
     };
     while (carryOn) {
-        carryOn = deliver(helperDone, backToMain);
+        carryOn = deliver(callbacks, backToMain);
         if (!carryOn)
             break;
         qsizetype job = -1;
@@ -207,10 +230,13 @@ void ParallelDownload::run(const QList<DownloadJob>& jobs, const MainFetch& fetc
                 break;
             }
         }
-        if (job >= 0)
-            carryOn = fetchOnMain(job);
-        else
+        if (job >= 0) {
+            if (callbacks.beforeMain)
+                callbacks.beforeMain(job);
+            carryOn = settle(callbacks, job, fetchOnMain(jobs.at(job)));
+        } else {
             waitForHelpers();
+        }
     }
     m_shared->stop = true;
     for (;;) {

@@ -15,10 +15,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QSet>
-
-#include <algorithm>
 
 IntakeDownload::IntakeDownload(FtpConnection& ftp, ValidationSync& sync, ProcessControl& processes, Dialogs& dialogs,
                                IntakeView& view, const Clock& clock, QString appDir)
@@ -56,7 +53,6 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
     const CaseTwins twins(List1);
     QSet<QString> savedAs; // folded local names of this run's attachments
     QList<DownloadJob> jobs;
-    QList<qsizetype> lineOf;
     for (qsizetype i = 0; i < lines; ++i) {
         const QString& line = List1.at(i);
         if (!line.startsWith(pre, Qt::CaseSensitive))
@@ -92,62 +88,51 @@ void IntakeDownload::fetchAll(Kind kind, const QStringList& List1, const QString
         job.failIfExists = kind == Kind::Attachment;
         job.transferType = transferType;
         jobs << job;
-        lineOf << i;
     }
 
     int progress = static_cast<int>(lines - jobs.size());
     m_view.setProgressValue(progress);
     m_view.processEvents();
-    auto settle = [&](qsizetype k, bool ok, quint32 error) {
+    QSet<qsizetype> stillBeingSent;
+    ParallelDownload::Callbacks callbacks;
+    callbacks.beforeMain = [&](qsizetype k) {
+        m_view.setCurrentItem(jobs.at(k).remote);
+        m_view.processEvents();
+    };
+    callbacks.settle = [&](qsizetype k, DownloadResult& result) {
+        if (result.main)
+            m_view.setProgressValue(++progress);
         const QString& line = jobs.at(k).remote;
         const QString& path = jobs.at(k).localPath;
-        if (ok && kind == Kind::Validation && QFileInfo(path).size() == 0) {
+        if (result.ok && kind == Kind::Validation && QFileInfo(path).size() == 0) {
             // Still being sent: deleting it now would lose the validation for good.
             m_ftp.appendLog(
                 QStringLiteral("« %1 » est vide : il reste sur le serveur pour une prochaine fois.").arg(line));
-            leftOnServer << line;
-        } else if (ok) {
-            fetchedNames << line;
-            outcome.saved << path;
-        } else if (error == FtpErrorFileExists) {
+            stillBeingSent.insert(k);
+        } else if (!result.ok && result.error == FtpErrorFileExists) {
             m_ftp.appendLog(QStringLiteral("« %1 » existe déjà ; « %2 » reste sur le serveur.")
                                 .arg(QFileInfo(path).fileName(), line));
         }
         return true;
     };
-    ParallelDownload download(m_ftp, m_sessions);
-    download.setArrival([&](qsizetype) { m_view.setProgressValue(++progress); });
-    download.run(
-        jobs,
-        [&](qsizetype k) {
+    callbacks.idle = [&](qsizetype k) {
+        if (k >= 0)
             m_view.setCurrentItem(jobs.at(k).remote);
-            m_view.processEvents();
-            const DownloadJob& job = jobs.at(k);
-            const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, job.remote, job.localPath, job.failIfExists,
-                                                   job.transferType);
-            m_ftp.ShowError(true);
-            m_view.setProgressValue(++progress);
-            return settle(k, ok, m_ftp.LastError);
-        },
-        [&](qsizetype k, const DownloadResult& result) {
-            m_ftp.appendLog(result.response);
-            return settle(k, result.ok, result.error);
-        },
-        [&](qsizetype k) {
-            if (k >= 0)
-                m_view.setCurrentItem(jobs.at(k).remote);
-            m_view.processEvents();
-        });
-    // Whatever order the sessions finished in, what was saved follows the server's list.
-    QHash<QString, qsizetype> order;
+        m_view.processEvents();
+    };
+    callbacks.arrived = [&](qsizetype) { m_view.setProgressValue(++progress); };
+    ParallelDownload download(m_ftp, m_sessions);
+    download.run(jobs, callbacks);
+    // In the server's order, whatever order the sessions finished in.
     for (qsizetype k = 0; k < jobs.size(); ++k) {
-        order.insert(jobs.at(k).remote, lineOf.at(k));
-        order.insert(jobs.at(k).localPath, lineOf.at(k));
+        const DownloadResult& result = download.outcome(k);
+        if (stillBeingSent.contains(k)) {
+            leftOnServer << jobs.at(k).remote;
+        } else if (result.ok) {
+            fetchedNames << jobs.at(k).remote;
+            outcome.saved << jobs.at(k).localPath;
+        }
     }
-    auto byList = [&order](const QString& a, const QString& b) { return order.value(a) < order.value(b); };
-    std::stable_sort(fetchedNames.begin(), fetchedNames.end(), byList);
-    std::stable_sort(outcome.saved.begin(), outcome.saved.end(), byList);
-    std::stable_sort(leftOnServer.begin(), leftOnServer.end(), byList);
     m_view.refreshLocalFiles();
     m_view.setAnimationInterval(400);
 }
@@ -181,11 +166,7 @@ void IntakeDownload::cleanServer(Kind kind, const QStringList& List1, const QStr
             m_ftp.appendLog(QStringLiteral("« %1 » n'a pas été récupéré : il reste sur le serveur.").arg(line));
             continue;
         }
-        m_ftp.client().deleteFile(m_ftp.ConnectionHandle, line);
-        m_ftp.ShowError(false);
-        if (m_ftp.lastReplyIs("550"))
-            m_ftp.client().removeDirectory(m_ftp.ConnectionHandle, line);
-        m_ftp.ShowError(true);
+        m_ftp.remove(line);
     }
     outcome.remoteList = m_ftp.EnumFiles();
     outcome.remoteListRefreshed = true;

@@ -128,7 +128,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
     // Escape ends a retry wait: the operator need not sit out a dead server's whole retry budget.
     m_retryKeys = new RetryWaitKeys(
         [this] {
-            m_context.ftp.cancelRetryWait();
+            m_ftp.cancelRetryWait();
             m_ftp.appendLog(QStringLiteral("Attente interrompue (Échap) : le refus du serveur est maintenu."));
         },
         this);
@@ -136,7 +136,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
         m_ftp.appendLog(problem);
     // While the client waits on the network the window keeps painting and the animation turns;
     // clicks and keys wait for the operation to end (during a retry wait, Escape ends the wait).
-    m_context.ftp.setWaitCallback([this] {
+    m_ftp.setWaitCallback([this] {
         QCoreApplication::processEvents(m_retryKeys->waiting() ? QEventLoop::AllEvents
                                                                : QEventLoop::ExcludeUserInputEvents);
     });
@@ -150,7 +150,7 @@ Form1::Form1(Form1Context context, QWidget* parent)
 Form1::~Form1()
 {
     closeRunLog();
-    m_context.ftp.setWaitCallback({});
+    m_ftp.setWaitCallback({});
 }
 
 void Form1::closeEvent(QCloseEvent* event)
@@ -509,7 +509,7 @@ void Form1::resizeEvent(QResizeEvent* event)
     });
 }
 
-bool Form1::beginLogin()
+FtpResult Form1::beginLogin()
 {
     m_busy = true;
     AnimationStep = 0;
@@ -527,7 +527,8 @@ void Form1::Xconnect()
 {
     if (m_busy || m_ended)
         return;
-    if (beginLogin()) {
+    const FtpResult login = beginLogin();
+    if (login.ok) {
         UpdateRun run(m_ftp, m_context.processes, m_context.dialogs, *this, *m_runLog);
         const std::optional<int> exitCode = run.afterLogin(updateSettings());
         m_busy = false;
@@ -536,7 +537,7 @@ void Form1::Xconnect()
         return;
     }
 
-    const QString why = m_ftp.LastResponse;
+    const QString why = login.reply;
     m_runLog->outcome(loginFailureText(why));
     m_ftp.setLog(QString());
     m_ftp.closeHandles();
@@ -873,8 +874,7 @@ bool Form1::fetchRequestFiles(const QString& folder)
         }
         LDI->setText(name);
         QCoreApplication::processEvents();
-        m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, TransferType);
-        ShowError(true);
+        m_ftp.getFile(name, path, TransferType);
     }
     return true;
 }
@@ -895,8 +895,9 @@ void Form1::runIntake()
     writeText(stdout, database + QLatin1Char('\n'));
     m_runLog->write(database);
 
-    if (!beginLogin()) {
-        const QString why = m_ftp.LastResponse;
+    const FtpResult login = beginLogin();
+    if (!login.ok) {
+        const QString why = login.reply;
         m_ftp.closeHandles();
         m_busy = false;
         m_runLog->outcome(loginFailureText(why));
@@ -905,19 +906,17 @@ void Form1::runIntake()
         endProgram(1);
         return;
     }
-    ShowError(true);
-    m_ftp.HomeDirectory = m_ftp.CurrentDirectory;
     setConnectedState(true);
-    const bool inFolder = m_ftp.changeDirectory(m_context.config.intakeRemoteDir);
-    ShowError(true);
-    if (inFolder)
+    const FtpResult inFolder = m_ftp.changeDirectory(m_context.config.intakeRemoteDir);
+    if (inFolder.ok)
         showRemoteList(m_ftp.EnumFiles());
-    if (!inFolder || m_ftp.listingFailed()) {
+    if (!inFolder.ok || !m_ftp.lastListing().ok) {
         // The login folder is not the request folder, and a folder that cannot be listed tells
         // nothing: nothing may be fetched or deleted.
-        const QString error = QStringLiteral("Le dossier des DI « %1 » est inaccessible sur le serveur : rien n'a été "
-                                             "récupéré ni supprimé.\nRéponse du serveur : %2")
-                                  .arg(m_context.config.intakeRemoteDir, m_ftp.LastResponse);
+        const QString error =
+            QStringLiteral("Le dossier des DI « %1 » est inaccessible sur le serveur : rien n'a été "
+                           "récupéré ni supprimé.\nRéponse du serveur : %2")
+                .arg(m_context.config.intakeRemoteDir, inFolder.ok ? m_ftp.lastListing().reply : inFolder.reply);
         reportIntakeError(false, error);
         stopIntake(error);
         return;

@@ -79,8 +79,7 @@ public:
     void Xconnect();
     void Xdown();
     void disconnectServer(); // Command3
-    void ShowError(bool voir) { m_ftp.ShowError(voir); }
-    void EnumFiles(); // appends the working directory's names to List1
+    void EnumFiles();        // appends the working directory's names to List1
 
     // File manager
     void List1DoubleClick(); // open the current remote line
@@ -189,7 +188,7 @@ private:
     void endProgram(int exitCode);
     void closeRunLog(); // the run's last line when the window goes before the run said how it ended
     void showRemoteList(const QStringList& lines);
-    bool beginLogin();
+    FtpResult beginLogin();
     QString loginFailureText(const QString& why) const;
     bool reportFileError(bool ok, const QString& error);
     bool reportIntakeError(bool ok, const QString& error);

@@ -23,11 +23,10 @@ PatchedFetch::PatchedFetch(FtpConnection& ftp, const ReleaseManifest& manifest, 
     , m_workFolder(std::move(workFolder))
 {}
 
-bool PatchedFetch::fallBack(const QString& name, const QString& why)
+void PatchedFetch::fallBack(const QString& name, const QString& why)
 {
     m_ftp.appendLog(QStringLiteral("Correctif de « %1 » inutilisable (%2) : le fichier entier est téléchargé.")
                         .arg(LocalTarget::shown(name), why));
-    return false;
 }
 
 const ReleaseManifest::Patch* PatchedFetch::patchFor(const ReleaseManifest::Entry& entry)
@@ -54,10 +53,36 @@ QString PatchedFetch::fetchedPath(const ReleaseManifest::Patch& patch) const
     return QDir(m_workFolder).filePath(QStringLiteral("patch-") + patch.name);
 }
 
-bool PatchedFetch::notFetched(const ReleaseManifest::Entry& entry, bool mismatch)
+DownloadJob PatchedFetch::job(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch,
+                              const QString& path) const
 {
-    return fallBack(entry.name, mismatch ? QStringLiteral("il n'est pas celui de la version signée")
-                                         : QStringLiteral("non téléchargé"));
+    DownloadJob job;
+    job.remote = remoteName(patch);
+    job.localPath = fetchedPath(patch);
+    job.size = entry.size; // rebuilding the file takes longer than fetching its patch
+    job.expected = {patch.size, patch.sha256};
+    job.transferType = FtpTransferBinary;
+    job.afterFetch = [this, &entry, &patch, path](QString& why) { return make(entry, patch, path, why); };
+    return job;
+}
+
+void PatchedFetch::settle(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch,
+                          DownloadResult& result, const std::function<DownloadResult()>& whole)
+{
+    if (result.ok && result.afterDone) {
+        ++m_files;
+        m_saved += entry.size - patch.size;
+        return;
+    }
+    if (result.ok) {
+        fallBack(entry.name, result.afterWhy); // make() took the fetched patch away
+    } else {
+        fallBack(entry.name, result.error == FtpErrorContentMismatch
+                                 ? QStringLiteral("il n'est pas celui de la version signée")
+                                 : QStringLiteral("non téléchargé"));
+        QFile::remove(fetchedPath(patch));
+    }
+    result = whole();
 }
 
 bool PatchedFetch::make(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path,
@@ -117,24 +142,6 @@ bool PatchedFetch::make(const ReleaseManifest::Entry& entry, const ReleaseManife
         return false;
     }
     return out.commit(why);
-}
-
-bool PatchedFetch::apply(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path)
-{
-    QString why;
-    return make(entry, patch, path, why) ? made(entry, patch) : failed(entry, why);
-}
-
-bool PatchedFetch::made(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch)
-{
-    ++m_files;
-    m_saved += entry.size - patch.size;
-    return true;
-}
-
-bool PatchedFetch::failed(const ReleaseManifest::Entry& entry, const QString& why)
-{
-    return fallBack(entry.name, why);
 }
 
 QString PatchedFetch::summary() const

@@ -1,37 +1,37 @@
 #pragma once
 
+#include "ftpsession/ParallelDownload.h"
 #include "release/ReleaseManifest.h"
 
 #include <QString>
+
+#include <functional>
 
 class FtpConnection;
 class HashCache;
 
 // A file of a signed release rebuilt from its local copy through a published patch, instead of
-// fetched whole. The patch is checked against its signed digest as it arrives and the file it
-// makes against the file's signed digest; any failure leaves the whole file to be fetched.
+// fetched whole. This is the one place that decides between the two: the patch is fetched (by
+// whichever session), checked against its signed digest as it arrives, the file rebuilt from it on
+// that session's thread and checked against the file's signed digest; any failure says why in
+// one log line and leaves the file to be fetched whole.
 class PatchedFetch final {
 public:
     PatchedFetch(FtpConnection& ftp, const ReleaseManifest& manifest, HashCache& hashes, QString localFolder,
                  QString workFolder);
 
-    // A file rebuilt in steps, its patch fetched by whichever session: the patch that makes `entry` from
-    // its local copy (none when none is published for it or the file is beyond the bound), where
-    // it is to be fetched, and the rebuild from it once fetched. apply() takes the fetched patch
-    // away, and says (one log line) why it failed; notFetched() says why there is no patch to apply.
+    // The patch that makes `entry` from its local copy: none when none is published for that copy,
+    // or the file is beyond the bound.
     const ReleaseManifest::Patch* patchFor(const ReleaseManifest::Entry& entry);
-    static QString remoteName(const ReleaseManifest::Patch& patch);
-    QString fetchedPath(const ReleaseManifest::Patch& patch) const;
-    bool apply(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path);
-    bool notFetched(const ReleaseManifest::Entry& entry, bool mismatch);
-    // apply() in two halves, so that the session that fetched the patch rebuilds the file on its
-    // own thread: make() (safe on any thread: it reads the local copy and the fetched patch, and
-    // writes `path`; false with why), then on the calling thread made() or failed() (one log line),
-    // which count or say what came of it. failed() returns false.
-    bool make(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path,
-              QString& why) const;
-    bool made(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch);
-    bool failed(const ReleaseManifest::Entry& entry, const QString& why);
+    // The transfer of `patch`, after which the session that fetched it makes `path` from it. The
+    // entry and the patch are the manifest's own, which outlives the download.
+    DownloadJob job(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch,
+                    const QString& path) const;
+    // What came of that job, on the calling thread: the file made and found to be the signed one;
+    // or else one log line says why, nothing of the patch is left behind, and `whole` fetches the
+    // file whole, what it came to left in `result`.
+    void settle(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, DownloadResult& result,
+                const std::function<DownloadResult()>& whole);
 
     int patchedFiles() const { return m_files; }
     qint64 bytesSaved() const { return m_saved; }
@@ -39,7 +39,12 @@ public:
     QString summary() const;
 
 private:
-    bool fallBack(const QString& name, const QString& why);
+    static QString remoteName(const ReleaseManifest::Patch& patch);
+    QString fetchedPath(const ReleaseManifest::Patch& patch) const;
+    // Reads the local copy and the fetched patch and writes `path`: safe on any thread. False with why.
+    bool make(const ReleaseManifest::Entry& entry, const ReleaseManifest::Patch& patch, const QString& path,
+              QString& why) const;
+    void fallBack(const QString& name, const QString& why);
 
     FtpConnection& m_ftp;
     const ReleaseManifest& m_manifest;

@@ -26,23 +26,18 @@ std::optional<QByteArray> SignedRelease::fetchSmall(const QStringList& remoteNam
     if (!remoteNames.contains(name))
         return std::nullopt;
     // The size first: a server cannot make the launcher write more than a manifest can be.
-    qint64 size = -1;
-    QDateTime modified;
-    m_ftp.client().fileFacts(m_ftp.ConnectionHandle, name, size, modified);
+    const qint64 size = m_ftp.factsOf(name).size;
     if (size > maxBytes) {
         failure = ReleasePolicy::malformedManifest(
             QStringLiteral("%1 : %2 octets annoncés, %3 au plus").arg(name).arg(size).arg(maxBytes));
         return std::nullopt;
     }
     const QString path = LocalTarget::join(folder, name);
-    bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, FtpTransferBinary);
-    m_ftp.ShowError(true);
+    FtpResult got = m_ftp.getFile(name, path, FtpTransferBinary);
     // Another mirror serves the same signed release.
-    while (!ok && m_ftp.serverUnavailable() && m_ftp.moveToNextMirror()) {
-        ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, path, false, FtpTransferBinary);
-        m_ftp.ShowError(true);
-    }
-    if (!ok) {
+    while (!got.ok && FtpConnection::serverUnavailable(got) && m_ftp.moveToNextMirror())
+        got = m_ftp.getFile(name, path, FtpTransferBinary);
+    if (!got.ok) {
         failure = QStringLiteral("Mise à jour refusée : %1 n'a pas pu être téléchargé.").arg(name);
         return std::nullopt;
     }

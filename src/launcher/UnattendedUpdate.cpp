@@ -28,8 +28,9 @@ int UnattendedUpdate::run(bool startApplication)
         ftp.appendLog(problem);
     m_processes.terminateByImageName(VersionDownload::applicationName());
 
-    if (!ftp.login(m_config.host, m_config.user, m_config.password)) {
-        log.outcome(UpdateRun::loginFailureText(m_config.host, ftp.LastResponse));
+    const FtpResult login = ftp.login(m_config.host, m_config.user, m_config.password);
+    if (!login.ok) {
+        log.outcome(UpdateRun::loginFailureText(m_config.host, login.reply));
         ftp.closeHandles();
         return 1;
     }

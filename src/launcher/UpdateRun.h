@@ -1,13 +1,12 @@
 #pragma once
 
-#include "platform/clock/SystemClock.h"
+#include "UpdateSettings.h"
 
 #include <QString>
 #include <QStringList>
 
 #include <optional>
 
-class Clock;
 class Dialogs;
 class FtpConnection;
 class ProcessControl;
@@ -19,23 +18,7 @@ class UpdateView;
 // to the run log. The window and a run without a window share it.
 class UpdateRun final {
 public:
-    struct Settings {
-        QString versionFolder; // relative to the login folder
-        QString localFolder;   // where the entries are written
-        QString appFolder;     // where VORN.exe is started from
-        int transferType = 0;
-        QString userName; // of the operator context, after "All is OK...  73 "
-        bool startApplication = true;
-        bool update = true; // false: list the version folder and stop there (the file manager)
-        bool skipUnchanged = false;
-        int sessions = 1;             // control sessions the download runs over at once
-        bool staged = true;           // the whole release put in place at once, or nothing of it
-        int startCheck = 0;           // seconds to watch a new VORN.exe before the run counts as done
-        bool rolloutIgnored = false;  // a phased release taken at once
-        QStringList releaseKeys;      // signed releases: the publisher's public keys
-        QString keyRefusal;           // a configured key that does not read: every update refused
-        const Clock* clock = nullptr; // today's date for expiry (the system's when null)
-    };
+    using Settings = UpdateSettings;
 
     UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log);
 
@@ -49,12 +32,11 @@ public:
     static QString loginFailureText(const QString& server, const QString& why);
 
 private:
-    int versionFolderUnavailable(const Settings& settings);
+    int versionFolderUnavailable(const Settings& settings, const QString& reply);
 
     FtpConnection& m_ftp;
     ProcessControl& m_processes;
     Dialogs& m_dialogs;
     UpdateView& m_view;
     RunLog& m_log;
-    SystemClock m_systemClock; // when the settings name none
 };

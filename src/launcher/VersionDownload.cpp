@@ -26,34 +26,23 @@
 #include <chrono>
 #include <filesystem>
 
-VersionDownload::VersionDownload(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, DownloadView& view)
+VersionDownload::VersionDownload(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, DownloadView& view,
+                                 const UpdateSettings& settings)
     : m_ftp(ftp)
     , m_processes(processes)
     , m_dialogs(dialogs)
     , m_view(view)
+    , m_settings(settings)
+    , m_clock(settings.clock ? *settings.clock : m_systemClock)
 {}
+
+VersionDownload::~VersionDownload() = default;
 
 void VersionDownload::Xkill(const QString& appli)
 {
     if (appli != launcherImageName())
         m_processes.terminateByImageName(appli);
     // The old copy is not deleted here: the fetch replaces it only once the new one is complete.
-}
-
-bool VersionDownload::localPathFor(const QString& name, const QString& localFolder, QString& path)
-{
-    QString why;
-    if (LocalTarget::resolveListed(localFolder, name, path, why))
-        return true;
-    m_ftp.appendLog(why);
-    return false;
-}
-
-bool VersionDownload::fetch(const QString& name, const QString& localPath, int transferType)
-{
-    const bool ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, name, localPath, false, transferType);
-    m_ftp.ShowError(true);
-    return ok;
 }
 
 namespace {
@@ -74,18 +63,6 @@ QString VersionDownload::unchangedLine(int unchanged)
         return {};
     return unchanged == 1 ? QStringLiteral("\n1 fichier inchangé")
                           : QStringLiteral("\n%1 fichiers inchangés").arg(unchanged);
-}
-
-FtpFindData VersionDownload::serverFacts(const QString& name)
-{
-    const auto known = m_ftp.facts().constFind(name);
-    if (known != m_ftp.facts().constEnd() && known->size >= 0 && known->modified.isValid())
-        return *known;
-    // A listing without facts: the server is asked for this one.
-    FtpFindData facts;
-    facts.fileName = name;
-    m_ftp.client().fileFacts(m_ftp.ConnectionHandle, name, facts.size, facts.modified);
-    return facts;
 }
 
 bool VersionDownload::isUnchanged(const QString& path, const FtpFindData& server)
@@ -151,96 +128,95 @@ void VersionDownload::warn(const QString& text)
     m_dialogs.message(r);
 }
 
-// One entry of the version folder to fetch, whole or through a patch.
+// One entry of the version folder, and what becomes of it.
 struct VersionDownload::RunItem {
+    enum class Fate { Planned, Refused, Fetched, Failed };
     QString name;
     QString path; // where it is written (the staging folder when staged)
     const ReleaseManifest::Entry* signedEntry = nullptr;
     const ReleaseManifest::Patch* patch = nullptr;
     FtpFindData server; // the server's facts, when skip-unchanged asked for them
     bool parentLine = false;
+    Fate fate = Fate::Planned;
 };
 
-// What one Xdown works on, from one step to the next.
+// Everything one Xdown knows, from one step to the next.
 struct VersionDownload::Run {
-    Run(const QString& folder, int type)
-        : swap(folder)
+    Run(const QStringList& listing, const QString& folder)
+        : remoteList(listing)
+        , swap(folder)
         , localFolder(folder)
         , fetchFolder(folder)
-        , transferType(type)
     {}
 
+    const QStringList remoteList;
     ReleaseSwap swap;
-    QString localFolder;
-    QString fetchFolder;
-    int transferType;
+    const QString localFolder; // the release is installed, and withdrawn, there
+    QString fetchFolder;       // the staging folder when staged
     bool stagingReady = true;
     std::optional<SignedRelease> signedRelease;
     std::optional<HashCache> hashes;
     std::optional<PatchedFetch> patched;
-    QString refusal;
-    QList<RunItem> items;
-    QStringList fetched;
+    QString refusal;      // a signed release refused part-way: nothing of it is installed
+    QList<RunItem> items; // in the listing's order
+    QStringList fetched;  // likewise
     int progress = 0;
+    Outcome outcome;
 };
 
-VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList, const QString& localFolder,
-                                                const QString& appFolder, int transferType, const QString& userName,
-                                                bool startApplication)
+VersionDownload::Outcome VersionDownload::Xdown(const QStringList& remoteList)
 {
-    Outcome outcome;
     m_view.setProgressValue(0);
     m_view.setProgressMaximum(static_cast<int>(remoteList.size()));
     m_view.setAnimationInterval(100);
 
-    Run run(localFolder, transferType);
-    if (prepare(run, remoteList, outcome)) {
-        plan(run, remoteList, outcome);
-        fetchAll(run, remoteList, outcome);
-        check(run, remoteList, outcome);
-        conclude(run, outcome);
+    Run run(remoteList, m_settings.localFolder);
+    if (prepare(run)) {
+        plan(run);
+        fetchAll(run);
+        check(run);
+        conclude(run);
         m_view.refreshLocalFiles();
         m_view.setAnimationInterval(400);
-        tell(outcome, static_cast<int>(run.fetched.size()), userName, localFolder);
-        m_installFolder = localFolder;
+        tell(run);
     }
-    handOver(outcome, appFolder, startApplication);
-    return outcome;
+    handOver(run);
+    return run.outcome;
 }
 
-bool VersionDownload::prepare(Run& run, const QStringList& remoteList, Outcome& outcome)
+bool VersionDownload::prepare(Run& run)
 {
     // Staged, every entry is fetched aside first; nothing visible changes until all are there.
     // Signed, the manifest is fetched there too, in either mode.
-    if (m_staged || isSigned()) {
+    if (m_settings.staged || m_settings.isSigned()) {
         QString why;
         run.stagingReady = run.swap.prepareStaging(why);
-        if (run.stagingReady && m_staged)
+        if (run.stagingReady && m_settings.staged)
             run.fetchFolder = run.swap.stagingFolder();
         else if (!run.stagingReady)
             m_ftp.appendLog(why);
     }
 
-    QString refusal = m_keyRefusal;
-    if (isSigned() && refusal.isEmpty()) {
-        run.signedRelease.emplace(m_ftp, m_keys, *m_clock);
+    QString refusal = m_settings.keyRefusal;
+    if (m_settings.isSigned() && refusal.isEmpty()) {
+        run.signedRelease.emplace(m_ftp, m_settings.releaseKeys, m_clock);
         if (!run.stagingReady)
             refusal = QStringLiteral("Mise à jour refusée : le manifeste signé n'a pas pu être téléchargé.");
-        else if (!run.signedRelease->fetchAndCheck(remoteList, run.swap.stagingFolder(), run.localFolder, refusal))
+        else if (!run.signedRelease->fetchAndCheck(run.remoteList, run.swap.stagingFolder(), run.localFolder, refusal))
             run.signedRelease.reset();
     }
     if (!refusal.isEmpty()) {
         run.swap.discardStaging();
         m_view.setAnimationInterval(400);
-        refuse(outcome, refusal);
+        refuse(run, refusal);
         return false;
     }
-    if (run.signedRelease && !m_rolloutIgnored) {
+    if (run.signedRelease && !m_settings.rolloutIgnored) {
         if (const std::optional<QDate> day = rolloutDay(*run.signedRelease, run.localFolder)) {
             // Not yet this station's day: the release in place stays, and the run is a success.
             run.swap.discardStaging();
-            outcome.summary = PhasedRollout::waitingLine(run.signedRelease->manifest().release(), *day);
-            m_ftp.appendLog(outcome.summary);
+            run.outcome.summary = PhasedRollout::waitingLine(run.signedRelease->manifest().release(), *day);
+            m_ftp.appendLog(run.outcome.summary);
             m_view.setAnimationInterval(400);
             return false;
         }
@@ -255,136 +231,130 @@ bool VersionDownload::prepare(Run& run, const QStringList& remoteList, Outcome& 
     return true;
 }
 
-void VersionDownload::plan(Run& run, const QStringList& remoteList, Outcome& outcome)
+void VersionDownload::plan(Run& run)
 {
-    const CaseTwins twins(remoteList);
-    for (qsizetype i = 0; i < remoteList.size(); ++i) {
-        const QString& name = remoteList.at(i);
+    const CaseTwins twins(run.remoteList);
+    int planned = 0;
+    for (const QString& name : run.remoteList) {
         RunItem item;
         item.name = name;
         item.parentLine = LocalTarget::isParentLine(name);
-        // Only the version folder's files make a release; a folder inside it is no failure.
-        if (!item.parentLine && m_ftp.isDirectory(name)) {
-            m_ftp.appendLog(QStringLiteral("Dossier « %1 » ignoré : seuls les fichiers du dossier des versions sont "
-                                           "mis à jour.")
-                                .arg(LocalTarget::shown(name)));
-            continue;
-        }
-        if (run.signedRelease) {
-            if (item.parentLine || SignedRelease::isRecordName(name))
-                continue; // never a file of the application
-            item.signedEntry = run.signedRelease->manifest().find(name);
-            if (!item.signedEntry) {
-                m_ftp.appendLog(QStringLiteral("« %1 » n'est pas dans le manifeste signé : il n'est pas installé.")
-                                    .arg(LocalTarget::shown(name)));
-                continue;
-            }
-        }
-        if (!run.stagingReady && !item.parentLine && m_staged) {
-            outcome.notFetched << name;
-            continue;
-        }
-        if (ReleaseSwap::isOwnFolder(name)) {
-            m_ftp.appendLog(QStringLiteral("Nom « %1 » refusé : ce dossier est celui des mises à jour du programme.")
-                                .arg(LocalTarget::shown(name)));
-            outcome.notFetched << name;
-            continue;
-        }
         QString twin;
-        if (!twins.admits(name, twin)) {
+        if (!planItem(run, item))
+            continue;
+        if (item.fate == RunItem::Fate::Planned && !twins.admits(name, twin)) {
             m_ftp.appendLog(twin);
-            outcome.notFetched << name;
-            continue;
+            item.fate = RunItem::Fate::Refused;
         }
-        if (!localPathFor(name, run.fetchFolder, item.path)) {
-            outcome.notFetched << name; // refused and logged: nothing stopped, nothing written
-            continue;
+        if (item.fate == RunItem::Fate::Planned &&
+            !LocalTarget::resolveListed(run.fetchFolder, name, item.path, twin)) {
+            m_ftp.appendLog(twin); // refused: nothing stopped, nothing written
+            item.fate = RunItem::Fate::Refused;
         }
-        if (m_skipUnchanged && item.signedEntry) {
-            // The signed size and digest, not the server's word on size and time.
-            if (run.hashes->matches(name, item.signedEntry->size, item.signedEntry->sha256)) {
-                ++outcome.unchanged;
+        if (item.fate == RunItem::Fate::Planned && m_settings.skipUnchanged) {
+            bool unchanged = false;
+            if (item.signedEntry) {
+                // The signed size and digest, not the server's word on size and time.
+                unchanged = run.hashes->matches(name, item.signedEntry->size, item.signedEntry->sha256);
+            } else if (!item.parentLine) {
+                m_view.setInfo(name);
+                m_view.processEvents();
+                item.server = m_ftp.factsOf(name);
+                unchanged = isUnchanged(LocalTarget::join(run.localFolder, name), item.server);
+            }
+            if (unchanged) {
+                ++run.outcome.unchanged; // nothing stopped, nothing fetched
                 continue;
             }
-        } else if (m_skipUnchanged && !item.parentLine) {
-            m_view.setInfo(name);
-            m_view.processEvents();
-            item.server = serverFacts(name);
-            if (isUnchanged(LocalTarget::join(run.localFolder, name), item.server)) {
-                ++outcome.unchanged; // nothing stopped, nothing fetched
-                continue;
-            }
         }
-        if (run.patched && item.signedEntry)
-            item.patch = run.patched->patchFor(*item.signedEntry);
+        if (item.fate == RunItem::Fate::Planned) {
+            ++planned;
+            if (run.patched && item.signedEntry)
+                item.patch = run.patched->patchFor(*item.signedEntry);
+        }
         run.items << item;
     }
-    run.progress = static_cast<int>(remoteList.size() - run.items.size());
+    run.progress = static_cast<int>(run.remoteList.size()) - planned;
     m_view.setProgressValue(run.progress);
     m_view.processEvents();
 }
 
-void VersionDownload::fetchAll(Run& run, const QStringList& remoteList, Outcome& outcome)
+bool VersionDownload::planItem(Run& run, RunItem& item)
+{
+    const QString& name = item.name;
+    // Only the version folder's files make a release; a folder inside it is no failure.
+    if (!item.parentLine && m_ftp.isDirectory(name)) {
+        m_ftp.appendLog(
+            QStringLiteral("Dossier « %1 » ignoré : seuls les fichiers du dossier des versions sont mis à jour.")
+                .arg(LocalTarget::shown(name)));
+        return false;
+    }
+    if (run.signedRelease) {
+        if (item.parentLine || SignedRelease::isRecordName(name))
+            return false; // never a file of the application
+        item.signedEntry = run.signedRelease->manifest().find(name);
+        if (!item.signedEntry) {
+            m_ftp.appendLog(QStringLiteral("« %1 » n'est pas dans le manifeste signé : il n'est pas installé.")
+                                .arg(LocalTarget::shown(name)));
+            return false;
+        }
+    }
+    if (!run.stagingReady && !item.parentLine && m_settings.staged) {
+        item.fate = RunItem::Fate::Refused;
+    } else if (ReleaseSwap::isOwnFolder(name)) {
+        m_ftp.appendLog(QStringLiteral("Nom « %1 » refusé : ce dossier est celui des mises à jour du programme.")
+                            .arg(LocalTarget::shown(name)));
+        item.fate = RunItem::Fate::Refused;
+    }
+    return true;
+}
+
+void VersionDownload::fetchAll(Run& run)
 {
     QList<DownloadJob> jobs;
-    for (const RunItem& item : std::as_const(run.items)) {
-        DownloadJob job;
-        job.transferType = run.transferType;
-        if (item.patch) {
-            job.remote = PatchedFetch::remoteName(*item.patch);
-            job.localPath = run.patched->fetchedPath(*item.patch);
-            job.size = item.signedEntry->size; // rebuilding the file takes longer than fetching its patch
-            job.expected = {item.patch->size, item.patch->sha256};
-            job.transferType = FtpTransferBinary;
-            // The session that fetched the patch rebuilds the file there and then, beside the others.
-            const PatchedFetch& patched = *run.patched;
-            job.afterFetch = [&patched, &item](QString& why) {
-                return patched.make(*item.signedEntry, *item.patch, item.path, why);
-            };
-        } else {
+    QList<RunItem*> itemOf;
+    for (RunItem& item : run.items) {
+        if (item.fate != RunItem::Fate::Planned)
+            continue;
+        DownloadJob job = item.patch ? run.patched->job(*item.signedEntry, *item.patch, item.path) : DownloadJob();
+        if (!item.patch) {
             job.remote = item.name;
             job.localPath = item.path;
-            if (item.signedEntry) {
-                job.size = item.signedEntry->size;
+            job.transferType = m_settings.transferType;
+            job.size = item.signedEntry ? item.signedEntry->size : m_ftp.facts().value(item.name).size;
+            if (item.signedEntry)
                 job.expected = {item.signedEntry->size, item.signedEntry->sha256};
-            } else {
-                job.size = m_ftp.facts().value(item.name).size;
-            }
         }
         // The listing's parent line is fetched as it always was, and a program replaced in place
         // is stopped first: both by the main session, in the listing's order.
-        job.mainOnly = item.parentLine || (!m_staged && item.name.endsWith(QLatin1String("exe")));
+        job.mainOnly = item.parentLine || (!m_settings.staged && item.name.endsWith(QLatin1String("exe")));
         jobs << job;
+        itemOf << &item;
     }
 
-    ParallelDownload download(m_ftp, m_sessions);
-    download.setArrival([this, &run](qsizetype) { m_view.setProgressValue(++run.progress); });
-    download.run(
-        jobs,
-        [this, &run, &outcome](qsizetype k) {
-            const bool carryOn = fetchOnMain(run, run.items.at(k), outcome);
+    ParallelDownload::Callbacks callbacks;
+    callbacks.beforeMain = [this, &itemOf](qsizetype k) {
+        const RunItem& item = *itemOf.at(k);
+        m_view.setInfo(item.name);
+        m_view.processEvents();
+        // Staged, a program is stopped only when its new copy is put in place.
+        if (!m_settings.staged && item.name.endsWith(QLatin1String("exe")))
+            Xkill(item.name);
+    };
+    callbacks.settle = [this, &run, &itemOf](qsizetype k, DownloadResult& result) {
+        if (result.main)
             m_view.setProgressValue(++run.progress);
-            return carryOn;
-        },
-        [this, &run, &outcome](qsizetype k, const DownloadResult& result) {
-            m_ftp.appendLog(result.response);
-            const RunItem& item = run.items.at(k);
-            if (item.patch && result.ok) {
-                if (result.afterDone && run.patched->made(*item.signedEntry, *item.patch)) {
-                    run.fetched << item.name;
-                    return true;
-                }
-                run.patched->failed(*item.signedEntry, result.afterWhy);
-                return fetchWhole(run, item, outcome);
-            }
-            return settle(run, item, result.ok, result.error, outcome);
-        },
-        [this, &run](qsizetype k) {
-            // The panel names a file still on its way while the main session waits for the others.
-            if (k >= 0)
-                m_view.setInfo(run.items.at(k).name);
-            m_view.processEvents();
-        });
+        return settle(run, *itemOf.at(k), result);
+    };
+    callbacks.idle = [this, &itemOf](qsizetype k) {
+        // The panel names a file still on its way while the main session waits for the others.
+        if (k >= 0)
+            m_view.setInfo(itemOf.at(k)->name);
+        m_view.processEvents();
+    };
+    callbacks.arrived = [this, &run](qsizetype) { m_view.setProgressValue(++run.progress); };
+    ParallelDownload download(m_ftp, m_settings.sessions);
+    download.run(jobs, callbacks);
     if (download.extraSessions() > 0)
         m_ftp.appendLog(
             QStringLiteral("Téléchargement sur %1 sessions en parallèle.").arg(download.extraSessions() + 1));
@@ -392,98 +362,77 @@ void VersionDownload::fetchAll(Run& run, const QStringList& remoteList, Outcome&
         m_ftp.appendLog(run.patched->summary());
 
     // Whatever order the sessions finished in, the lists follow the version folder's.
-    QHash<QString, qsizetype> order;
-    for (qsizetype i = 0; i < remoteList.size(); ++i)
-        order.insert(remoteList.at(i), i);
-    auto byListing = [&order](const QString& a, const QString& b) { return order.value(a) < order.value(b); };
-    std::stable_sort(run.fetched.begin(), run.fetched.end(), byListing);
-    std::stable_sort(outcome.notFetched.begin(), outcome.notFetched.end(), byListing);
-}
-
-bool VersionDownload::fetchOnMain(Run& run, const RunItem& item, Outcome& outcome)
-{
-    m_view.setInfo(item.name);
-    m_view.processEvents();
-    if (item.patch) {
-        bool ok = m_ftp.client().expectContent({item.patch->size, item.patch->sha256});
-        if (ok) {
-            ok = m_ftp.client().getFile(m_ftp.ConnectionHandle, PatchedFetch::remoteName(*item.patch),
-                                        run.patched->fetchedPath(*item.patch), false, FtpTransferBinary);
-            m_ftp.ShowError(true);
-        }
-        return settle(run, item, ok, ok ? FtpErrorNone : m_ftp.client().lastError(), outcome);
-    }
-    return fetchWhole(run, item, outcome);
-}
-
-bool VersionDownload::fetchWhole(Run& run, const RunItem& item, Outcome& outcome)
-{
-    // Staged, a program is stopped only when its new copy is put in place.
-    if (!m_staged && item.name.endsWith(QLatin1String("exe")))
-        Xkill(item.name);
-    const ReleaseManifest::Entry* signedEntry = item.signedEntry;
-    if (signedEntry && !m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256})) {
-        run.refusal = ReleasePolicy::fileChanged(item.name);
-        return false;
-    }
-    bool done = fetch(item.name, item.path, run.transferType);
-    // Mirrors serve the same release: what one cannot deliver another may, checked alike. The
-    // listing's own parent line is fetched as it always was; its refusal is no failure.
-    while (!done && !item.parentLine && m_ftp.serverUnavailable() && m_ftp.moveToNextMirror()) {
-        if (signedEntry)
-            m_ftp.client().expectContent({signedEntry->size, signedEntry->sha256});
-        done = fetch(item.name, item.path, run.transferType);
-    }
-    RunItem whole = item;
-    whole.patch = nullptr;
-    return settle(run, whole, done, done ? FtpErrorNone : m_ftp.client().lastError(), outcome);
-}
-
-bool VersionDownload::settle(Run& run, const RunItem& item, bool ok, quint32 error, Outcome& outcome)
-{
-    if (item.patch) {
-        // A patch that did not come, or does not make the signed file, leaves the whole file to fetch.
-        if (ok && !m_staged && item.name.endsWith(QLatin1String("exe")))
-            Xkill(item.name);
-        if (ok ? run.patched->apply(*item.signedEntry, *item.patch, item.path)
-               : run.patched->notFetched(*item.signedEntry, error == FtpErrorContentMismatch)) {
+    for (const RunItem& item : std::as_const(run.items)) {
+        if (item.fate == RunItem::Fate::Fetched)
             run.fetched << item.name;
-            return true;
-        }
-        QFile::remove(run.patched->fetchedPath(*item.patch));
-        return fetchWhole(run, item, outcome);
+        else if (item.fate == RunItem::Fate::Refused || (item.fate == RunItem::Fate::Failed && !item.parentLine))
+            run.outcome.notFetched << item.name;
     }
-    if (ok) {
-        run.fetched << item.name;
-        if (m_skipUnchanged && !item.signedEntry && item.server.modified.isValid())
+}
+
+bool VersionDownload::settle(Run& run, RunItem& item, DownloadResult& result)
+{
+    if (item.patch)
+        run.patched->settle(*item.signedEntry, *item.patch, result, [&] { return fetchWhole(run, item); });
+    else if (!result.ok)
+        fromOtherMirrors(run, item, result);
+
+    if (result.ok) {
+        item.fate = RunItem::Fate::Fetched;
+        if (m_settings.skipUnchanged && !item.signedEntry && item.server.modified.isValid())
             keepServerTime(item.path, item.server.modified);
-    } else if (item.signedEntry && error == FtpErrorContentMismatch) {
+        return true;
+    }
+    item.fate = RunItem::Fate::Failed;
+    if (item.signedEntry && result.error == FtpErrorContentMismatch) {
         run.refusal = ReleasePolicy::fileChanged(item.name);
         return false; // nothing of this release is installed: no point fetching the rest
-    } else if (!item.parentLine) {
-        outcome.notFetched << item.name;
     }
     return true;
 }
 
-void VersionDownload::check(Run& run, const QStringList& remoteList, Outcome& outcome)
+DownloadResult VersionDownload::fetchWhole(const Run& run, const RunItem& item)
+{
+    DownloadResult result;
+    static_cast<FtpResult&>(result) = m_ftp.getFile(
+        item.name, item.path, m_settings.transferType,
+        item.signedEntry ? FtpExpectedContent{item.signedEntry->size, item.signedEntry->sha256} : FtpExpectedContent{});
+    result.main = true;
+    if (!result.ok)
+        fromOtherMirrors(run, item, result);
+    return result;
+}
+
+void VersionDownload::fromOtherMirrors(const Run& run, const RunItem& item, DownloadResult& result)
+{
+    Q_UNUSED(run);
+    // Mirrors serve the same release: what one cannot deliver another may, checked alike. The
+    // listing's own parent line is fetched as it always was; its refusal is no failure.
+    const FtpExpectedContent expected =
+        item.signedEntry ? FtpExpectedContent{item.signedEntry->size, item.signedEntry->sha256} : FtpExpectedContent{};
+    while (!result.ok && !item.parentLine && FtpConnection::serverUnavailable(result) && m_ftp.moveToNextMirror())
+        static_cast<FtpResult&>(result) = m_ftp.getFile(item.name, item.path, m_settings.transferType, expected);
+}
+
+void VersionDownload::check(Run& run)
 {
     if (!run.signedRelease || !run.refusal.isEmpty())
         return;
     for (const ReleaseManifest::Entry& entry : run.signedRelease->manifest().files())
-        if (!remoteList.contains(entry.name)) {
+        if (!run.remoteList.contains(entry.name)) {
             m_ftp.appendLog(QStringLiteral("« %1 » est dans le manifeste signé mais absent du serveur.")
                                 .arg(LocalTarget::shown(entry.name)));
-            outcome.notFetched << entry.name;
+            run.outcome.notFetched << entry.name;
         }
 }
 
-void VersionDownload::conclude(Run& run, Outcome& outcome)
+void VersionDownload::conclude(Run& run)
 {
+    Outcome& outcome = run.outcome;
     if (!run.refusal.isEmpty()) {
         run.swap.discardStaging();
-        refuse(outcome, run.refusal);
-    } else if (m_staged) {
+        refuse(run, run.refusal);
+    } else if (m_settings.staged) {
         QStringList moved = run.fetched;
         if (run.signedRelease && outcome.notFetched.isEmpty() &&
             (!run.fetched.isEmpty() || !sameRecord(*run.signedRelease, run.localFolder))) {
@@ -493,7 +442,7 @@ void VersionDownload::conclude(Run& run, Outcome& outcome)
             moved << record;
         }
         if (outcome.notFetched.isEmpty() && !moved.isEmpty())
-            install(outcome, moved, run.localFolder);
+            install(run, moved);
         else
             run.swap.discardStaging();
     } else {
@@ -507,7 +456,7 @@ void VersionDownload::conclude(Run& run, Outcome& outcome)
     }
     if (run.hashes && outcome.exitCode == 0) {
         // Files just checked as they arrived need not be read again by the next run.
-        if (outcome.installed || !m_staged)
+        if (outcome.installed || !m_settings.staged)
             for (const QString& name : std::as_const(run.fetched))
                 if (const ReleaseManifest::Entry* e = run.signedRelease->manifest().find(name))
                     run.hashes->remember(name, e->sha256);
@@ -517,35 +466,37 @@ void VersionDownload::conclude(Run& run, Outcome& outcome)
     }
 }
 
-void VersionDownload::tell(Outcome& outcome, int fetched, const QString& userName, const QString& localFolder)
+void VersionDownload::tell(Run& run)
 {
+    Outcome& outcome = run.outcome;
+    const auto fetched = run.fetched.size();
     if (outcome.exitCode == ExitRefused) {
         // Said already.
     } else if (outcome.notFetched.isEmpty()) {
         MessageRequest done;
-        done.text = QStringLiteral("All is OK...  73 ") + userName + unchangedLine(outcome.unchanged);
+        done.text = QStringLiteral("All is OK...  73 ") + m_settings.userName + unchangedLine(outcome.unchanged);
         done.title = title();
         m_dialogs.message(done);
         outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched);
-        if (m_skipUnchanged)
+        if (m_settings.skipUnchanged)
             outcome.summary += QStringLiteral(" %1 fichier(s) inchangé(s).").arg(outcome.unchanged);
     } else if (outcome.exitCode == 0) {
         QStringList withoutOldCopy;
         for (const QString& name : std::as_const(outcome.notFetched)) {
             QString local;
             QString ignored;
-            if (!LocalTarget::resolve(localFolder, name, local, ignored) || !QFileInfo(local).isFile())
+            if (!LocalTarget::resolve(run.localFolder, name, local, ignored) || !QFileInfo(local).isFile())
                 withoutOldCopy << name;
         }
         QString text = incompleteText(outcome.notFetched, withoutOldCopy) + unchangedLine(outcome.unchanged);
-        if (m_staged)
+        if (m_settings.staged)
             text += QStringLiteral("\nAucun fichier de la nouvelle version n'a été installé.");
         warn(text);
         outcome.exitCode = ExitIncomplete;
         outcome.summary = QStringLiteral("mise à jour incomplète, %1 fichier(s) non mis à jour : %2")
                               .arg(outcome.notFetched.size())
                               .arg(shownNames(outcome.notFetched));
-        if (m_staged)
+        if (m_settings.staged)
             outcome.summary += QStringLiteral(" ; rien n'a été installé.");
     }
 }
@@ -564,13 +515,14 @@ std::optional<QDate> VersionDownload::rolloutDay(const SignedRelease& release, c
     if (!problem.isEmpty())
         m_ftp.appendLog(problem);
     const QDate day = PhasedRollout::dayFor(rollout->start, rollout->days, station);
-    if (m_clock->now().date() >= day)
+    if (m_clock.now().date() >= day)
         return std::nullopt;
     return day;
 }
 
-void VersionDownload::refuse(Outcome& outcome, const QString& refusal)
+void VersionDownload::refuse(Run& run, const QString& refusal)
 {
+    Outcome& outcome = run.outcome;
     m_ftp.appendLog(refusal);
     warn(refusal + QStringLiteral("\nAucun fichier n'a été installé."));
     outcome.exitCode = ExitRefused;
@@ -611,11 +563,12 @@ void VersionDownload::stopBeforeMove(const QString& name)
         Xkill(name);
 }
 
-bool VersionDownload::install(Outcome& outcome, const QStringList& names, const QString& localFolder)
+bool VersionDownload::install(Run& run, const QStringList& names)
 {
+    Outcome& outcome = run.outcome;
     m_view.setInfo(QStringLiteral("Mise en place de la nouvelle version…"));
     m_view.processEvents();
-    ReleaseSwap swap(localFolder);
+    ReleaseSwap swap(run.localFolder);
     QString why;
     if (swap.install(
             names, [this](const QString& name) { stopBeforeMove(name); }, why)) {
@@ -637,28 +590,29 @@ bool VersionDownload::install(Outcome& outcome, const QStringList& names, const 
     return false;
 }
 
-VersionDownload::Outcome VersionDownload::versionFolderUnavailable(const QString& folder, const QString& reply,
-                                                                   const QString& appFolder, bool startApplication)
+VersionDownload::Outcome VersionDownload::versionFolderUnavailable(const QString& folder, const QString& reply)
 {
-    Outcome outcome;
+    Run run({}, m_settings.localFolder);
+    Outcome& outcome = run.outcome;
     outcome.exitCode = ExitIncomplete;
     warn(QStringLiteral("Le dossier des versions « %1 » est inaccessible sur le serveur : aucun fichier n'a été mis à "
                         "jour.\nRéponse du serveur : %2")
              .arg(folder, reply));
     outcome.summary = QStringLiteral("mise à jour impossible, le dossier des versions « %1 » est inaccessible : %2")
                           .arg(folder, QString(reply).replace(QLatin1Char('\n'), QLatin1Char(' ')));
-    handOver(outcome, appFolder, startApplication);
+    handOver(run);
     return outcome;
 }
 
-void VersionDownload::handOver(Outcome& outcome, const QString& appFolder, bool startApplication)
+void VersionDownload::handOver(Run& run)
 {
+    Outcome& outcome = run.outcome;
     m_view.setBusy(true);
     m_view.setProgressVisible(false);
     m_view.setInfo(QStringLiteral("VORN Log is going to start..."));
     m_view.processEvents();
 
-    if (!startApplication) {
+    if (!m_settings.startApplication) {
         m_view.setBusy(false);
         return;
     }
@@ -668,14 +622,14 @@ void VersionDownload::handOver(Outcome& outcome, const QString& appFolder, bool 
         warn(stopped.error);
 
     QString error;
-    const QString program = LocalTarget::join(appFolder, applicationName());
-    if (outcome.installed && m_startCheck > 0) {
-        m_view.setInfo(QStringLiteral("Vérification du démarrage de VORN.exe (%1 s)…").arg(m_startCheck));
+    const QString program = LocalTarget::join(m_settings.appFolder, applicationName());
+    if (outcome.installed && m_settings.startCheck > 0) {
+        m_view.setInfo(QStringLiteral("Vérification du démarrage de VORN.exe (%1 s)…").arg(m_settings.startCheck));
         m_view.processEvents();
         const WatchedStart watched =
-            m_processes.startWatched(program, m_startCheck, [this] { m_view.processEvents(); });
+            m_processes.startWatched(program, m_settings.startCheck, [this] { m_view.processEvents(); });
         if (watched.started && watched.ended && watched.failed) {
-            withdraw(outcome, appFolder, watched.how);
+            withdraw(run, watched.how);
             m_view.setBusy(false);
             return;
         }
@@ -703,11 +657,12 @@ void VersionDownload::handOver(Outcome& outcome, const QString& appFolder, bool 
     m_view.setBusy(false);
 }
 
-void VersionDownload::withdraw(Outcome& outcome, const QString& appFolder, const QString& how)
+void VersionDownload::withdraw(Run& run, const QString& how)
 {
+    Outcome& outcome = run.outcome;
     m_view.setInfo(QStringLiteral("Retour à la version précédente…"));
     m_view.processEvents();
-    ReleaseSwap swap(m_installFolder.isEmpty() ? appFolder : m_installFolder);
+    ReleaseSwap swap(run.localFolder);
     QString why;
     const bool back = swap.rollback([this](const QString& name) { stopBeforeMove(name); }, why);
     QString text = back ? QStringLiteral("La nouvelle version de %1 n'a pas démarré (%2) : elle a été retirée et la "
@@ -717,7 +672,7 @@ void VersionDownload::withdraw(Outcome& outcome, const QString& appFolder, const
                                          "pas pu être remise en place : %3.")
                               .arg(applicationName(), how, why);
     QString error;
-    const QString program = LocalTarget::join(appFolder, applicationName());
+    const QString program = LocalTarget::join(m_settings.appFolder, applicationName());
     const bool started = back && m_processes.startDetached(program, &error);
     if (back && !started)
         text += QStringLiteral("\n%1").arg(error);

@@ -207,7 +207,7 @@ private slots:
         f.List1->setFocus();
         f.List1->setCurrentRow(0); // "../"
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
-        QVERIFY(f.ftp().TargetDirectory == QStringLiteral("/") && m.remote().contains(QStringLiteral("docs")));
+        QVERIFY(f.ftp().targetDirectory() == QStringLiteral("/") && m.remote().contains(QStringLiteral("docs")));
 
         f.Text1->setFocus();
         QCoreApplication::processEvents();
@@ -262,42 +262,42 @@ private slots:
 
         // "../" returns to the login folder however deep we are.
         m.doubleClick(QStringLiteral("../"));
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/"));
         QVERIFY(m.remote().contains(QStringLiteral("docs")));
 
         // From the root, the first (absolute) request enters the folder.
         m.doubleClick(QStringLiteral("docs"));
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/docs"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/docs"));
         QVERIFY(m.lastLogLine().startsWith(QLatin1String("250")));
 
         // One level down, "/2024" exists at the root too: the root folder wins.
         m.doubleClick(QStringLiteral("2024"));
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/2024"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/2024"));
         QCOMPARE(m.remote(), QStringList{QStringLiteral("../")});
 
         // Without a root twin, the second (relative) request enters the sub-folder.
         m.doubleClick(QStringLiteral("../"));
         m.doubleClick(QStringLiteral("www"));
         m.doubleClick(QStringLiteral("DOWN"));
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("DOWN"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("DOWN"));
         QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("VERSIONVORN")}));
         m.doubleClick(QStringLiteral("VERSIONVORN"));
 
         // A file: both requests refused, only the second refusal logged, same listing again.
         const int logLines = static_cast<int>(f.ftp().log().count(QLatin1Char('\n')));
         m.doubleClick(QStringLiteral("a.txt"));
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("a.txt"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("a.txt"));
         QCOMPARE(f.ftp().log().count(QLatin1Char('\n')), logLines + 1);
         QVERIFY(m.lastLogLine().startsWith(QLatin1String("550")));
         QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
 
         // Two levels below the login folder, "../" goes straight back to it.
         m.doubleClick(QStringLiteral("../"));
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/"));
 
         // The web-space button.
         f.Command7Click();
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("/docs"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/docs"));
         QVERIFY(m.remote().contains(QStringLiteral("guide.txt")));
 
         // Disconnected, the button leaves only the parent line.

@@ -60,7 +60,7 @@ void TestIntakeDownload::validations()
     QVERIFY(QDir().mkpath(down));
 
     Window w(env.appDir());
-    QVERIFY(w.ftp.login(server.host(), FtpTestServer::user(), FtpTestServer::password()));
+    QVERIFY(w.ftp.login(server.host(), FtpTestServer::user(), FtpTestServer::password()).ok);
     const QStringList list{"../", "OKDI20201117093000.txt", "okdi2.txt", "DI20201116093000.txt"};
 
     // No current line: fetched and applied, nothing removed from the server.
@@ -126,7 +126,7 @@ void TestIntakeDownload::attachments()
     QVERIFY(server.put("imgdi3.png", "other case"));
 
     Window w(appDir.path());
-    QVERIFY(w.ftp.login(server.host(), FtpTestServer::user(), FtpTestServer::password()));
+    QVERIFY(w.ftp.login(server.host(), FtpTestServer::user(), FtpTestServer::password()).ok);
     const QStringList list{"../", "IMGDIab.Jpg", "IMGDIAB.Jpg", "IMGDI1.a.jpg", "IMGDI42", "imgdi3.png"};
     IntakeDownload::Outcome out = w.download.xdownIMGDI(list, "../", FtpTransferBinary);
     QVERIFY2(out.ok, qPrintable(out.error));

@@ -315,8 +315,8 @@ private slots:
         QVERIFY2(log[4].startsWith(QLatin1String("250")), qPrintable(log[4]));
         QCOMPARE(f.Text1->toPlainText(), f.ftp().log());
         QCOMPARE(run.remoteList(), (QStringList{QStringLiteral("../"), QStringLiteral("VORN.exe")}));
-        QCOMPARE(f.ftp().HomeDirectory, QStringLiteral("/"));
-        QCOMPARE(f.ftp().TargetDirectory, QStringLiteral("www/DOWN/VERSIONVORN"));
+        QCOMPARE(f.ftp().homeDirectory(), QStringLiteral("/"));
+        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("www/DOWN/VERSIONVORN"));
         QVERIFY(managerButtonsEnabled(f));
         QVERIFY(f.Command1->isHidden());
         QVERIFY(!f.Command3->isHidden());
