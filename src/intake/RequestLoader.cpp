@@ -1,6 +1,7 @@
 #include "RequestLoader.h"
 
 #include "IntakeCounter.h"
+#include "IntakeFileRun.h"
 #include "IntakeView.h"
 #include "RequestRecord.h"
 #include "RequestTable.h"
@@ -11,10 +12,9 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <memory>
-
 RequestLoader::RequestLoader(QString appDir, IntakeCounter& intakeCount, IntakeView& view, const Clock& clock)
     : m_appDir(std::move(appDir))
+    , m_files(m_appDir, intakeCount, view)
     , m_intakeCount(intakeCount)
     , m_view(view)
     , m_clock(clock)
@@ -22,7 +22,7 @@ RequestLoader::RequestLoader(QString appDir, IntakeCounter& intakeCount, IntakeV
 
 QString RequestLoader::requestFolder() const
 {
-    return QDir(m_appDir).filePath(QStringLiteral("DOWN"));
+    return m_files.requestFolder();
 }
 
 QString RequestLoader::databaseInUse(const QString& appDir)
@@ -65,86 +65,49 @@ void RequestLoader::X_X(const QString& laligne)
 
 bool RequestLoader::XMAJ(QString& error)
 {
-    if (m_running) {
-        error = QStringLiteral("Un enregistrement des DI est déjà en cours.");
+    const IntakeFileRun::Texts texts{
+        QStringLiteral("Un enregistrement des DI est déjà en cours."), QStringLiteral("DI"),
+        QStringLiteral("Enregistrement des DI. Veuillez patienter encore..."),
+        QStringLiteral("La base des DI (TORVANDEL) est inaccessible ; le fichier « %1 » n'a pas été enregistré.\n%2")};
+    return m_files.run(
+        texts, [this](const QString& path, const QString& name, QString& why) { return load(path, name, why); }, error);
+}
+
+bool RequestLoader::load(const QString& path, const QString& name, QString& error)
+{
+    RequestTable* table = m_files.table(name, error);
+    if (!table)
+        return false;
+    const QString number = RequestRecord::requestNumber(name);
+    bool found = false;
+    QString why;
+    if (!table->exists(number, found, why)) {
+        error = QStringLiteral("La recherche de la DI « %1 » (fichier « %2 ») dans TORVANDEL_DI a échoué.\n%3")
+                    .arg(number, name, why);
         return false;
     }
-    m_running = true;
-    m_view.setAnimationInterval(800);
-    m_view.setBusy(true);
+    if (found)
+        return true;
 
-    const QString folder = requestFolder();
-    bool listed = false;
-    const QStringList names = listFiles(folder, QStringLiteral("DI"), listed);
-    m_view.setProgressValue(0);
-    m_view.setProgressMaximum(static_cast<int>(names.size()));
-    m_view.setInfo(QStringLiteral("Enregistrement des DI. Veuillez patienter encore..."));
-    m_view.processEvents();
-    m_intakeCount.reset();
-
-    bool ok = listed;
-    if (!listed)
-        error = QStringLiteral("Le dossier des DI « %1 » est introuvable.").arg(QDir::toNativeSeparators(folder));
-
-    // One conversation for the whole loading; opened only once there is a file to look up.
-    DatabaseConnection db(dataSource(), m_appDir);
-    std::unique_ptr<RequestTable> table;
-    for (qsizetype i = 0; ok && i < names.size(); ++i) {
-        const QString& name = names.at(i);
-        m_view.setProgressValue(static_cast<int>(i + 1));
-        m_view.setCurrentItem(name);
-        m_view.processEvents();
-
-        if (!table) {
-            if (!db.open()) {
-                error = QStringLiteral("La base des DI (TORVANDEL) est inaccessible ; le fichier « %1 » n'a pas été "
-                                       "enregistré.\n%2")
-                            .arg(name, db.error());
-                ok = false;
-                break;
-            }
-            table = std::make_unique<RequestTable>(db.database());
-        }
-
-        const QString number = RequestRecord::requestNumber(name);
-        bool found = false;
-        QString why;
-        if (!table->exists(number, found, why)) {
-            error = QStringLiteral("La recherche de la DI « %1 » (fichier « %2 ») dans TORVANDEL_DI a échoué.\n%3")
-                        .arg(number, name, why);
-            ok = false;
-            break;
-        }
-        if (found)
-            continue;
-
-        QByteArray raw;
-        if (!RequestText::readFile(QDir(folder).filePath(name), raw, why)) {
-            error = why;
-            ok = false;
-            break;
-        }
-        m_listDI.clear();
-        const QString text = RequestText::prepare(raw);
-        m_view.processEvents();
-        m_listDI.clear();
-        X_X(text);
-        m_view.processEvents();
-
-        const RequestRecord record = RequestRecord::fromFields(name, m_listDI, m_clock.now().date());
-        if (!table->insert(record, why)) {
-            error = QStringLiteral("La DI « %1 » (fichier « %2 ») n'a pas pu être enregistrée dans TORVANDEL_DI.\n%3")
-                        .arg(number, name, why);
-            ok = false;
-            break;
-        }
-        // Counted once written, so the count never includes a row the database refused.
-        m_intakeCount.add();
+    QByteArray raw;
+    if (!RequestText::readFile(path, raw, why)) {
+        error = why;
+        return false;
     }
-    table.reset();
-    db.close();
+    m_listDI.clear();
+    const QString text = RequestText::prepare(raw);
+    m_view.processEvents();
+    m_listDI.clear();
+    X_X(text);
+    m_view.processEvents();
 
-    m_view.setBusy(false);
-    m_running = false;
-    return ok;
+    const RequestRecord record = RequestRecord::fromFields(name, m_listDI, m_clock.now().date());
+    if (!table->insert(record, why)) {
+        error = QStringLiteral("La DI « %1 » (fichier « %2 ») n'a pas pu être enregistrée dans TORVANDEL_DI.\n%3")
+                    .arg(number, name, why);
+        return false;
+    }
+    // Counted once written, so the count never includes a row the database refused.
+    m_intakeCount.add();
+    return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IntakeFileRun.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -35,10 +37,12 @@ public:
     static QStringList listFiles(const QString& folder, const QString& prefix, bool& ok);
 
 private:
+    bool load(const QString& path, const QString& name, QString& error);
+
     QString m_appDir;
+    IntakeFileRun m_files;
     IntakeCounter& m_intakeCount;
     IntakeView& m_view;
     const Clock& m_clock;
     QStringList m_listDI;
-    bool m_running = false;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "IntakeFileRun.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -26,9 +28,11 @@ public:
     const QStringList& skippedEmpty() const { return m_skippedEmpty; }
 
 private:
+    bool apply(const QString& path, const QString& name, QString& error);
+
     QString m_appDir;
+    IntakeFileRun m_files;
     IntakeCounter& m_intakeCount;
     IntakeView& m_view;
     QStringList m_skippedEmpty;
-    bool m_running = false;
 };
