@@ -76,7 +76,7 @@ class TestQtFtpClient : public QObject {
     Q_OBJECT
 
 private:
-    FtpHandle login(QtFtpClient& ftp, const FtpTestServer& server)
+    FtpHandle login(FtpClient& ftp, const FtpTestServer& server)
     {
         const FtpHandle session = ftp.open(QStringLiteral("Transfert"));
         return ftp.connect(session, server.host(), 21, FtpTestServer::user(), FtpTestServer::password(), true);
@@ -500,6 +500,37 @@ private slots:
         QVERIFY(events.open(QIODevice::ReadOnly));
         // Only the first commands sent ahead were lost: from then on, one at a time.
         QCOMPARE(events.readAll().count("DROPPED"), notices);
+    }
+
+    // What the main session learnt of a server that loses commands sent ahead, the extra
+    // sessions of a download know from the start: one lost command in all, one line saying so.
+    void companionsKnowWhatTheMainSessionLearnt()
+    {
+        QTemporaryDir dir;
+        FtpTestServer server({QStringLiteral("--one-command"), QStringLiteral("--events"), dir.filePath("ev")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(server.put(QStringLiteral("f%1.bin").arg(i), QByteArray(2000 + i, 'x')));
+        QtFtpClient ftp(20000);
+        QStringList said;
+        ftp.setNoticeObserver([&said](const QString& line) { said << line; });
+        const FtpHandle c = login(ftp, server);
+        QVERIFY(ftp.getFile(c, QStringLiteral("f0.bin"), dir.filePath("f0.bin"), false, FtpTransferBinary));
+        for (int i = 1; i < 3; ++i) {
+            const std::unique_ptr<FtpClient> other = ftp.companion();
+            other->setNoticeObserver([&said](const QString& line) { said << line; });
+            const FtpHandle oc = login(*other, server);
+            const QString name = QStringLiteral("f%1.bin").arg(i);
+            QVERIFY2(other->getFile(oc, name, dir.filePath(name), false, FtpTransferBinary),
+                     qPrintable(other->lastResponse()));
+            other->closeHandle(oc);
+        }
+        QCOMPARE(said.size(), 1);
+        QFile events(dir.filePath(QStringLiteral("ev")));
+        QVERIFY(events.open(QIODevice::ReadOnly));
+        const QByteArray seen = events.readAll();
+        QCOMPARE(seen.count("DROPPED"), 1);
+        QCOMPARE(seen.count("CONNECT"), 4); // the main session, its one new try, and two companions
     }
 };
 
