@@ -13,6 +13,7 @@ namespace {
 constexpr int MinTimeout = 1;
 constexpr int MaxTimeout = 3600;
 constexpr int MaxSessions = 16; // as many as a download may open
+constexpr int MaxSilentDays = 3650;
 
 // "section/key" to the value as written.
 QHash<QString, QString> parse(const QByteArray& bytes)
@@ -37,6 +38,49 @@ QHash<QString, QString> parse(const QByteArray& bytes)
         values.insert(section.isEmpty() ? key : section + QLatin1Char('/') + key, line.mid(equals + 1).trimmed());
     }
     return values;
+}
+
+// Every key the program reads, as "section/key".
+const QStringList KnownKeys{
+    QStringLiteral("server/host"),           QStringLiteral("server/user"),
+    QStringLiteral("server/password"),       QStringLiteral("server/version_root"),
+    QStringLiteral("server/webspace"),       QStringLiteral("server/timeout"),
+    QStringLiteral("server/retry_for"),      QStringLiteral("server/start_delay"),
+    QStringLiteral("server/sessions"),       QStringLiteral("server/tls"),
+    QStringLiteral("server/tls_ca"),         QStringLiteral("server/tls_verify"),
+    QStringLiteral("server/skip_unchanged"), QStringLiteral("update/mode"),
+    QStringLiteral("update/start_check"),    QStringLiteral("update/rollout"),
+    QStringLiteral("update/public_key"),     QStringLiteral("update/public_key_next"),
+    QStringLiteral("intake/remote_dir"),     QStringLiteral("printing/pdf_dir"),
+    QStringLiteral("fleet/reports"),         QStringLiteral("fleet/silent_days"),
+};
+
+// A key the program does not read where it stands: named once, with the section where it belongs
+// when the program knows it there (a key in the wrong section otherwise changes nothing, silently).
+QStringList unknownKeys(const QHash<QString, QString>& values)
+{
+    QStringList keys = values.keys();
+    keys.sort();
+    QStringList said;
+    for (const QString& key : std::as_const(keys)) {
+        if (KnownKeys.contains(key))
+            continue;
+        const QString section = key.contains(QLatin1Char('/')) ? key.section(QLatin1Char('/'), 0, -2) : QString();
+        const QString name = key.section(QLatin1Char('/'), -1);
+        QStringList belongs;
+        for (const QString& known : KnownKeys)
+            if (known.section(QLatin1Char('/'), -1) == name)
+                belongs << QLatin1Char('[') + known.section(QLatin1Char('/'), 0, 0) + QLatin1Char(']');
+        QString line =
+            QStringLiteral("Clé inconnue ignorée : %1%2")
+                .arg(section.isEmpty() ? QString() : QLatin1Char('[') + section + QStringLiteral("] "), name);
+        if (section.isEmpty())
+            line += QStringLiteral(", hors de toute section");
+        if (!belongs.isEmpty())
+            line += QStringLiteral(" (elle se place dans %1)").arg(belongs.join(QStringLiteral(", ")));
+        said << line;
+    }
+    return said;
 }
 
 } // namespace
@@ -89,6 +133,7 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
     }
 
     const QHash<QString, QString> values = parse(bytes);
+    c.problems << unknownKeys(values);
     auto read = [&values](const char* key, QString& into) {
         const auto it = values.constFind(QLatin1String(key));
         if (it != values.constEnd())
@@ -101,30 +146,36 @@ AppConfig AppConfig::load(const QString& iniPath, bool required)
     read("server/webspace", c.webspace);
     read("intake/remote_dir", c.intakeRemoteDir);
     read("printing/pdf_dir", c.pdfDir);
+    read("fleet/reports", c.fleetReports);
 
     // Whole numbers within bounds (of seconds, of sessions); anything else keeps the default and is
     // reported.
-    auto number = [&values, &c, &shown](const char* key, int min, int max, int& into, bool seconds) {
+    enum class Unit { Seconds, Sessions, Days };
+    auto number = [&values, &c, &shown](const char* key, int min, int max, int& into, Unit unit) {
         const auto it = values.constFind(QLatin1String(key));
         if (it == values.constEnd())
             return;
         bool ok = false;
         const int value = it.value().toInt(&ok);
-        if (ok && value >= min && value <= max && !it.value().startsWith(QLatin1Char('+')))
+        if (ok && value >= min && value <= max && !it.value().startsWith(QLatin1Char('+'))) {
             into = value;
-        else
-            c.problems << QStringLiteral("%1=%2 ignoré dans « %3 » : un nombre de %4 de %5 à %6 est attendu ; %7 "
-                                         "sont utilisées.")
-                              .arg(QString::fromLatin1(key).section(QLatin1Char('/'), 1), it.value(), shown,
-                                   seconds ? QStringLiteral("secondes") : QStringLiteral("sessions"))
-                              .arg(min)
-                              .arg(max)
-                              .arg(QString::number(into) + (seconds ? QStringLiteral(" s") : QString()));
+            return;
+        }
+        const QString units = unit == Unit::Seconds    ? QStringLiteral("secondes")
+                              : unit == Unit::Sessions ? QStringLiteral("sessions")
+                                                       : QStringLiteral("jours");
+        c.problems << QStringLiteral("%1=%2 ignoré dans « %3 » : un nombre de %4 de %5 à %6 est attendu ; %7 sont %8.")
+                          .arg(QString::fromLatin1(key).section(QLatin1Char('/'), 1), it.value(), shown, units)
+                          .arg(min)
+                          .arg(max)
+                          .arg(QString::number(into) + (unit == Unit::Seconds ? QStringLiteral(" s") : QString()),
+                               unit == Unit::Days ? QStringLiteral("utilisés") : QStringLiteral("utilisées"));
     };
-    number("server/timeout", MinTimeout, MaxTimeout, c.timeoutSeconds, true);
-    number("server/retry_for", 0, MaxTimeout, c.retryForSeconds, true);
-    number("server/start_delay", 0, MaxTimeout, c.startDelaySeconds, true);
-    number("server/sessions", 1, MaxSessions, c.sessions, false);
+    number("server/timeout", MinTimeout, MaxTimeout, c.timeoutSeconds, Unit::Seconds);
+    number("server/retry_for", 0, MaxTimeout, c.retryForSeconds, Unit::Seconds);
+    number("server/start_delay", 0, MaxTimeout, c.startDelaySeconds, Unit::Seconds);
+    number("server/sessions", 1, MaxSessions, c.sessions, Unit::Sessions);
+    number("fleet/silent_days", 1, MaxSilentDays, c.silentDays, Unit::Days);
 
     // Yes/no values; anything else keeps the default and is reported.
     auto flag = [&values, &c, &shown](const char* key, bool& into) {

@@ -52,6 +52,10 @@ struct AppConfig {
     QString intakeRemoteDir = QStringLiteral("www/DI");
     // [printing]
     QString pdfDir;
+    // [fleet] The folder, relative to the login folder, where each station leaves the record of its
+    // last run (none: no records); stations not heard of for more than silentDays are marked.
+    QString fleetReports;
+    int silentDays = 7;
 
     // What the reader had to say, in French: a file that could not be read, a value it ignored.
     QStringList problems;

@@ -110,6 +110,17 @@ private slots:
             QCOMPARE(AppConfig::load(f.fileName()).timeoutSeconds, timeout == QLatin1String("3600") ? 3600 : 30);
         }
         QCOMPARE(AppConfig::load(dir.path()).problems.size(), 1); // a folder cannot be read as a file
+        // A key in the wrong section changes nothing: said once, with the section where it belongs.
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                f.write("stray=1\n[update]\nskip_unchanged=true\nskip_unchanged=true\nmode=direct\n[fleet]\n"
+                        "reports=rapports\nsilent_days=3\n[server]\ntimout=5\n"));
+        f.close();
+        const AppConfig k = AppConfig::load(f.fileName());
+        QVERIFY(!k.skipUnchanged && !k.stagedUpdate && k.fleetReports == "rapports" && k.silentDays == 3);
+        QCOMPARE(k.problems,
+                 (QStringList{"Clé inconnue ignorée : [server] timout",
+                              "Clé inconnue ignorée : [update] skip_unchanged (elle se place dans [server])",
+                              "Clé inconnue ignorée : stray, hors de toute section"}));
 
         // The run log: time-stamped lines, the older megabyte kept as ".1", the outcome on one line.
         FixedClock clock;
