@@ -119,8 +119,8 @@ private slots:
         QVERIFY(!k.skipUnchanged && !k.stagedUpdate && k.fleetReports == "rapports" && k.silentDays == 3);
         QCOMPARE(k.problems,
                  (QStringList{"Clé inconnue ignorée : [server] timout",
-                              "Clé inconnue ignorée : [update] skip_unchanged (elle se place dans [server])",
-                              "Clé inconnue ignorée : stray, hors de toute section"}));
+                              "Clé inconnue ignorée : stray, hors de toute section",
+                              "Clé inconnue ignorée : [update] skip_unchanged (elle se place dans [server])"}));
 
         // The run log: time-stamped lines, the older megabyte kept as ".1", the outcome on one line.
         FixedClock clock;
