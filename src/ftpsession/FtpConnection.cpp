@@ -4,6 +4,8 @@
 #include "platform/ftp/RetryPolicy.h"
 #include "release/StationId.h"
 
+#include <optional>
+
 FtpConnection::FtpConnection(FtpClient& client)
     : m_client(client)
 {
@@ -62,18 +64,52 @@ FtpResult FtpConnection::login(const QString& server, const QString& user, const
             if (!problem.isEmpty())
                 appendLog(problem);
         }
-        for (;; ++m_mirror) {
-            r = loginTo(m_mirrors.at(m_mirror));
-            if (r.ok || m_mirror + 1 >= m_mirrors.size())
-                break;
-            sayMove(m_mirrors.at(m_mirror), m_mirrors.at(m_mirror + 1), r);
-        }
+        r = loginToMirrors();
     }
     if (r.ok) {
         appendLog(r.reply);
         m_homeDirectory = m_currentDirectory;
     }
     return r;
+}
+
+FtpResult FtpConnection::loginToMirrors()
+{
+    // Round after round over every mirror while the run's retry budget lasts, the station's own
+    // first, with the client's backoff between rounds: a mirror that is only busy now may take the
+    // station a moment later. One that refuses connections is tried one round in three only while
+    // another answers, so it cannot spend the budget; one that refuses the login is left.
+    enum class State { Untried, Busy, Unreachable, Refused };
+    QList<State> states(m_mirrors.size(), State::Untried);
+    FtpResult last;
+    std::optional<FtpResult> answered; // the last refusal of a mirror that answered
+    qsizetype from = -1;
+    for (int round = 0;; ++round) {
+        const bool someBusy = states.contains(State::Busy);
+        bool tried = false;
+        for (qsizetype i = 0; i < m_mirrors.size(); ++i) {
+            if (states.at(i) == State::Refused || (states.at(i) == State::Unreachable && someBusy && round % 3 != 0))
+                continue;
+            if (from >= 0 && from != i && round == 0)
+                sayMove(m_mirrors.at(from), m_mirrors.at(i), last);
+            m_mirror = i;
+            from = i;
+            tried = true;
+            last = loginTo(m_mirrors.at(i));
+            if (last.ok)
+                return last;
+            const bool busy = last.error == FtpErrorExtended && RetryPolicy::transientReply(last.reply.left(3).toInt());
+            const bool unreachable = last.error == FtpErrorCannotConnect || last.error == FtpErrorTimeout ||
+                                     last.error == FtpErrorConnectionAborted;
+            states[i] = busy ? State::Busy : unreachable ? State::Unreachable : State::Refused;
+            if (busy)
+                answered = last;
+        }
+        if (!tried || !m_client.waitToRetry(round, (answered ? *answered : last).reply))
+            break;
+    }
+    // Out of budget: what a mirror that answered said, not the silence of one that is down.
+    return answered ? *answered : last;
 }
 
 void FtpConnection::sayMove(const QString& from, const QString& to, const FtpResult& why)
@@ -121,9 +157,8 @@ bool FtpConnection::moveToNextMirror()
 
 FtpResult FtpConnection::loginTo(const QString& server)
 {
-    // A mirror that stays busy or out of reach is left after a few tries while others remain.
-    const bool othersLeft = m_mirror + 1 < m_mirrors.size();
-    m_client.setLoginTries(othersLeft ? RetryPolicy::MaxTries : 0);
+    // Among mirrors each login is tried once: the rounds over the mirrors do the waiting.
+    m_client.setLoginTries(m_mirrors.size() > 1 ? 1 : 0);
     // A reconnection must not leak the handles it replaces.
     closeHandles();
     m_session = m_client.open(QStringLiteral("Transfert"));

@@ -39,7 +39,9 @@ public:
     // success, the "257" reply; a failure's reply is only returned (the caller says how the run
     // ended with it).
     // `server` may name mirrors separated by commas: they are tried in this station's order (see
-    // setStationFolder), one log line for each move to the next.
+    // setStationFolder), one log line for each move to the next, and then round after round while
+    // the run's retry budget lasts; a mirror that refuses connections is tried less often than
+    // one that answers busy, and a failure names what a mirror that answered said.
     FtpResult login(const QString& server, const QString& user, const QString& password);
     // The application folder whose station id orders the mirrors (none: the first mirror first).
     void setStationFolder(const QString& appDir) { m_stationFolder = appDir; }
@@ -124,6 +126,7 @@ public:
 private:
     static QStringList cutLines(const QString& text);
     FtpResult loginTo(const QString& server);
+    FtpResult loginToMirrors();
     void sayMove(const QString& from, const QString& to, const FtpResult& why);
     // What the client's last call came to; `logged` appends its reply to the log.
     FtpResult result(bool ok, bool logged);

@@ -149,6 +149,17 @@ public:
     // as a server that loses commands sent ahead. Must not call into the client.
     virtual void setNoticeObserver(std::function<void(const QString&)> observer) { Q_UNUSED(observer); }
 
+    // Waits before try `attempt` (0 for the first retry) of something refused for `reason`, as the
+    // client waits before retrying a busy server: said to the retry observer, painted through,
+    // ended by cancelRetryWait, drawn from the run's retry budget. False when the budget is spent
+    // or the wait was ended. Clients that never retry return false.
+    virtual bool waitToRetry(int attempt, const QString& reason)
+    {
+        Q_UNUSED(attempt);
+        Q_UNUSED(reason);
+        return false;
+    }
+
     // Ends the retry wait under way (the operator gave up waiting): the refusal stands, and the
     // rest of the run tries nothing again, as when the run's retry budget is spent. May be called
     // from the wait callback.

@@ -1,5 +1,7 @@
 #include "common/FixedClock.h"
+#include "common/ScriptedFtpClient.h"
 #include "ftpsession/AppConfig.h"
+#include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
 #include "ftpsession/RunLog.h"
 #include "launcher/VersionDownload.h"
@@ -72,6 +74,34 @@ private slots:
             QCOMPARE(path, expected);
         else
             QVERIFY(!why.isEmpty());
+    }
+
+    // Mirrors on a busy morning: while the budget lasts the station goes round them all; one that
+    // refuses connections is tried less often than those that answer busy, and cannot be where
+    // the run ends; one that refuses the login is left.
+    void mirrorsAreTriedInRounds()
+    {
+        ScriptedFtpClient client;
+        client.logins = {{"a", {"busy", "busy", "busy", "ok"}}, {"b", {"busy"}}, {"c", {"down"}}, {"d", {"refused"}}};
+        client.waitsLeft = 10;
+        FtpConnection ftp(client);
+        const FtpResult r = ftp.login(QStringLiteral("a,b,c,d"), QStringLiteral("u"), QStringLiteral("p"));
+        QVERIFY(r.ok);
+        QCOMPARE(ftp.server(), QStringLiteral("a"));
+        QCOMPARE(client.tried.count("d"), 1);
+        QCOMPARE(client.tried.count("a"), 4);
+        QVERIFY2(client.tried.count("c") < client.tried.count("b"), qPrintable(client.tried.join(' ')));
+        QCOMPARE(client.waits, (QList<int>{0, 1, 2}));
+        QCOMPARE(ftp.log().count(QStringLiteral("passage au miroir")), 3); // the first round only
+
+        ScriptedFtpClient spent; // out of budget: the busy mirror's reply, not the dead one's
+        spent.logins = {{"a", {"busy"}}, {"b", {"down"}}};
+        spent.waitsLeft = 3; // the last round tries both
+        FtpConnection other(spent);
+        const FtpResult failed = other.login(QStringLiteral("a,b"), QStringLiteral("u"), QStringLiteral("p"));
+        QVERIFY(!failed.ok && failed.reply.startsWith(QLatin1String("421")));
+        QCOMPARE(spent.tried.count("a"), 4);
+        QCOMPARE(spent.tried.count("b"), 2);
     }
 
     void configFallsBackToDefaults()

@@ -76,6 +76,7 @@ public:
         m_retryObserver = std::move(observer);
     }
     void cancelRetryWait() override { m_retryCancelled = true; }
+    bool waitToRetry(int attempt, const QString& reason) override;
     std::unique_ptr<FtpClient> companion() const override;
     void setNoticeObserver(std::function<void(const QString&)> observer) override
     {

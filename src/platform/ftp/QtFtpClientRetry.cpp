@@ -58,6 +58,20 @@ bool QtFtpClient::retryAfter(int k, int& cuts)
     return true;
 }
 
+bool QtFtpClient::waitToRetry(int attempt, const QString& reason)
+{
+    const QString kept = m_lastResponse;
+    const quint32 keptError = m_lastError;
+    m_transient = visible(reason.section(QLatin1Char('\n'), -1));
+    m_transientCut = false;
+    int cuts = 0;
+    const bool waited = retryAfter(attempt, cuts);
+    clearTransient();
+    m_lastResponse = kept;
+    m_lastError = keptError;
+    return waited;
+}
+
 QtFtpClient::Connection* QtFtpClient::revive(FtpHandle handle)
 {
     const auto it = m_connections.find(handle);
