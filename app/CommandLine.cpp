@@ -8,6 +8,8 @@ CommandLine CommandLine::parse(const QStringList& arguments)
     QString release;
     QString expires;
     QString rolloutDays;
+    QString rolloutStart;
+    QString rolloutGate;
     for (qsizetype i = 1; i < arguments.size(); ++i) {
         const QString& a = arguments.at(i);
         auto value = [&](QString& into) {
@@ -46,6 +48,14 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             value(expires);
         else if (a == QLatin1String("--rollout-days"))
             value(rolloutDays);
+        else if (a == QLatin1String("--rollout-start"))
+            value(rolloutStart);
+        else if (a == QLatin1String("--rollout-gate"))
+            value(rolloutGate);
+        else if (a == QLatin1String("--fleet"))
+            c.mode = Mode::Fleet;
+        else if (a == QLatin1String("--csv"))
+            value(c.csvFile);
         else if (a == QLatin1String("--previous")) {
             QString folder;
             value(folder);
@@ -90,9 +100,34 @@ CommandLine CommandLine::parse(const QStringList& arguments)
             if (!daysOk || c.rolloutDays < 1 || c.rolloutDays > 30 || rolloutDays.startsWith(QLatin1Char('+')))
                 c.error = QStringLiteral("--rollout-days attend un nombre de jours de 1 à 30 : %1").arg(rolloutDays);
         }
-    } else if (!release.isEmpty() || !expires.isEmpty() || !rolloutDays.isEmpty() || !c.previous.isEmpty()) {
-        c.error = QStringLiteral("--release, --expires, --rollout-days et --previous ne s'emploient qu'avec "
-                                 "--make-manifest.");
+        if (c.error.isEmpty() && c.rolloutDays == 0 && !(rolloutStart.isEmpty() && rolloutGate.isEmpty()))
+            c.error = QStringLiteral("--rollout-start et --rollout-gate s'emploient avec --rollout-days.");
+        const QDate start = QDate::fromString(rolloutStart, QStringLiteral("yyyy-MM-dd"));
+        if (c.error.isEmpty() && !rolloutStart.isEmpty()) {
+            if (rolloutStart.size() != 10 || !start.isValid())
+                c.error = QStringLiteral("--rollout-start attend une date AAAA-MM-JJ : %1").arg(rolloutStart);
+            else
+                c.rolloutStart = start;
+        }
+        if (c.error.isEmpty() && !rolloutGate.isEmpty()) {
+            const QStringList parts = rolloutGate.split(QLatin1Char(','));
+            bool okRead = false;
+            bool failedRead = false;
+            const int ok = parts.value(0).toInt(&okRead);
+            const int failed = parts.value(1).toInt(&failedRead);
+            if (parts.size() != 2 || !okRead || !failedRead || ok < 0 || failed < 1 || ok > 100000 || failed > 100000 ||
+                rolloutGate.contains(QLatin1Char('+')))
+                c.error = QStringLiteral("--rollout-gate attend OK,ECHECS (deux nombres, ECHECS de 1 à 100000) : %1")
+                              .arg(rolloutGate);
+            else
+                c.gate = std::pair{ok, failed};
+        }
+    } else if (!release.isEmpty() || !expires.isEmpty() || !rolloutDays.isEmpty() || !c.previous.isEmpty() ||
+               !rolloutStart.isEmpty() || !rolloutGate.isEmpty()) {
+        c.error = QStringLiteral("--release, --expires, --rollout-days, --rollout-start, --rollout-gate et --previous "
+                                 "ne s'emploient qu'avec --make-manifest.");
+    } else if (!c.csvFile.isEmpty() && c.mode != Mode::Fleet) {
+        c.error = QStringLiteral("--csv ne s'emploie qu'avec --fleet.");
     }
     return c;
 }
@@ -121,13 +156,21 @@ QString CommandLine::helpText()
                           "  --demo-data        With --station: fill an empty embedded database with\n"
                           "                     demonstration users, pallets and articles (user DEMO, password\n"
                           "                     demo).\n"
+                          "  --fleet [--csv FILE]\n"
+                          "                     For the administrator: reads the stations' records in [fleet]\n"
+                          "                     reports and prints the fleet per release and one line per\n"
+                          "                     station; --csv writes the table for a spreadsheet (UTF-8, ;).\n"
                           "  --make-manifest FOLDER --release N [--expires YYYY-MM-DD] [--rollout-days D]\n"
+                          "                  [--rollout-start YYYY-MM-DD] [--rollout-gate OK,FAILED]\n"
                           "                  [--previous OLDFOLDER]...\n"
                           "                     For the publisher: writes FOLDER/VORN.manifest (release number,\n"
                           "                     last day it may be installed, size and SHA-256 of every file of\n"
                           "                     FOLDER), to be signed with minisign -S. Then ends.\n"
                           "                     --rollout-days D (1 to 30): a station takes the release on day\n"
-                          "                     (its number mod D) counted from today. --previous: patches from\n"
+                          "                     (its number mod D) counted from --rollout-start (default today).\n"
+                          "                     --rollout-gate OK,FAILED: stations of day 1 and later wait for OK\n"
+                          "                     stations of earlier days that kept it; FAILED stations that\n"
+                          "                     failed with it halt it. --previous: patches from\n"
                           "                     the files of an earlier release, written into FOLDER/patches.\n"
                           "\n"
                           "Options:\n"

@@ -2,6 +2,7 @@
 
 #include "VornVersion.h"
 #include "database/DatabaseConnection.h"
+#include "fleet/FleetRun.h"
 #include "ftpsession/AppConfig.h"
 #include "ftpsession/RunLog.h"
 #include "ftpsession/StartDelay.h"
@@ -131,7 +132,10 @@ int main(int argc, char* argv[])
         QString error;
         ReleaseManifest::Options options{cmd.expires, std::nullopt, cmd.previous};
         if (cmd.rolloutDays > 0)
-            options.rollout = ReleaseManifest::Rollout{QDate::currentDate(), cmd.rolloutDays};
+            options.rollout = ReleaseManifest::Rollout{cmd.rolloutStart.value_or(QDate::currentDate()), cmd.rolloutDays,
+                                                       std::nullopt};
+        if (cmd.gate)
+            options.rollout->gate = ReleaseManifest::Gate{cmd.gate->first, cmd.gate->second};
         if (!ReleaseManifest::make(cmd.manifestFolder, cmd.release, options, error)) {
             writeText(stderr, error + QLatin1Char('\n'));
             return 1;
@@ -149,6 +153,17 @@ int main(int argc, char* argv[])
             return 64;
         }
     }
+    if (cmd.mode == CommandLine::Mode::Fleet) {
+        QCoreApplication app(argc, argv);
+        const QString appDir = applicationFolder(cmd);
+        const AppConfig config = loadConfig(cmd, appDir);
+        for (const QString& problem : config.problems)
+            writeText(stderr, problem + QLatin1Char('\n'));
+        QtFtpClient ftp(config.timeoutSeconds * 1000);
+        configureClient(ftp, config);
+        const SystemClock clock;
+        return FleetRun(ftp, config, appDir, clock).run(cmd.csvFile);
+    }
     // With no screen to show a window on, run off-screen and answer every message by itself.
     if (!hasDisplay()) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -163,7 +178,13 @@ int main(int argc, char* argv[])
         UnattendedDialogs dialogs;
         std::unique_ptr<ProcessControl> processes = createProcessControl();
         const SystemClock clock;
-        return RollbackRun(*processes, dialogs, appDir, clock, true).run(cmd.startApplication);
+        const AppConfig config = loadConfig(cmd, appDir);
+        QtFtpClient ftp(config.timeoutSeconds * 1000);
+        configureClient(ftp, config);
+        ftp.setRetryPolicy(RetryPolicy(0)); // a record is never worth a wait
+        RollbackRun rollback(*processes, dialogs, appDir, clock, true);
+        rollback.reportTo(ftp, config);
+        return rollback.run(cmd.startApplication);
     }
 
     // Nobody watches and nothing could be seen: the update runs without building its window, its
@@ -213,7 +234,10 @@ int main(int argc, char* argv[])
 
     if (cmd.mode == CommandLine::Mode::Rollback) {
         const SystemClock clock;
-        return RollbackRun(*processes, *dialogs, appDir, clock, cmd.unattended).run(cmd.startApplication);
+        ftp.setRetryPolicy(RetryPolicy(0)); // a record is never worth a wait
+        RollbackRun rollback(*processes, *dialogs, appDir, clock, cmd.unattended);
+        rollback.reportTo(ftp, config);
+        return rollback.run(cmd.startApplication);
     }
 
     if (cmd.mode == CommandLine::Mode::Station) {

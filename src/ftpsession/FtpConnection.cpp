@@ -256,18 +256,41 @@ FtpResult FtpConnection::getFile(const QString& remote, const QString& localPath
     return result(m_client.getFile(m_connection, remote, localPath, failIfExists, transferType), true);
 }
 
-FtpResult FtpConnection::putFile(const QString& localPath, const QString& remote, int transferType)
+FtpResult FtpConnection::putFile(const QString& localPath, const QString& remote, int transferType, Logged logged)
 {
-    return result(m_client.putFile(m_connection, localPath, remote, transferType), true);
+    return result(m_client.putFile(m_connection, localPath, remote, transferType), logged == Logged::Reply);
 }
 
-FtpResult FtpConnection::remove(const QString& name)
+FtpResult FtpConnection::remove(const QString& name, Logged logged)
 {
     FtpResult r = result(m_client.deleteFile(m_connection, name), false);
     if (r.replyIs("550"))
         r = result(m_client.removeDirectory(m_connection, name), false);
-    appendLog(r.reply);
+    if (logged == Logged::Reply)
+        appendLog(r.reply);
     return r;
+}
+
+FtpResult FtpConnection::rename(const QString& from, const QString& to, Logged logged)
+{
+    return result(m_client.renameFile(m_connection, from, to), logged == Logged::Reply);
+}
+
+QList<FtpFindData> FtpConnection::listFolder(const QString& folder, FtpResult& r)
+{
+    QList<FtpFindData> entries;
+    FtpFindData data;
+    const FtpHandle find = m_client.findFirstFileIn(m_connection, folder, data);
+    r = FtpResult{find != 0, m_client.lastResponse(), m_client.lastError()};
+    if (!find) {
+        r.ok = r.error == FtpErrorNoMoreFiles;
+        return entries;
+    }
+    do
+        entries << data;
+    while (m_client.findNextFile(find, data));
+    m_client.closeHandle(find);
+    return entries;
 }
 
 FtpResult FtpConnection::createDirectory(const QString& name)

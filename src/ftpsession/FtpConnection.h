@@ -86,11 +86,20 @@ public:
     // from a client that cannot check). Logs the reply.
     FtpResult getFile(const QString& remote, const QString& localPath, int transferType,
                       const FtpExpectedContent& expected = {}, bool failIfExists = false);
+    // Whether an operation's reply goes to the log: the station's own bookkeeping on the server
+    // (its record in the fleet's reports) says in one line of its own how it went instead.
+    enum class Logged { Reply, Quietly };
     // Uploads `localPath` as `remote` in the working directory. Logs the reply.
-    FtpResult putFile(const QString& localPath, const QString& remote, int transferType);
+    FtpResult putFile(const QString& localPath, const QString& remote, int transferType,
+                      Logged logged = Logged::Reply);
     // Deletes `name`, or the folder of that name when the server answers 550 to the file. Logs the
     // last reply.
-    FtpResult remove(const QString& name);
+    FtpResult remove(const QString& name, Logged logged = Logged::Reply);
+    // RNFR/RNTO: `to` replaced by `from` at once. Logs the last reply.
+    FtpResult rename(const QString& from, const QString& to, Logged logged = Logged::Reply);
+    // Every entry of `folder` (a path), listed without entering it, its facts included; an empty
+    // folder is listed. Nothing logged: `result` says how it went.
+    QList<FtpFindData> listFolder(const QString& folder, FtpResult& result);
     // Creates the folder `name`. Logs the reply.
     FtpResult createDirectory(const QString& name);
 

@@ -527,6 +527,7 @@ void Form1::Xconnect()
 {
     if (m_busy || m_ended)
         return;
+    m_startedMs = QDateTime::currentMSecsSinceEpoch();
     const FtpResult login = beginLogin();
     if (login.ok) {
         UpdateRun run(m_ftp, m_context.processes, m_context.dialogs, *this, *m_runLog);
@@ -567,6 +568,9 @@ UpdateRun::Settings Form1::updateSettings() const
     s.rolloutIgnored = m_context.config.rolloutIgnored;
     s.releaseKeys = m_context.config.releaseKeys();
     s.keyRefusal = m_context.config.keyRefusal;
+    s.fleetReports = m_context.config.fleetReports;
+    s.timeoutSeconds = m_context.config.timeoutSeconds;
+    s.startedMs = m_startedMs;
     return s;
 }
 

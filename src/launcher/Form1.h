@@ -221,6 +221,7 @@ private:
     QElapsedTimer m_lastEvents;
     std::optional<QString> m_infoBeforeRetry; // what the wait panel said before a retry's wait
     RetryWaitKeys* m_retryKeys = nullptr;
+    qint64 m_startedMs = 0; // when the last connection began
     bool m_busy = false;
     bool m_connectQueued = false;
     ManagerStatus m_managerStatus = ManagerStatus::Disconnected;

@@ -74,6 +74,11 @@ bool SignedRelease::fetchAndCheck(const QStringList& remoteNames, const QString&
     ReleasePolicy::Verdict verdict = ReleasePolicy(m_clock).check(manifest, signature, m_keys, installed);
     if (!verdict.manifest) {
         refusal = verdict.refusal;
+        m_releaseFault = verdict.releaseFault;
+        QString ignored;
+        if (manifest)
+            if (const std::optional<ReleaseManifest> claimed = ReleaseManifest::parse(*manifest, ignored))
+                m_claimed = claimed->release();
         return false;
     }
     m_manifest = std::move(verdict.manifest);

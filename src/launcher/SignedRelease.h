@@ -26,6 +26,11 @@ public:
     const QByteArray& manifestBytes() const { return m_manifestBytes; }
     const QByteArray& signatureBytes() const { return m_signatureBytes; }
 
+    // After a refusal: whether it was the release's own doing (see ReleasePolicy), and the release
+    // number its manifest claims, when it reads at all (0 otherwise).
+    bool refusedForRelease() const { return m_releaseFault; }
+    qint64 claimedRelease() const { return m_claimed; }
+
     // The manifest and its signature: never files of the application.
     static bool isRecordName(const QString& name);
 
@@ -40,4 +45,6 @@ private:
     std::optional<ReleaseManifest> m_manifest;
     QByteArray m_manifestBytes;
     QByteArray m_signatureBytes;
+    bool m_releaseFault = false;
+    qint64 m_claimed = 0;
 };

@@ -20,6 +20,7 @@ UnattendedUpdate::UnattendedUpdate(FtpClient& client, ProcessControl& processes,
 
 int UnattendedUpdate::run(bool startApplication)
 {
+    m_startedMs = QDateTime::currentMSecsSinceEpoch();
     RunLog log(QDir(m_appDir).filePath(RunLog::fileName()), m_clock, true);
     FtpConnection ftp(m_client);
     ftp.setStationFolder(m_appDir);
@@ -46,6 +47,9 @@ int UnattendedUpdate::run(bool startApplication)
     settings.rolloutIgnored = m_config.rolloutIgnored;
     settings.releaseKeys = m_config.releaseKeys();
     settings.keyRefusal = m_config.keyRefusal;
+    settings.fleetReports = m_config.fleetReports;
+    settings.timeoutSeconds = m_config.timeoutSeconds;
+    settings.startedMs = m_startedMs;
     UpdateRun update(ftp, m_processes, m_dialogs, *this, log);
     const int exitCode = update.afterLogin(settings).value_or(0);
     ftp.closeHandles();

@@ -38,4 +38,5 @@ private:
     AppConfig m_config;
     QString m_appDir;
     const Clock& m_clock;
+    qint64 m_startedMs = 0;
 };

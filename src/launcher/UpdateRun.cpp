@@ -2,6 +2,7 @@
 
 #include "UpdateView.h"
 #include "VersionDownload.h"
+#include "fleet/FleetReport.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/RunLog.h"
 
@@ -44,6 +45,7 @@ int UpdateRun::download(const QStringList& remoteList, const Settings& settings)
 {
     VersionDownload download(m_ftp, m_processes, m_dialogs, m_view, settings);
     const VersionDownload::Outcome outcome = download.Xdown(remoteList);
+    report(outcome, settings);
     m_log.outcome(outcome.summary);
     return outcome.exitCode;
 }
@@ -53,6 +55,26 @@ int UpdateRun::versionFolderUnavailable(const Settings& settings, const QString&
     m_view.showRemoteList({}, false);
     VersionDownload download(m_ftp, m_processes, m_dialogs, m_view, settings);
     const VersionDownload::Outcome outcome = download.versionFolderUnavailable(m_ftp.targetDirectory(), reply);
+    report(outcome, settings);
     m_log.outcome(outcome.summary);
     return outcome.exitCode;
+}
+
+void UpdateRun::report(const VersionDownload::Outcome& outcome, const Settings& settings)
+{
+    if (settings.fleetReports.isEmpty())
+        return;
+    FleetRecord record;
+    record.offered = outcome.offered;
+    record.result = outcome.result;
+    record.day = outcome.day;
+    record.exitStatus = outcome.exitCode;
+    record.at = QDateTime::currentDateTimeUtc();
+    record.durationMs = settings.startedMs > 0 ? record.at.toMSecsSinceEpoch() - settings.startedMs : 0;
+    record.bytes = outcome.bytes;
+    record.mirror = m_ftp.server();
+    if (outcome.exitCode != 0 || outcome.result == FleetRecord::Result::Halted)
+        record.error = FleetRecord::firstError(outcome.summary);
+    FleetReport(m_ftp, settings.localFolder, settings.fleetReports, settings.timeoutSeconds)
+        .write(record, outcome.releaseFault);
 }

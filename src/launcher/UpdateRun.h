@@ -1,6 +1,7 @@
 #pragma once
 
 #include "UpdateSettings.h"
+#include "VersionDownload.h"
 
 #include <QString>
 #include <QStringList>
@@ -33,6 +34,8 @@ public:
 
 private:
     int versionFolderUnavailable(const Settings& settings, const QString& reply);
+    // The station's record of the run, in the fleet's reports folder when there is one.
+    void report(const VersionDownload::Outcome& outcome, const Settings& settings);
 
     FtpConnection& m_ftp;
     ProcessControl& m_processes;

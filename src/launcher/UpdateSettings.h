@@ -23,6 +23,9 @@ struct UpdateSettings {
     QStringList releaseKeys;      // signed releases: the publisher's public keys
     QString keyRefusal;           // a configured key that does not read: every update refused
     const Clock* clock = nullptr; // today's date for expiry and rollout (the system's when null)
+    QString fleetReports;         // [fleet] reports: where the station leaves its record (none: nowhere)
+    int timeoutSeconds = 30;      // the longest a record of the run may take to write
+    qint64 startedMs = 0;         // when the run started (ms since the epoch): its record's duration
 
     bool isSigned() const { return !releaseKeys.isEmpty() || !keyRefusal.isEmpty(); }
 };

@@ -4,6 +4,9 @@
 #include "PatchedFetch.h"
 #include "ReleaseSwap.h"
 #include "SignedRelease.h"
+#include "fleet/FleetReport.h"
+#include "fleet/FleetState.h"
+#include "fleet/RolloutGate.h"
 #include "ftpsession/CaseTwins.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/LocalTarget.h"
@@ -202,8 +205,12 @@ bool VersionDownload::prepare(Run& run)
         run.signedRelease.emplace(m_ftp, m_settings.releaseKeys, m_clock);
         if (!run.stagingReady)
             refusal = QStringLiteral("Mise à jour refusée : le manifeste signé n'a pas pu être téléchargé.");
-        else if (!run.signedRelease->fetchAndCheck(run.remoteList, run.swap.stagingFolder(), run.localFolder, refusal))
+        else if (!run.signedRelease->fetchAndCheck(run.remoteList, run.swap.stagingFolder(), run.localFolder,
+                                                   refusal)) {
+            run.outcome.releaseFault = run.signedRelease->refusedForRelease();
+            run.outcome.offered = run.signedRelease->claimedRelease();
             run.signedRelease.reset();
+        }
     }
     if (!refusal.isEmpty()) {
         run.swap.discardStaging();
@@ -211,15 +218,12 @@ bool VersionDownload::prepare(Run& run)
         refuse(run, refusal);
         return false;
     }
-    if (run.signedRelease && !m_settings.rolloutIgnored) {
-        if (const std::optional<QDate> day = rolloutDay(*run.signedRelease, run.localFolder)) {
-            // Not yet this station's day: the release in place stays, and the run is a success.
-            run.swap.discardStaging();
-            run.outcome.summary = PhasedRollout::waitingLine(run.signedRelease->manifest().release(), *day);
-            m_ftp.appendLog(run.outcome.summary);
-            m_view.setAnimationInterval(400);
-            return false;
-        }
+    run.outcome.offered = run.signedRelease ? run.signedRelease->manifest().release() : 0;
+    if (heldBack(run)) {
+        run.swap.discardStaging();
+        m_ftp.appendLog(run.outcome.summary);
+        m_view.setAnimationInterval(400);
+        return false;
     }
     if (run.signedRelease) {
         run.hashes.emplace(run.localFolder);
@@ -305,6 +309,7 @@ bool VersionDownload::planItem(Run& run, RunItem& item)
         m_ftp.appendLog(QStringLiteral("Nom « %1 » refusé : ce dossier est celui des mises à jour du programme.")
                             .arg(LocalTarget::shown(name)));
         item.fate = RunItem::Fate::Refused;
+        run.outcome.releaseFault = true;
     }
     return true;
 }
@@ -379,6 +384,9 @@ bool VersionDownload::settle(Run& run, RunItem& item, DownloadResult& result)
 
     if (result.ok) {
         item.fate = RunItem::Fate::Fetched;
+        run.outcome.bytes += item.patch && result.afterDone ? item.patch->size
+                             : item.signedEntry             ? item.signedEntry->size
+                                                            : QFileInfo(item.path).size();
         if (m_settings.skipUnchanged && !item.signedEntry && item.server.modified.isValid())
             keepServerTime(item.path, item.server.modified);
         return true;
@@ -386,7 +394,8 @@ bool VersionDownload::settle(Run& run, RunItem& item, DownloadResult& result)
     item.fate = RunItem::Fate::Failed;
     if (item.signedEntry && result.error == FtpErrorContentMismatch) {
         run.refusal = ReleasePolicy::fileChanged(item.name);
-        return false; // nothing of this release is installed: no point fetching the rest
+        run.outcome.releaseFault = true; // the files on offer are not the release that was signed
+        return false;                    // nothing of this release is installed: no point fetching the rest
     }
     return true;
 }
@@ -478,6 +487,8 @@ void VersionDownload::tell(Run& run)
         done.title = title();
         m_dialogs.message(done);
         outcome.summary = QStringLiteral("mise à jour complète, %1 fichier(s) à jour.").arg(fetched);
+        outcome.result =
+            fetched == 0 && !outcome.installed ? FleetRecord::Result::AlreadyInstalled : FleetRecord::Result::Installed;
         if (m_settings.skipUnchanged)
             outcome.summary += QStringLiteral(" %1 fichier(s) inchangé(s).").arg(outcome.unchanged);
     } else if (outcome.exitCode == 0) {
@@ -493,6 +504,7 @@ void VersionDownload::tell(Run& run)
             text += QStringLiteral("\nAucun fichier de la nouvelle version n'a été installé.");
         warn(text);
         outcome.exitCode = ExitIncomplete;
+        outcome.result = FleetRecord::Result::Incomplete;
         outcome.summary = QStringLiteral("mise à jour incomplète, %1 fichier(s) non mis à jour : %2")
                               .arg(outcome.notFetched.size())
                               .arg(shownNames(outcome.notFetched));
@@ -501,23 +513,89 @@ void VersionDownload::tell(Run& run)
     }
 }
 
-std::optional<QDate> VersionDownload::rolloutDay(const SignedRelease& release, const QString& localFolder)
+bool VersionDownload::heldBack(Run& run)
 {
-    const std::optional<ReleaseManifest::Rollout> rollout = release.manifest().rollout();
+    if (!run.signedRelease || m_settings.rolloutIgnored)
+        return false;
+    const ReleaseManifest& manifest = run.signedRelease->manifest();
+    const std::optional<ReleaseManifest::Rollout> rollout = manifest.rollout();
     if (!rollout)
-        return std::nullopt;
+        return false;
     // Once installed here (taken early with --now, say), the release is simply kept up to date.
     QString ignored;
-    if (InstalledRelease::number(localFolder, ignored) == release.manifest().release())
-        return std::nullopt;
+    if (InstalledRelease::number(run.localFolder, ignored) == manifest.release())
+        return false;
     QString problem;
-    const quint64 station = StationId::get(localFolder, problem);
+    const quint64 station = StationId::get(run.localFolder, problem);
     if (!problem.isEmpty())
         m_ftp.appendLog(problem);
+    const int gate = rollout->gate ? gateDecision(run, *rollout, station) : int(RolloutGate::Decision::Take);
+    Outcome& outcome = run.outcome;
+    if (gate == int(RolloutGate::Decision::Halt)) {
+        outcome.result = FleetRecord::Result::Halted;
+        return true;
+    }
     const QDate day = PhasedRollout::dayFor(rollout->start, rollout->days, station);
-    if (m_clock.now().date() >= day)
-        return std::nullopt;
-    return day;
+    if (m_clock.now().date() < day) {
+        // Not yet this station's day: the release in place stays, and the run is a success.
+        outcome.result = FleetRecord::Result::WaitingDay;
+        outcome.day = day;
+        outcome.summary = PhasedRollout::waitingLine(manifest.release(), day);
+        return true;
+    }
+    if (gate == int(RolloutGate::Decision::Wait)) {
+        outcome.result = FleetRecord::Result::WaitingConfirmations;
+        return true;
+    }
+    return false;
+}
+
+int VersionDownload::gateDecision(Run& run, const ReleaseManifest::Rollout& rollout, quint64 station)
+{
+    const qint64 release = run.signedRelease->manifest().release();
+    const RolloutGate gate(rollout, release, station);
+    FleetState state(run.localFolder);
+    state.load();
+    const QByteArray key = FleetState::manifestKey(run.signedRelease->manifestBytes());
+    if (state.haltedManifests.contains(key)) {
+        // Whatever the folder holds now: only a newly signed manifest goes on.
+        run.outcome.summary =
+            QStringLiteral("Version %1 suspendue : le poste l'a trouvée suspendue lors d'une exécution "
+                           "précédente.")
+                .arg(release);
+        return int(RolloutGate::Decision::Halt);
+    }
+    const RolloutGate::Decision unread =
+        gate.dayIndex() >= 1 ? RolloutGate::Decision::Wait : RolloutGate::Decision::Take;
+    if (m_settings.fleetReports.isEmpty()) {
+        run.outcome.summary =
+            RolloutGate::unreadableLine(release, QStringLiteral("[fleet] reports n'est pas configuré"));
+        if (unread == RolloutGate::Decision::Take)
+            m_ftp.appendLog(run.outcome.summary);
+        return int(unread);
+    }
+    FtpResult listed;
+    const QList<FtpFindData> entries =
+        m_ftp.listFolder(FleetReport::remoteFolder(m_ftp.homeDirectory(), m_settings.fleetReports), listed);
+    if (!listed.ok) {
+        run.outcome.summary =
+            RolloutGate::unreadableLine(release, listed.reply.trimmed().replace(QLatin1Char('\n'), QLatin1Char(' ')));
+        if (unread == RolloutGate::Decision::Take)
+            m_ftp.appendLog(run.outcome.summary);
+        return int(unread);
+    }
+    const RolloutGate::Count count = gate.count(entries);
+    const RolloutGate::Decision decision = gate.decide(count);
+    if (decision == RolloutGate::Decision::Halt) {
+        run.outcome.summary = gate.haltedLine(count);
+        state.haltedManifests.insert(key);
+        QString why;
+        if (!state.save(why))
+            m_ftp.appendLog(why);
+    } else if (decision == RolloutGate::Decision::Wait) {
+        run.outcome.summary = gate.waitingLine(count);
+    }
+    return int(decision);
 }
 
 void VersionDownload::refuse(Run& run, const QString& refusal)
@@ -526,6 +604,7 @@ void VersionDownload::refuse(Run& run, const QString& refusal)
     m_ftp.appendLog(refusal);
     warn(refusal + QStringLiteral("\nAucun fichier n'a été installé."));
     outcome.exitCode = ExitRefused;
+    outcome.result = FleetRecord::Result::Refused;
     outcome.summary = refusal + QStringLiteral(" Rien n'a été installé.");
 }
 
@@ -586,6 +665,7 @@ bool VersionDownload::install(Run& run, const QStringList& names)
              .arg(why));
     outcome.notFetched = names;
     outcome.exitCode = ExitIncomplete;
+    outcome.result = FleetRecord::Result::Incomplete;
     outcome.summary = QStringLiteral("mise à jour non installée : %1 ; rien n'a été remplacé.").arg(why);
     return false;
 }
@@ -595,6 +675,7 @@ VersionDownload::Outcome VersionDownload::versionFolderUnavailable(const QString
     Run run({}, m_settings.localFolder);
     Outcome& outcome = run.outcome;
     outcome.exitCode = ExitIncomplete;
+    outcome.result = FleetRecord::Result::Incomplete;
     warn(QStringLiteral("Le dossier des versions « %1 » est inaccessible sur le serveur : aucun fichier n'a été mis à "
                         "jour.\nRéponse du serveur : %2")
              .arg(folder, reply));
@@ -681,6 +762,7 @@ void VersionDownload::withdraw(Run& run, const QString& how)
     outcome.applicationStarted = started;
     outcome.installed = false;
     outcome.exitCode = ExitWithdrawn;
+    outcome.result = FleetRecord::Result::Withdrawn;
     outcome.summary = QStringLiteral("nouvelle version retirée : %1 n'a pas démarré (%2)%3.")
                           .arg(applicationName(), how,
                                back ? QStringLiteral(", version précédente remise en place")

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "UpdateSettings.h"
+#include "fleet/FleetRecord.h"
 #include "platform/FtpClient.h"
 #include "platform/clock/SystemClock.h"
+#include "release/ReleaseManifest.h"
 
 #include <QDate>
 #include <QString>
@@ -42,6 +44,12 @@ public:
         int unchanged = 0;      // entries skipped because the local copy is the server's
         bool installed = false; // a staged release was put in place (there is a previous one)
         QString summary;        // how the run ended, in one line
+        // What the fleet's record says of it.
+        FleetRecord::Result result = FleetRecord::Result::None;
+        qint64 offered = 0;        // the signed release offered (0: none, or unsigned)
+        QDate day;                 // the day a waiting station takes it
+        qint64 bytes = 0;          // fetched
+        bool releaseFault = false; // a name or a signature of the release refused
     };
     static constexpr int ExitIncomplete = 4;
     static constexpr int ExitNotStarted = 2;
@@ -103,8 +111,12 @@ private:
     QStringList stageRecord(const SignedRelease& release, const QString& stagingFolder);
     // The release installed already has exactly this record (nothing to put in place).
     static bool sameRecord(const SignedRelease& release, const QString& localFolder);
-    // The day this station takes a phased release, when it has not come yet.
-    std::optional<QDate> rolloutDay(const SignedRelease& release, const QString& localFolder);
+    // A phased release this station does not take yet: not its day, its gate not passed, or
+    // halted. Said in the log and the outcome; the run ends there.
+    bool heldBack(Run& run);
+    // The gate's word on the release offered, from the fleet's reports (or this station's memory
+    // of a halt); logs why it waits or halts.
+    int gateDecision(Run& run, const ReleaseManifest::Rollout& rollout, quint64 station);
 
     FtpConnection& m_ftp;
     ProcessControl& m_processes;

@@ -85,6 +85,17 @@ public:
     // directory is empty or cannot be listed. Only one listing is open per connection at a time.
     virtual FtpHandle findFirstFile(FtpHandle connection, const QString& pattern, FtpFindData& data) = 0;
 
+    // Lists the folder `folder` (a path, relative to the working directory or absolute) without
+    // entering it, as findFirstFile does the working directory. Its facts do not stand for the
+    // working directory's files. 0 from clients that cannot.
+    virtual FtpHandle findFirstFileIn(FtpHandle connection, const QString& folder, FtpFindData& data)
+    {
+        Q_UNUSED(connection);
+        Q_UNUSED(folder);
+        Q_UNUSED(data);
+        return 0;
+    }
+
     // Next entry of a listing; false at its end.
     virtual bool findNextFile(FtpHandle find, FtpFindData& data) = 0;
 
@@ -120,6 +131,15 @@ public:
     virtual bool putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType) = 0;
 
     virtual bool deleteFile(FtpHandle connection, const QString& name) = 0;
+    // RNFR `from`, RNTO `to`: one name replaced by another at once, on the servers that rename
+    // over an existing name (the common ones do). False from clients that cannot.
+    virtual bool renameFile(FtpHandle connection, const QString& from, const QString& to)
+    {
+        Q_UNUSED(connection);
+        Q_UNUSED(from);
+        Q_UNUSED(to);
+        return false;
+    }
     virtual bool removeDirectory(FtpHandle connection, const QString& name) = 0;
     virtual bool createDirectory(FtpHandle connection, const QString& name) = 0;
 

@@ -132,6 +132,9 @@ QByteArray ReleaseManifest::text() const
     if (m_rollout)
         out += "rollout " + m_rollout->start.toString(Qt::ISODate).toLatin1() + ' ' +
                QByteArray::number(m_rollout->days) + '\n';
+    if (m_rollout && m_rollout->gate)
+        out += "gate " + QByteArray::number(m_rollout->gate->confirmations) + ' ' +
+               QByteArray::number(m_rollout->gate->failures) + '\n';
     for (const Entry& e : m_files)
         out += e.sha256.toHex() + ' ' + QByteArray::number(e.size) + ' ' + e.name.toUtf8() + '\n';
     for (const Patch& p : m_patches)
@@ -251,8 +254,21 @@ std::optional<ReleaseManifest> ReleaseManifest::parse(const QByteArray& bytes, Q
                         .arg(PhasedRollout::MaxDays);
             return std::nullopt;
         }
-        m.m_rollout = Rollout{d, static_cast<int>(days)};
+        m.m_rollout = Rollout{d, static_cast<int>(days), std::nullopt};
         ++i;
+        if (i < lines.size() && lines.at(i).startsWith("gate ")) {
+            const QList<QByteArray> g = lines.at(i).mid(5).split(' ');
+            const std::optional<qint64> ok = g.size() == 2 ? number(g.at(0)) : std::nullopt;
+            const std::optional<qint64> failed = g.size() == 2 ? number(g.at(1)) : std::nullopt;
+            if (!ok || !failed || *ok > Gate::Max || *failed < 1 || *failed > Gate::Max) {
+                error =
+                    QStringLiteral("seuils du déploiement illisibles (« gate OK ECHECS », ECHECS de 1 à %1 attendu)")
+                        .arg(Gate::Max);
+                return std::nullopt;
+            }
+            m.m_rollout->gate = Gate{static_cast<int>(*ok), static_cast<int>(*failed)};
+            ++i;
+        }
     }
     if (lines.size() - i > MaxFiles) {
         error = QStringLiteral("plus de %1 fichiers").arg(MaxFiles);

@@ -16,6 +16,9 @@
 //   release <N>
 //   expires <YYYY-MM-DD>                 (optional)
 //   rollout <YYYY-MM-DD> <D>             (optional: a phased release, its first day and D days)
+//   gate <OK> <FAILED>                   (optional, after rollout: stations of day 1 and later wait
+//                                         for OK stations that kept the release; FAILED stations
+//                                         that failed with it halt it)
 //   <sha256, 64 lower-case hex> <size in bytes> <name>     (one line per file, sorted by name)
 //   patch <base sha256> <sha256> <size> <patch name> <name>   (optional, after the files)
 //
@@ -41,9 +44,17 @@ public:
         QString name;   // in patches/
         QString target; // the file it makes
     };
+    // The fleet's reports that a phased release waits for: at least `confirmations` stations of
+    // earlier days that installed it and kept it, fewer than `failures` stations that failed with it.
+    struct Gate {
+        int confirmations = 0;
+        int failures = 1;
+        static constexpr int Max = 100000;
+    };
     struct Rollout {
         QDate start;
         int days = 1;
+        std::optional<Gate> gate;
     };
     // What --make-manifest writes besides the files.
     struct Options {

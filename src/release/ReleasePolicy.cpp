@@ -29,21 +29,26 @@ ReleasePolicy::Verdict ReleasePolicy::check(const std::optional<QByteArray>& man
         break;
     case MinisignSignature::Outcome::Malformed:
         v.refusal = malformedSignature(r.detail);
+        v.releaseFault = true;
         return v;
     case MinisignSignature::Outcome::UnknownKey:
         v.refusal = unknownKey(r.detail);
+        v.releaseFault = true;
         return v;
     case MinisignSignature::Outcome::SignatureInvalid:
         v.refusal = signatureInvalid();
+        v.releaseFault = true;
         return v;
     case MinisignSignature::Outcome::TrustedCommentInvalid:
         v.refusal = trustedCommentInvalid();
+        v.releaseFault = true;
         return v;
     }
     QString why;
     std::optional<ReleaseManifest> m = ReleaseManifest::parse(*manifest, why);
     if (!m) {
         v.refusal = malformedManifest(why);
+        v.releaseFault = true;
         return v;
     }
     if (installed && m->release() < *installed) {

@@ -19,6 +19,9 @@ public:
     struct Verdict {
         std::optional<ReleaseManifest> manifest; // set when the release may be installed
         QString refusal;                         // otherwise why not
+        // The refusal is the release's own doing (its signature or its manifest), not the
+        // station's (an older release offered, a date passed): the fleet counts it against it.
+        bool releaseFault = false;
     };
 
     explicit ReleasePolicy(const Clock& clock)

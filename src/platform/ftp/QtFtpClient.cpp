@@ -172,6 +172,33 @@ bool QtFtpClient::deleteFile(FtpHandle connection, const QString& name)
     return simpleCommand(connection, QStringLiteral("DELE"), name);
 }
 
+bool QtFtpClient::renameFile(FtpHandle connection, const QString& from, const QString& to)
+{
+    CallGuard guard(*this);
+    if (!guard)
+        return false;
+    Connection* c = connectionFor(connection);
+    if (!c)
+        return false;
+    c->forgetFacts();
+    auto reply = command(*c, QStringLiteral("RNFR ") + from);
+    if (!reply)
+        return false;
+    if (reply->code != 350) {
+        failReply(*reply);
+        return false;
+    }
+    reply = command(*c, QStringLiteral("RNTO ") + to);
+    if (!reply)
+        return false;
+    if (!reply->positive()) {
+        failReply(*reply);
+        return false;
+    }
+    succeed();
+    return true;
+}
+
 bool QtFtpClient::removeDirectory(FtpHandle connection, const QString& name)
 {
     return simpleCommand(connection, QStringLiteral("RMD"), name);

@@ -58,6 +58,8 @@ public:
     bool currentDirectory(FtpHandle connection, QString& directory) override;
     bool setCurrentDirectory(FtpHandle connection, const QString& directory) override;
     FtpHandle findFirstFile(FtpHandle connection, const QString& pattern, FtpFindData& data) override;
+    FtpHandle findFirstFileIn(FtpHandle connection, const QString& folder, FtpFindData& data) override;
+    bool renameFile(FtpHandle connection, const QString& from, const QString& to) override;
     bool findNextFile(FtpHandle find, FtpFindData& data) override;
     bool getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
                  int transferType) override;
@@ -137,7 +139,9 @@ private:
     // A transfer command (RETR, STOR) and its preliminary reply; false, said, when refused.
     bool startTransfer(Connection& c, const QString& line);
     bool store(Connection& c, const QString& remote, QFile& in, bool ascii);
-    bool list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries);
+    bool list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries,
+              const QString& folder = {});
+    FtpHandle firstEntry(FtpHandle connection, const QString& pattern, const QString& folder, FtpFindData& data);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);
     bool readListing(Connection& c, QTcpSocket& data, FtpListing& listing);

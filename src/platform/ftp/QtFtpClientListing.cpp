@@ -14,6 +14,17 @@ constexpr qint64 FactsLifetimeMs = 30 * 1000;
 
 FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& pattern, FtpFindData& data)
 {
+    return firstEntry(connection, pattern, QString(), data);
+}
+
+FtpHandle QtFtpClient::findFirstFileIn(FtpHandle connection, const QString& folder, FtpFindData& data)
+{
+    return firstEntry(connection, QStringLiteral("*.*"), folder, data);
+}
+
+FtpHandle QtFtpClient::firstEntry(FtpHandle connection, const QString& pattern, const QString& folder,
+                                  FtpFindData& data)
+{
     CallGuard guard(*this);
     if (!guard)
         return 0;
@@ -27,14 +38,14 @@ FtpHandle QtFtpClient::findFirstFile(FtpHandle connection, const QString& patter
     auto listing = std::make_unique<Listing>();
     listing->connection = connection;
     clearTransient();
-    bool listed = list(*c, pattern, listing->entries);
+    bool listed = list(*c, pattern, listing->entries, folder);
     int cuts = 0;
     for (int k = 0; !listed && retryAfter(k, cuts); ++k) {
         c = revive(connection);
         if (!c || !setType(*c, 'A'))
             return 0;
         clearTransient();
-        listed = list(*c, pattern, listing->entries);
+        listed = list(*c, pattern, listing->entries, folder);
     }
     if (!listed)
         return 0;
@@ -74,7 +85,8 @@ bool QtFtpClient::findNextFile(FtpHandle find, FtpFindData& data)
     return true;
 }
 
-bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries)
+bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries,
+                       const QString& folder)
 {
     entries.reset();
     for (int attempt = 0; attempt < 2 && !entries; ++attempt) {
@@ -82,7 +94,8 @@ bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<Ft
         std::unique_ptr<QTcpSocket> socket = openDataConnection(c);
         if (!socket)
             return false;
-        const auto start = command(c, mlsd ? QStringLiteral("MLSD") : QStringLiteral("NLST"));
+        const QString verb = mlsd ? QStringLiteral("MLSD") : QStringLiteral("NLST");
+        const auto start = command(c, folder.isEmpty() ? verb : verb + QLatin1Char(' ') + folder);
         if (!start)
             return false;
         if (start->code != 125 && start->code != 150) {
@@ -103,7 +116,7 @@ bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<Ft
         if (!closingReply(c))
             return false;
         entries = std::move(received);
-        if (mlsd) {
+        if (mlsd && folder.isEmpty()) {
             c.facts = entries;
             c.factsFresh.setRemainingTime(FactsLifetimeMs);
         }
