@@ -42,7 +42,7 @@ QString FleetReport::remoteFolder(const QString& homeDirectory, const QString& f
     return QDir::cleanPath(homeDirectory + QLatin1Char('/') + folder);
 }
 
-void FleetReport::write(FleetRecord record, bool releaseFault)
+bool FleetReport::write(FleetRecord record, bool releaseFault)
 {
     QString problem;
     record.station = StationId::get(m_appDir, problem);
@@ -61,7 +61,7 @@ void FleetReport::write(FleetRecord record, bool releaseFault)
     QDir().mkpath(InstalledRelease::folder(m_appDir));
     if (!lock.tryLock(m_timeoutSeconds * 1000)) {
         m_ftp.appendLog(QStringLiteral("Rapport du poste non écrit : une autre exécution de ce poste l'écrit déjà."));
-        return;
+        return false;
     }
     FleetState state(m_appDir);
     state.load();
@@ -89,7 +89,7 @@ void FleetReport::write(FleetRecord record, bool releaseFault)
         m_ftp.appendLog(QStringLiteral("Rapport du poste non écrit dans %1 : %2").arg(folder, why));
         QString saved;
         state.save(saved); // the failure remembered all the same
-        return;
+        return false;
     }
     if (!state.lastRecord.isEmpty() && state.lastRecord != record.fileName() &&
         FleetRecord::parseName(state.lastRecord) && FleetRecord::parseName(state.lastRecord)->station == record.station)
@@ -98,6 +98,7 @@ void FleetReport::write(FleetRecord record, bool releaseFault)
     if (!state.save(why))
         m_ftp.appendLog(why);
     m_ftp.appendLog(QStringLiteral("Rapport du poste écrit : %1/%2").arg(folder, record.fileName()));
+    return true;
 }
 
 bool FleetReport::upload(const FleetRecord& record, const QString& folder, QString& why)

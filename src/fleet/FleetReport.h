@@ -22,7 +22,8 @@ public:
     // gate reads of it (kept, failed with the release offered, or neither), remembering a failure
     // so that later records of the station keep saying it; and writes it. `releaseFault`: the run
     // failed for a reason of the release itself (a name or a signature refused).
-    void write(FleetRecord record, bool releaseFault);
+    // False (said in the log) when it could not be written.
+    bool write(FleetRecord record, bool releaseFault);
 
     // The folder's path on the server, as the session names it.
     static QString remoteFolder(const QString& homeDirectory, const QString& folder);

@@ -191,6 +191,13 @@ private slots:
         QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), v4);
         QCOMPARE(update(app.path(), &out, {}, {}, {"--now"}), 0);
         QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), v1);
+        // Station 30 of the same spread: its day is the first, today itself.
+        QVERIFY(writeFile(app.filePath(QStringLiteral(".vorn-release/station")), "000000000000001E\n"));
+        publish({{"VORN.exe", v2}}, 15, QStringLiteral("a"), {"--rollout-days", "30"});
+        QCOMPARE(update(app.path(), &out), 0);
+        QVERIFY2(!out.contains(QStringLiteral("disponible sur ce poste")), qPrintable(out));
+        QCOMPARE(readFile(app.filePath(QStringLiteral("VORN.exe"))), v2);
+        QVERIFY(writeFile(app.filePath(QStringLiteral(".vorn-release/station")), "000000000000001D\n"));
 
         // Two mirrors, the station's first one (29 mod 2) down: one line, and the other serves.
         publish({{"VORN.exe", v2}}, 15);
