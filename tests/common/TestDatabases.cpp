@@ -45,6 +45,11 @@ QString TestDatabases::skipReason() const
     return {};
 }
 
+bool TestDatabases::missesItsServer() const
+{
+    return fixedBackend().isEmpty() && isPostgresql() && qEnvironmentVariableIsEmpty("VORN_TEST_PG_ODBCINI");
+}
+
 bool TestDatabases::useOdbcIni(const QString& odbcIni, const QString& scratchDir)
 {
     // Writing to a profile is what empties unixODBC's cache of them; the write goes to a scratch

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ServiceSkip.h"
+
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -36,6 +38,8 @@ public:
 
     // Non-empty when this backend cannot run here (PostgreSQL without VORN_TEST_PG_ODBCINI).
     QString skipReason() const;
+    // A PostgreSQL case whose server the test run did not start.
+    bool missesItsServer() const;
     // Switches ODBCINI, creates the tables where missing and empties them. False: error().
     bool prepare();
     QString error() const { return m_error; }
@@ -73,6 +77,8 @@ private:
 // Skips a PostgreSQL case that cannot run here, fails one that cannot be prepared.
 #define VORN_PREPARE_DATABASES(env)                                                                                    \
     do {                                                                                                               \
+        if ((env).missesItsServer())                                                                                   \
+            VORN_SKIP_WITHOUT_SERVICE((env).skipReason());                                                             \
         if (!(env).skipReason().isEmpty())                                                                             \
             QSKIP(qPrintable((env).skipReason()));                                                                     \
         QVERIFY2((env).prepare(), qPrintable((env).error()));                                                          \

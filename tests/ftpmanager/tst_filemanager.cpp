@@ -1,5 +1,6 @@
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
+#include "common/ModalAnswer.h"
 #include "common/ScriptedDialogs.h"
 #include "ftpmanager/DirListBox.h"
 #include "ftpmanager/DriveListBox.h"
@@ -154,23 +155,25 @@ private slots:
             names << QStringLiteral("fichier-%1.txt").arg(i);
             rows << i;
         }
-        QTimer::singleShot(100, [] {
-            QWidget* box = QApplication::activeModalWidget();
-            const auto* bar = box->findChild<QDialogButtonBox*>();
-            const auto answer = qScopeGuard([bar] { bar->button(QDialogButtonBox::No)->click(); });
-            QVERIFY(box->height() <= box->screen()->availableGeometry().height());
-            QVERIFY(box->rect().contains(QRect(bar->mapTo(box, QPoint()), bar->size())));
-            const auto* lines = box->findChild<QPlainTextEdit*>();
-            QVERIFY(lines && lines->isVisible() && lines->verticalScrollBar()->maximum() > 0);
-            QCOMPARE(lines->document()->blockCount(), 2000);
-            QVERIFY(lines->height() > 10 * lines->fontMetrics().lineSpacing()); // readable
-            QCOMPARE(bar->buttons().size(), 2);
-            QCOMPARE(bar->button(QDialogButtonBox::Yes)->text(), QStringLiteral("&Oui"));
-            QCOMPARE(bar->button(QDialogButtonBox::No)->text(), QStringLiteral("&Non"));
-        });
+        ModalAnswer answer(
+            [](QWidget* box) {
+                const auto* bar = box->findChild<QDialogButtonBox*>();
+                const auto answer = qScopeGuard([bar] { bar->button(QDialogButtonBox::No)->click(); });
+                QVERIFY(box->height() <= box->screen()->availableGeometry().height());
+                QVERIFY(box->rect().contains(QRect(bar->mapTo(box, QPoint()), bar->size())));
+                const auto* lines = box->findChild<QPlainTextEdit*>();
+                QVERIFY(lines && lines->isVisible() && lines->verticalScrollBar()->maximum() > 0);
+                QCOMPARE(lines->document()->blockCount(), 2000);
+                QVERIFY(lines->height() > 10 * lines->fontMetrics().lineSpacing()); // readable
+                QCOMPARE(bar->buttons().size(), 2);
+                QCOMPARE(bar->button(QDialogButtonBox::Yes)->text(), QStringLiteral("&Oui"));
+                QCOMPARE(bar->button(QDialogButtonBox::No)->text(), QStringLiteral("&Non"));
+            },
+            100);
         QtDialogs dialogs;
         QString list;
         QCOMPARE(SelectionConfirmation::ask(dialogs, names, rows, "un", "Etes vous sur ?", list), int(AnswerNo));
+        QVERIFY2(answer.failure().isEmpty(), qPrintable(answer.failure()));
     }
 
     // The keyboard alone, on a window that fits its screen (at 100 % and 200 %): Enter presses
@@ -230,27 +233,30 @@ private slots:
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
         QApplication::setActiveWindow(nullptr);
-        QTimer::singleShot(100, [&owner, screen] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            const auto no = qScopeGuard([box] { box->button(QMessageBox::No)->click(); });
-            QFont bold = QApplication::font("QMdiSubWindowTitleBar");
-            bold.setBold(true);
-            QVERIFY(box->width() >= QFontMetrics(bold).horizontalAdvance(box->windowTitle()));
-            const QRect at = box->frameGeometry();
-            const QPoint off = at.center() - owner.frameGeometry().center();
-            QVERIFY(screen.contains(at) && (qAbs(off.x()) <= 2 || at.left() == screen.left()) &&
-                    (qAbs(off.y()) <= 2 || at.top() == screen.top()));
-            const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
-            QVERIFY(label->text() == DownloadSingular && label->height() < 2 * label->fontMetrics().lineSpacing());
-            QCOMPARE(box->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("a.txt"));
-        });
+        ModalAnswer answer(
+            [&owner, screen](QWidget* window) {
+                auto* box = qobject_cast<QMessageBox*>(window);
+                QVERIFY(box);
+                const auto no = qScopeGuard([box] { box->button(QMessageBox::No)->click(); });
+                QFont bold = QApplication::font("QMdiSubWindowTitleBar");
+                bold.setBold(true);
+                QVERIFY(box->width() >= QFontMetrics(bold).horizontalAdvance(box->windowTitle()));
+                const QRect at = box->frameGeometry();
+                const QPoint off = at.center() - owner.frameGeometry().center();
+                QVERIFY(screen.contains(at) && (qAbs(off.x()) <= 2 || at.left() == screen.left()) &&
+                        (qAbs(off.y()) <= 2 || at.top() == screen.top()));
+                const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+                QVERIFY(label->text() == DownloadSingular && label->height() < 2 * label->fontMetrics().lineSpacing());
+                QCOMPARE(box->findChild<QPlainTextEdit*>()->toPlainText(), QStringLiteral("a.txt"));
+            },
+            100);
         MessageRequest r;
         r.text = DownloadSingular + QStringLiteral("\na.txt");
         r.title = QStringLiteral("VORN_UPDATE_VERSION - TRANSFERT DES FICHIERS DISTANTS SÉLECTIONNÉS");
         r.buttons = DialogButtons::YesNo;
         QtDialogs dialogs;
         QCOMPARE(dialogs.message(r), int(AnswerNo));
+        QVERIFY2(answer.failure().isEmpty(), qPrintable(answer.failure()));
     }
 
     void navigation()

@@ -1,5 +1,6 @@
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
+#include "common/ModalAnswer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
 #include "ftpmanager/FileListBox.h"
@@ -249,13 +250,14 @@ private slots:
         QCOMPARE(Form1::Rubriques(line, QStringLiteral("$"), QStringLiteral("¤")), QStringLiteral("192.0.2.15"));
 
         // The list opens modally; a double-click on the profile fills the three boxes.
-        QTimer::singleShot(0, [] {
-            auto* list = qobject_cast<Form2*>(QApplication::activeModalWidget());
+        ModalAnswer answer([](QWidget* window) {
+            auto* list = qobject_cast<Form2*>(window);
             QVERIFY(list != nullptr);
             QCOMPARE(list->List1->count(), 1);
             list->List1_DblClick(list->List1->item(0));
         });
         f.CommandProfils->click();
+        QVERIFY2(answer.failure().isEmpty(), qPrintable(answer.failure()));
         QCOMPARE(f.Text4->text(), QStringLiteral("192.0.2.15"));
         QCOMPARE(f.Text2->text(), QStringLiteral("operateur"));
         QCOMPARE(f.Text3->text(), QStringLiteral("p")); // a "|" in a password cuts it, as stored lines always did

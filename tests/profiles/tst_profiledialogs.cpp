@@ -1,3 +1,4 @@
+#include "common/ModalAnswer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
 #include "platform/text/Windows1252.h"
@@ -469,8 +470,8 @@ private slots:
     void openProfileListEntryPoint()
     {
         QStringList names;
-        QTimer::singleShot(0, [&] {
-            auto* list = qobject_cast<Form2*>(QApplication::activeModalWidget());
+        ModalAnswer answer([&](QWidget* window) {
+            auto* list = qobject_cast<Form2*>(window);
             QVERIFY(list);
             names = texts(*list->List1);
             list->List1_DblClick(list->List1->item(0));
@@ -478,6 +479,7 @@ private slots:
         QString server;
         openProfileList(m_dir->path(), m_dialogs,
                         [&](const QString& s, const QString&, const QString&) { server = s; });
+        QVERIFY2(answer.failure().isEmpty(), qPrintable(answer.failure()));
         QCOMPARE(names, QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
         QCOMPARE(server, QStringLiteral("192.0.2.15"));
     }

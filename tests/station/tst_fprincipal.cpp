@@ -3,6 +3,7 @@
 #include "common/FakeProcessControl.h"
 #include "common/FixedClock.h"
 #include "common/ScriptedDialogs.h"
+#include "common/ServiceSkip.h"
 #include "common/TestDatabases.h"
 #include "login/FPLASH.h"
 #include "platform/print/PdfPrintDevice.h"
@@ -783,7 +784,8 @@ private slots:
         const QString queue = qEnvironmentVariable("VORN_TEST_CUPS_QUEUE");
         const QString out = qEnvironmentVariable("VORN_TEST_CUPS_PDF_DIR");
         if (queue.isEmpty() || out.isEmpty())
-            QSKIP("VORN_TEST_CUPS_QUEUE is not set: source scripts/start-test-services as root");
+            VORN_SKIP_WITHOUT_SERVICE(
+                QStringLiteral("VORN_TEST_CUPS_QUEUE is not set: source scripts/start-test-services as root"));
         TestDatabases env(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(env);
         QVERIFY(addPallet(env, ut(41)));
