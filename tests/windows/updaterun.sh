@@ -2,9 +2,10 @@
 # A real update run of the Windows program under Wine, against the FTP fixture on 127.0.0.1:
 # the running VORN.exe is terminated, the version folder fetched byte for byte into a Windows
 # folder with accents, the new VORN.exe started, exit 0; then a cut transfer (4) and a wrong
-# password (1). Usage: updaterun.sh UPDATER.exe STAND_IN.exe ftpserver.py
+# password (1); a station record that the Linux program's --fleet reads.
+# Usage: updaterun.sh UPDATER.exe STAND_IN.exe ftpserver.py [LINUX_PROGRAM]
 set -uo pipefail
-updater=$1 standin=$2 fixture=$3
+updater=$1 standin=$2 fixture=$3 linux_program=${4:-}
 scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
 source "$scripts/windows-cache"
 export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
@@ -93,6 +94,31 @@ write_ini wrong
 run "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
 status=$?
 check "wrong password: exit 1 (was $status)" test "$status" -eq 1
+
+# The station's record in the fleet's reports folder, read back by the Linux program's --fleet: one
+# format on both systems.
+mkdir -p "$work/root/www/rapports"
+write_ini secret && printf '[fleet]\r\nreports=www/rapports\r\n' >>"$app/VORN_UPDATE_VERSION.ini"
+run "$updater" --unattended --no-start --app-dir "$winapp" >"$work/out" 2>"$work/err"
+status=$?
+check "with reports: exit 0 (was $status)" test "$status" -eq 0
+record=$(ls "$work/root/www/rapports")
+check "one record, named after the station ($record)" \
+  bash -c "[[ '$record' =~ ^[0-9a-f]{16}_0_autre\.vorn-rapport$ ]]"
+check "no temporary record left" test "$(ls -a "$work/root/www/rapports" | grep -c tmp)" -eq 0
+if [ -x "$linux_program" ]; then
+  printf '[server]\nhost=127.0.0.1:%s\nuser=vorn\npassword=secret\n[fleet]\nreports=www/rapports\n' "$port" >"$work/fleet.ini"
+  "$linux_program" --fleet --config "$work/fleet.ini" --app-dir "$work" >"$work/fleet.out" 2>&1
+  status=$?
+  check "Linux --fleet reads it: exit 0 (was $status)" test "$status" -eq 0
+  check "Linux --fleet: one station, nothing unreadable" grep -q "Parc : 1 poste(s), 0 silencieux, 0 rapport(s) illisible(s)." "$work/fleet.out"
+  check "Linux --fleet: its exit status and user" grep -qE "^${record%%_*} .* 0 " "$work/fleet.out"
+elif [ "${CI:-}" = true ]; then
+  check "the Linux program is built for --fleet ($linux_program)" false
+else
+  echo "SKIP: the Linux program is not built ($linux_program): its --fleet was not tried"
+fi
+rm -rf "$work/root/www/rapports"
 
 # Names Windows cannot hold: refused one by one and never reached (the console, a serial port), in
 # both modes; staged, nothing installed. Of VORN.ini and vorn.INI the one listed second is refused.
