@@ -241,6 +241,15 @@ int main(int argc, char* argv[])
     }
 
     if (cmd.mode == CommandLine::Mode::Station) {
+        // Started from the Start menu, nobody reads standard error: what the configuration says goes
+        // into a message box too (unattended, on standard output as every message).
+        if (!config.problems.isEmpty()) {
+            MessageRequest request;
+            request.text = config.problems.join(QLatin1Char('\n'));
+            request.title = QStringLiteral("Configuration");
+            request.icon = DialogIcon::Exclamation;
+            dialogs->message(request);
+        }
         if (cmd.demoData) {
             // Demonstration users never go into a site's own database.
             DatabaseConnection probe(QStringLiteral("KESTRAVO2019"), appDir);

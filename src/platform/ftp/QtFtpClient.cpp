@@ -181,16 +181,36 @@ bool QtFtpClient::renameFile(FtpHandle connection, const QString& from, const QS
     if (!c)
         return false;
     c->forgetFacts();
-    auto reply = command(*c, QStringLiteral("RNFR ") + from);
-    if (!reply)
-        return false;
-    if (reply->code != 350) {
-        failReply(*reply);
-        return false;
+    const QString rnfr = QStringLiteral("RNFR ") + from;
+    const QString rnto = QStringLiteral("RNTO ") + to;
+    std::optional<FtpReply> reply;
+    if (sendsAhead(*c)) {
+        // Both in one round trip: a server that refused the RNFR refuses the RNTO behind it (503).
+        m_aheadLost = false;
+        if (!settle(*c) || !send(*c, {rnfr, rnto}))
+            return false;
+        const auto first = nextReply(*c);
+        if (!first)
+            return false;
+        reply = aheadReply(*c, QStringLiteral("RNTO"));
+        if (!reply)
+            return false;
+        if (first->code != 350) {
+            failReply(*first);
+            return false;
+        }
+    } else {
+        reply = command(*c, rnfr);
+        if (!reply)
+            return false;
+        if (reply->code != 350) {
+            failReply(*reply);
+            return false;
+        }
+        reply = command(*c, rnto);
+        if (!reply)
+            return false;
     }
-    reply = command(*c, QStringLiteral("RNTO ") + to);
-    if (!reply)
-        return false;
     if (!reply->positive()) {
         failReply(*reply);
         return false;

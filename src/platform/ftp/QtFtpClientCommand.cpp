@@ -105,6 +105,8 @@ bool answers(const QString& verb, int code)
         return code == 125 || code == 150;
     if (verb == QLatin1String("EPSV"))
         return code == 229;
+    if (verb == QLatin1String("RNTO"))
+        return code == 250;
     return code == 213; // SIZE, MDTM
 }
 
