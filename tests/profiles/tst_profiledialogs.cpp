@@ -1,9 +1,9 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
 #include "platform/text/Windows1252.h"
-#include "profiles/Form2.h"
-#include "profiles/Form3.h"
-#include "profiles/ProfileDialogs.h"
+#include "profiles/gui/Form2.h"
+#include "profiles/gui/Form3.h"
+#include "profiles/gui/ProfileDialogs.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileLine.h"
 
