@@ -144,26 +144,9 @@ void Form1::connectSession()
             m_panes.log->setPlainText(text);
     };
     m_ftp.setStationFolder(m_context.appDir);
-    // A busy server's retry is said in the wait panel, which then shows again what it showed.
-    m_ftp.onRetryWait = [this](const QString& text) {
-        m_retryKeys->setWaiting(!text.isEmpty());
-        m_panes.wait->showRetryWait(text);
-    };
-    // Escape ends a retry wait: the operator need not sit out a dead server's whole retry budget.
-    m_retryKeys = new RetryWaitKeys(
-        [this] {
-            m_ftp.cancelRetryWait();
-            m_ftp.appendLog(QStringLiteral("Attente interrompue (Échap) : le refus du serveur est maintenu."));
-        },
-        this);
+    RetryWaitKeys::watch(m_ftp, *m_panes.wait, this);
     for (const QString& problem : m_context.config.problems)
         m_ftp.appendLog(problem);
-    // While the client waits on the network the window keeps painting and the animation turns;
-    // clicks and keys wait for the operation to end (during a retry wait, Escape ends the wait).
-    m_ftp.setWaitCallback([this] {
-        QCoreApplication::processEvents(m_retryKeys->waiting() ? QEventLoop::AllEvents
-                                                               : QEventLoop::ExcludeUserInputEvents);
-    });
 }
 
 void Form1::Form_Load()

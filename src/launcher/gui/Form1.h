@@ -19,7 +19,6 @@ class FtpConnection;
 class IntakeRun;
 class ProcessControl;
 class ProfileFile;
-class RetryWaitKeys;
 class RunLog;
 struct OperatorContext;
 struct UpdateSettings;
@@ -119,7 +118,6 @@ private:
     std::unique_ptr<Form1IntakeView> m_intakeView;
     std::unique_ptr<IntakeRun> m_intake;
     std::unique_ptr<FileManagerCommands> m_commands;
-    RetryWaitKeys* m_retryKeys = nullptr;
     qint64 m_startedMs = 0; // when the last connection began
     bool m_busy = false;
     bool m_connectQueued = false;
