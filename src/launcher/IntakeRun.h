@@ -50,8 +50,6 @@ public:
     std::optional<int> xdownOKDI();  // fetches the validation files into the local folder, then applies them
     std::optional<int> xdownIMGDI(); // fetches the attachments into <app>/IMG; always ends the program
 
-    const IntakeCounter& count() const { return m_count; }
-
 private:
     bool fetchRequestFiles(const QString& folder);
     void showRemoteList(const QStringList& lines);

@@ -37,9 +37,6 @@ public:
     // leaves the session closed; the caller decides whether the program ends.
     Result run(const ServerLogin& login, const Settings& settings);
 
-    // After the "257" reply to the working-directory query. Returns the program's exit status
-    // once the run is over; nothing when it stays connected (the file manager).
-    std::optional<int> afterLogin(const Settings& settings);
     // Fetches the listed version folder, hands over to the application and returns the exit status.
     int download(const QStringList& remoteList, const Settings& settings);
 
@@ -47,6 +44,9 @@ public:
     static QString loginFailureText(const QString& server, const QString& why);
 
 private:
+    // After the "257" reply to the working-directory query. Returns the program's exit status
+    // once the run is over; nothing when it stays connected (the file manager).
+    std::optional<int> afterLogin(const Settings& settings);
     int versionFolderUnavailable(const Settings& settings, const QString& reply);
     // The station's record of the run, in the fleet's reports folder when there is one.
     void report(const VersionDownload::Outcome& outcome, const Settings& settings);
