@@ -264,8 +264,8 @@ private slots:
         QTimer::singleShot(0, [] {
             auto* list = qobject_cast<Form2*>(QApplication::activeModalWidget());
             QVERIFY(list != nullptr);
-            QCOMPARE(list->List1->count(), 1);
-            list->List1_DblClick(list->List1->item(0));
+            QCOMPARE(control<QListWidget>(*list, "List1")->count(), 1);
+            list->List1_DblClick(control<QListWidget>(*list, "List1")->item(0));
         });
         control<QPushButton>(f, "CommandProfils")->click();
         QCOMPARE(control<QLineEdit>(f, "Text4")->text(), QStringLiteral("192.0.2.15"));
