@@ -29,29 +29,14 @@ int UnattendedUpdate::run(bool startApplication)
         ftp.appendLog(problem);
     m_processes.terminateByImageName(VersionDownload::applicationName());
 
-    const FtpResult login = ftp.login(m_config.host, m_config.user, m_config.password);
-    if (!login.ok) {
-        log.outcome(UpdateRun::loginFailureText(m_config.host, login.reply));
-        ftp.closeHandles();
-        return 1;
-    }
-    UpdateRun::Settings settings;
-    settings.versionFolder = m_config.versionFolder();
-    settings.localFolder = m_appDir;
-    settings.appFolder = m_appDir;
+    UpdateRun::Settings settings = UpdateRun::settingsFor(m_config, m_appDir);
     settings.startApplication = startApplication;
-    settings.skipUnchanged = m_config.skipUnchanged;
-    settings.sessions = m_config.sessions;
-    settings.staged = m_config.stagedUpdate;
-    settings.startCheck = m_config.startCheckSeconds;
-    settings.rolloutIgnored = m_config.rolloutIgnored;
-    settings.releaseKeys = m_config.releaseKeys();
-    settings.keyRefusal = m_config.keyRefusal;
-    settings.fleetReports = m_config.fleetReports;
-    settings.timeoutSeconds = m_config.timeoutSeconds;
     settings.startedMs = m_startedMs;
     UpdateRun update(ftp, m_processes, m_dialogs, *this, log);
-    const int exitCode = update.afterLogin(settings).value_or(0);
+    const UpdateRun::Result result = update.run({m_config.host, m_config.user, m_config.password}, settings);
+    if (!result.loggedIn)
+        return 1;
+    const int exitCode = result.exitCode.value_or(0);
     ftp.closeHandles();
     return exitCode;
 }

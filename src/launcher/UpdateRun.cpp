@@ -3,6 +3,7 @@
 #include "UpdateView.h"
 #include "VersionDownload.h"
 #include "fleet/FleetReport.h"
+#include "ftpsession/AppConfig.h"
 #include "ftpsession/FtpConnection.h"
 #include "ftpsession/RunLog.h"
 
@@ -13,6 +14,35 @@ UpdateRun::UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dia
     , m_view(view)
     , m_log(log)
 {}
+
+UpdateRun::Settings UpdateRun::settingsFor(const AppConfig& config, const QString& appDir)
+{
+    Settings s;
+    s.versionFolder = config.versionFolder();
+    s.localFolder = appDir;
+    s.appFolder = appDir;
+    s.skipUnchanged = config.skipUnchanged;
+    s.sessions = config.sessions;
+    s.staged = config.stagedUpdate;
+    s.startCheck = config.startCheckSeconds;
+    s.rolloutIgnored = config.rolloutIgnored;
+    s.releaseKeys = config.releaseKeys();
+    s.keyRefusal = config.keyRefusal;
+    s.fleetReports = config.fleetReports;
+    s.timeoutSeconds = config.timeoutSeconds;
+    return s;
+}
+
+UpdateRun::Result UpdateRun::run(const ServerLogin& login, const Settings& settings)
+{
+    const FtpResult loggedIn = m_ftp.login(login.server, login.user, login.password);
+    if (!loggedIn.ok) {
+        m_log.outcome(loginFailureText(login.server, loggedIn.reply));
+        m_ftp.closeHandles();
+        return {};
+    }
+    return {true, afterLogin(settings)};
+}
 
 QString UpdateRun::loginFailureText(const QString& server, const QString& why)
 {

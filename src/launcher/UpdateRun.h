@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ServerLogin.h"
 #include "UpdateSettings.h"
 #include "VersionDownload.h"
 
@@ -8,6 +9,7 @@
 
 #include <optional>
 
+struct AppConfig;
 class Dialogs;
 class FtpConnection;
 class ProcessControl;
@@ -23,9 +25,18 @@ public:
 
     UpdateRun(FtpConnection& ftp, ProcessControl& processes, Dialogs& dialogs, UpdateView& view, RunLog& log);
 
-    // After the "257" reply to the working-directory query. Returns the program's exit status
-    // once the run is over; nothing when it stays connected (the file manager).
-    std::optional<int> afterLogin(const Settings& settings);
+    // What the configuration says of a run that writes into `appDir`; the caller adds what the
+    // command line and the operator give (the local folder, the transfer type, the user name...).
+    static Settings settingsFor(const AppConfig& config, const QString& appDir);
+
+    struct Result {
+        bool loggedIn = false;
+        std::optional<int> exitCode; // the program ends with it
+    };
+    // The whole run from the login on. A login the server refuses is said in the run log and
+    // leaves the session closed; the caller decides whether the program ends.
+    Result run(const ServerLogin& login, const Settings& settings);
+
     // Fetches the listed version folder, hands over to the application and returns the exit status.
     int download(const QStringList& remoteList, const Settings& settings);
 
@@ -33,6 +44,9 @@ public:
     static QString loginFailureText(const QString& server, const QString& why);
 
 private:
+    // After the "257" reply to the working-directory query. Returns the program's exit status
+    // once the run is over; nothing when it stays connected (the file manager).
+    std::optional<int> afterLogin(const Settings& settings);
     int versionFolderUnavailable(const Settings& settings, const QString& reply);
     // The station's record of the run, in the fleet's reports folder when there is one.
     void report(const VersionDownload::Outcome& outcome, const Settings& settings);

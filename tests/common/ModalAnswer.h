@@ -43,16 +43,19 @@ private:
     void poll()
     {
         QWidget* modal = QApplication::activeModalWidget();
+        const bool up = modal && modal->isVisible();
         if (!m_answered) {
-            if (modal && modal->isVisible() && !m_seen.isValid())
+            if (up && !m_seen.isValid())
                 m_seen.start();
-            if (modal && modal->isVisible() && m_seen.hasExpired(m_settleMs - 1)) {
+            if (up && m_seen.elapsed() >= m_settleMs) {
                 m_answered = true;
                 m_window = modal;
                 m_since.restart();
                 m_answer(modal);
             } else if (m_since.hasExpired(m_boundMs)) {
                 m_poll.stop();
+                if (up)
+                    close(modal, QStringLiteral("la fenêtre modale « %1 » n'a pas eu de réponse"));
             }
             return;
         }
@@ -61,15 +64,19 @@ private:
             return;
         }
         if (m_since.hasExpired(m_boundMs)) {
-            m_failure = QStringLiteral("la fenêtre modale « %1 » est restée ouverte %2 ms après la réponse")
-                            .arg(m_window->windowTitle())
-                            .arg(m_boundMs);
             m_poll.stop();
-            if (auto* dialog = qobject_cast<QDialog*>(m_window.data()))
-                dialog->reject();
-            else
-                m_window->close();
+            close(m_window, QStringLiteral("la fenêtre modale « %1 » est restée ouverte après la réponse"));
         }
+    }
+
+    void close(QWidget* window, const QString& what)
+    {
+        m_answered = true;
+        m_failure = what.arg(window->windowTitle()) + QStringLiteral(" (%1 ms)").arg(m_boundMs);
+        if (auto* dialog = qobject_cast<QDialog*>(window))
+            dialog->reject();
+        else
+            window->close();
     }
 
     std::function<void(QWidget*)> m_answer;

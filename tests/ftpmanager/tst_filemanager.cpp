@@ -1,13 +1,15 @@
+#include "common/Controls.h"
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ModalAnswer.h"
 #include "common/ScriptedDialogs.h"
-#include "ftpmanager/DirListBox.h"
-#include "ftpmanager/DriveListBox.h"
-#include "ftpmanager/FileListBox.h"
 #include "ftpmanager/SelectionConfirmation.h"
+#include "ftpmanager/gui/DirListBox.h"
+#include "ftpmanager/gui/DriveListBox.h"
+#include "ftpmanager/gui/FileListBox.h"
+#include "ftpsession/FtpConnection.h"
 #include "ftpsession/RunLog.h"
-#include "launcher/Form1.h"
+#include "launcher/gui/Form1.h"
 #include "login/OperatorContext.h"
 #include "platform/ftp/QtFtpClient.h"
 
@@ -42,6 +44,7 @@ const QString DownloadPlural =
 struct Manager {
     Manager()
         : ftp(5000)
+        , session(ftp)
     {}
 
     bool start()
@@ -55,13 +58,13 @@ struct Manager {
     Form1& connect()
     {
         open();
-        window->Xconnect();
+        control<QPushButton>(*window, "Command1")->click();
         return *window;
     }
 
     Form1& open()
     {
-        Form1Context c(ftp, processes, dialogs, context);
+        Form1Context c(session, processes, dialogs, context);
         c.config.host = server.host();
         c.config.user = FtpTestServer::user();
         c.config.password = FtpTestServer::password();
@@ -77,8 +80,8 @@ struct Manager {
     QStringList remote() const
     {
         QStringList out;
-        for (int i = 0; i < window->List1->count(); ++i)
-            out << window->List1->item(i)->text();
+        for (int i = 0; i < control<QListWidget>(*window, "List1")->count(); ++i)
+            out << control<QListWidget>(*window, "List1")->item(i)->text();
         out.sort();
         return out;
     }
@@ -96,10 +99,11 @@ struct Manager {
 
     void doubleClick(const QString& line) const
     {
-        const auto items = window->List1->findItems(line, Qt::MatchExactly);
+        QListWidget* list = control<QListWidget>(*window, "List1");
+        const auto items = list->findItems(line, Qt::MatchExactly);
         QVERIFY2(!items.isEmpty(), qPrintable(line));
-        window->List1->setCurrentItem(items.first());
-        window->List1DoubleClick();
+        list->setCurrentItem(items.first());
+        emit list->itemDoubleClicked(items.first());
     }
 
     // The selected lines, each after a line feed, in the order the list shows them.
@@ -112,10 +116,11 @@ struct Manager {
         return out;
     }
 
-    QString lastLogLine() const { return window->ftp().log().section(QLatin1Char('\n'), -1); }
+    QString lastLogLine() const { return session.log().section(QLatin1Char('\n'), -1); }
 
     FtpTestServer server;
     QtFtpClient ftp;
+    FtpConnection session;
     FakeProcessControl processes;
     ScriptedDialogs dialogs;
     OperatorContext context;
@@ -191,7 +196,11 @@ private slots:
         QVERIFY(f.screen()->availableGeometry().contains(f.geometry()));
         // The disabled delete button is far fainter than the enabled one.
         const auto ink = [&f](QIcon::Mode mode) {
-            const QImage im = f.Command2->icon().pixmap(24, mode).toImage().convertToFormat(QImage::Format_ARGB32);
+            const QImage im = control<QToolButton>(f, "Command2")
+                                  ->icon()
+                                  .pixmap(24, mode)
+                                  .toImage()
+                                  .convertToFormat(QImage::Format_ARGB32);
             qint64 sum = 0;
             for (int i = 0; i < im.width() * im.height(); ++i)
                 sum += qAlpha(im.pixel(i % im.width(), i / im.width())) *
@@ -199,23 +208,24 @@ private slots:
             return sum;
         };
         QVERIFY(ink(QIcon::Disabled) * 2 < ink(QIcon::Normal));
-        QWidget* body = f.Frame3->parentWidget();
-        const QPoint typesAt = f.Frame7->mapTo(body, QPoint());
-        f.Command1->setFocus();
+        QWidget* body = control<QWidget>(f, "Frame3")->parentWidget();
+        const QPoint typesAt = control<QWidget>(f, "Frame7")->mapTo(body, QPoint());
+        control<QPushButton>(f, "Command1")->setFocus();
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        QVERIFY(f.Command3->isVisible() && f.Command2->isEnabled());
+        QVERIFY(control<QPushButton>(f, "Command3")->isVisible() && control<QToolButton>(f, "Command2")->isEnabled());
         QCoreApplication::processEvents();
-        QCOMPARE(f.Frame7->mapTo(body, QPoint()), typesAt);
+        QCOMPARE(control<QWidget>(f, "Frame7")->mapTo(body, QPoint()), typesAt);
 
-        f.List1->setFocus();
-        f.List1->setCurrentRow(0); // "../"
+        control<QListWidget>(f, "List1")->setFocus();
+        control<QListWidget>(f, "List1")->setCurrentRow(0); // "../"
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Enter);
-        QVERIFY(f.ftp().targetDirectory() == QStringLiteral("/") && m.remote().contains(QStringLiteral("docs")));
+        QVERIFY(m.session.targetDirectory() == QStringLiteral("/") && m.remote().contains(QStringLiteral("docs")));
 
-        f.Text1->setFocus();
+        control<QPlainTextEdit>(f, "Text1")->setFocus();
         QCoreApplication::processEvents();
         const QWidget* view = f.findChild<QScrollArea*>()->viewport();
-        QVERIFY(view->rect().contains(QRect(f.Text1->mapTo(view, QPoint()), f.Text1->size())));
+        QVERIFY(view->rect().contains(QRect(control<QPlainTextEdit>(f, "Text1")->mapTo(view, QPoint()),
+                                            control<QPlainTextEdit>(f, "Text1")->size())));
         f.close();
         QFile log(QDir(m.local.path()).filePath(RunLog::fileName()));
         QVERIFY(log.open(QIODevice::ReadOnly));
@@ -268,47 +278,47 @@ private slots:
 
         // "../" returns to the login folder however deep we are.
         m.doubleClick(QStringLiteral("../"));
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/"));
+        QCOMPARE(m.session.targetDirectory(), QStringLiteral("/"));
         QVERIFY(m.remote().contains(QStringLiteral("docs")));
 
         // From the root, the first (absolute) request enters the folder.
         m.doubleClick(QStringLiteral("docs"));
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/docs"));
+        QCOMPARE(m.session.targetDirectory(), QStringLiteral("/docs"));
         QVERIFY(m.lastLogLine().startsWith(QLatin1String("250")));
 
         // One level down, "/2024" exists at the root too: the root folder wins.
         m.doubleClick(QStringLiteral("2024"));
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/2024"));
+        QCOMPARE(m.session.targetDirectory(), QStringLiteral("/2024"));
         QCOMPARE(m.remote(), QStringList{QStringLiteral("../")});
 
         // Without a root twin, the second (relative) request enters the sub-folder.
         m.doubleClick(QStringLiteral("../"));
         m.doubleClick(QStringLiteral("www"));
         m.doubleClick(QStringLiteral("DOWN"));
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("DOWN"));
+        QCOMPARE(m.session.targetDirectory(), QStringLiteral("DOWN"));
         QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("VERSIONVORN")}));
         m.doubleClick(QStringLiteral("VERSIONVORN"));
 
         // A file: both requests refused, only the second refusal logged, same listing again.
-        const int logLines = static_cast<int>(f.ftp().log().count(QLatin1Char('\n')));
+        const int logLines = static_cast<int>(m.session.log().count(QLatin1Char('\n')));
         m.doubleClick(QStringLiteral("a.txt"));
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("a.txt"));
-        QCOMPARE(f.ftp().log().count(QLatin1Char('\n')), logLines + 1);
+        QCOMPARE(m.session.targetDirectory(), QStringLiteral("a.txt"));
+        QCOMPARE(m.session.log().count(QLatin1Char('\n')), logLines + 1);
         QVERIFY(m.lastLogLine().startsWith(QLatin1String("550")));
         QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("a.txt"), QStringLiteral("b.txt")}));
 
         // Two levels below the login folder, "../" goes straight back to it.
         m.doubleClick(QStringLiteral("../"));
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/"));
+        QCOMPARE(m.session.targetDirectory(), QStringLiteral("/"));
 
         // The web-space button.
-        f.Command7Click();
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("/docs"));
+        control<QPushButton>(f, "Command7")->click();
+        QCOMPARE(m.session.targetDirectory(), QStringLiteral("/docs"));
         QVERIFY(m.remote().contains(QStringLiteral("guide.txt")));
 
         // Disconnected, the button leaves only the parent line.
-        f.disconnectServer();
-        f.Command7Click();
+        control<QPushButton>(f, "Command3")->click();
+        control<QPushButton>(f, "Command7")->click();
         QCOMPARE(m.remote(), QStringList{QStringLiteral("../")});
     }
 
@@ -317,43 +327,45 @@ private slots:
         Manager m;
         QVERIFY(m.start());
         Form1& f = m.connect();
-        const QString folder = f.File1->path();
+        const QString folder = control<FileListBox>(f, "File1")->path();
 
         // Three lines in the list, one selected: the plural question with one name.
-        m.select(f.List1, {QStringLiteral("a.txt")});
+        m.select(control<QListWidget>(f, "List1"), {QStringLiteral("a.txt")});
         m.dialogs.answerNext(AnswerNo);
-        f.Command4Click();
+        control<QToolButton>(f, "Command4")->click();
         QCOMPARE(m.dialogs.texts().last(), DownloadPlural + QStringLiteral("\na.txt"));
         QCOMPARE(m.dialogs.shown().last().request.buttons, DialogButtons::YesNo);
         QVERIFY(!QFile::exists(folder + QStringLiteral("/a.txt")));
-        QCOMPARE(f.Timer1->interval(), 400);
+        QCOMPARE(control<QTimer>(f, "Timer1")->interval(), 400);
 
         // Yes: the file is written, in ASCII with the network's line ends; an old copy is replaced.
         QFile old(folder + QStringLiteral("/b.txt"));
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write("old");
         old.close();
-        f.Option1[1]->click();
-        m.select(f.List1, {QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("../")});
+        element<QRadioButton>(f, "Option1", 1)->click();
+        m.select(control<QListWidget>(f, "List1"),
+                 {QStringLiteral("a.txt"), QStringLiteral("b.txt"), QStringLiteral("../")});
         m.dialogs.answerNext(AnswerYes);
-        f.Command4Click();
-        QCOMPARE(m.selectedInOrder(f.List1).size(), QStringLiteral("\n../\na.txt\nb.txt").size());
-        QCOMPARE(m.dialogs.texts().last(), DownloadPlural + m.selectedInOrder(f.List1));
+        control<QToolButton>(f, "Command4")->click();
+        QCOMPARE(m.selectedInOrder(control<QListWidget>(f, "List1")).size(),
+                 QStringLiteral("\n../\na.txt\nb.txt").size());
+        QCOMPARE(m.dialogs.texts().last(), DownloadPlural + m.selectedInOrder(control<QListWidget>(f, "List1")));
         QCOMPARE(readLocal(folder + QStringLiteral("/a.txt")), QByteArray("A\r\nA\r\n"));
         QCOMPARE(readLocal(folder + QStringLiteral("/b.txt")), QByteArray("B"));
-        QVERIFY(f.File1->names().contains(QStringLiteral("a.txt"))); // refreshed
-        QVERIFY(f.ftp().log().contains(QStringLiteral("\n550 ")));   // "../" refused by the server
+        QVERIFY(control<FileListBox>(f, "File1")->names().contains(QStringLiteral("a.txt"))); // refreshed
+        QVERIFY(m.session.log().contains(QStringLiteral("\n550 "))); // "../" refused by the server
 
-        f.Option1[0]->click();
-        m.select(f.List1, {QStringLiteral("a.txt")});
+        element<QRadioButton>(f, "Option1", 0)->click();
+        m.select(control<QListWidget>(f, "List1"), {QStringLiteral("a.txt")});
         m.dialogs.answerNext(AnswerYes);
-        f.Command4Click();
+        control<QToolButton>(f, "Command4")->click();
         QCOMPARE(readLocal(folder + QStringLiteral("/a.txt")), QByteArray("A\nA\n"));
 
         // Nothing selected: the question has no names; yes transfers nothing.
-        f.List1->clearSelection();
+        control<QListWidget>(f, "List1")->clearSelection();
         m.dialogs.answerNext(AnswerYes);
-        f.Command4Click();
+        control<QToolButton>(f, "Command4")->click();
         QCOMPARE(m.dialogs.texts().last(), DownloadPlural);
     }
 
@@ -365,13 +377,13 @@ private slots:
         Form1& f = m.connect();
         m.doubleClick(QStringLiteral("../"));
         m.doubleClick(QStringLiteral("solo"));
-        QCOMPARE(f.List1->count(), 2);
-        m.select(f.List1, {QStringLiteral("..\\x.txt")});
+        QCOMPARE(control<QListWidget>(f, "List1")->count(), 2);
+        m.select(control<QListWidget>(f, "List1"), {QStringLiteral("..\\x.txt")});
         m.dialogs.answerNext(AnswerYes);
-        f.Command4Click();
+        control<QToolButton>(f, "Command4")->click();
         QCOMPARE(m.dialogs.texts().last(), DownloadSingular + QStringLiteral("\n..\\x.txt"));
         QVERIFY(m.lastLogLine().contains(QStringLiteral("refusé")));
-        QCOMPARE(QDir(f.File1->path()).entryList(QDir::Files | QDir::Hidden),
+        QCOMPARE(QDir(control<FileListBox>(f, "File1")->path()).entryList(QDir::Files | QDir::Hidden),
                  QStringList{QStringLiteral("VORN_UPDATE_VERSION.log")}); // the run's trace only
     }
 
@@ -380,28 +392,29 @@ private slots:
         Manager m;
         QVERIFY(m.start());
         Form1& f = m.connect();
-        const QString folder = f.File1->path();
+        const QString folder = control<FileListBox>(f, "File1")->path();
 
         // No current file: no question at all.
-        f.Command5Click();
+        control<QToolButton>(f, "Command5")->click();
         QVERIFY(m.dialogs.shown().isEmpty());
-        QCOMPARE(f.Timer1->interval(), 400);
+        QCOMPARE(control<QTimer>(f, "Timer1")->interval(), 400);
 
         for (const char* name : {"up1.txt", "up2.txt", "locked.txt"}) {
             QFile file(folder + QLatin1Char('/') + QLatin1String(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
             file.write(name);
         }
-        f.File1->refresh();
-        m.select(f.File1, {QStringLiteral("up1.txt"), QStringLiteral("locked.txt"), QStringLiteral("up2.txt")});
+        control<FileListBox>(f, "File1")->refresh();
+        m.select(control<FileListBox>(f, "File1"),
+                 {QStringLiteral("up1.txt"), QStringLiteral("locked.txt"), QStringLiteral("up2.txt")});
         // A file that disappears before it is sent: reported, and the others still go.
         QFile::remove(folder + QStringLiteral("/locked.txt"));
         m.dialogs.answerNext(AnswerYes);
-        f.Command5Click();
+        control<QToolButton>(f, "Command5")->click();
         QCOMPARE(
             m.dialogs.texts().first(),
             QStringLiteral("Etes vous sur de vouloir transférer les fichiers locaux suivant vers le site distant :") +
-                m.selectedInOrder(f.File1));
+                m.selectedInOrder(control<FileListBox>(f, "File1")));
         QCOMPARE(m.dialogs.shown().size(), 2);
         QVERIFY(m.dialogs.texts()[1].contains(QStringLiteral("locked.txt")));
         QCOMPARE(m.dialogs.shown()[1].request.icon, DialogIcon::Exclamation);
@@ -419,29 +432,30 @@ private slots:
         Form1& f = m.connect();
 
         // No current line: no question.
-        f.List1->setCurrentItem(nullptr);
-        f.Command2Click();
+        control<QListWidget>(f, "List1")->setCurrentItem(nullptr);
+        control<QToolButton>(f, "Command2")->click();
         QVERIFY(m.dialogs.shown().isEmpty());
 
         // Answer no: nothing sent, list unchanged.
-        m.select(f.List1, {QStringLiteral("a.txt")});
+        m.select(control<QListWidget>(f, "List1"), {QStringLiteral("a.txt")});
         m.dialogs.answerNext(AnswerNo);
-        const QString logBefore = f.ftp().log();
-        f.Command2Click();
-        QCOMPARE(f.ftp().log(), logBefore);
+        const QString logBefore = m.session.log();
+        control<QToolButton>(f, "Command2")->click();
+        QCOMPARE(m.session.log(), logBefore);
         QVERIFY(m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/a.txt")));
 
         // A file, an empty folder and a full folder: one log line each, the last refusal only.
-        m.select(f.List1, {QStringLiteral("a.txt"), QStringLiteral("empty"), QStringLiteral("full")});
-        const QString names = m.selectedInOrder(f.List1);
-        const int linesBefore = static_cast<int>(f.ftp().log().count(QLatin1Char('\n')));
+        m.select(control<QListWidget>(f, "List1"),
+                 {QStringLiteral("a.txt"), QStringLiteral("empty"), QStringLiteral("full")});
+        const QString names = m.selectedInOrder(control<QListWidget>(f, "List1"));
+        const int linesBefore = static_cast<int>(m.session.log().count(QLatin1Char('\n')));
         m.dialogs.answerNext(AnswerYes);
-        f.Command2Click();
+        control<QToolButton>(f, "Command2")->click();
         QCOMPARE(m.dialogs.texts().last(),
                  QStringLiteral("Etes vous sur de vouloir supprimer les fichiers ou répertoires distant suivant :") +
                      names);
-        QCOMPARE(f.ftp().log().count(QLatin1Char('\n')), linesBefore + 3);
-        const QStringList tail = f.ftp().log().split(QLatin1Char('\n')).mid(linesBefore + 1);
+        QCOMPARE(m.session.log().count(QLatin1Char('\n')), linesBefore + 3);
+        const QStringList tail = m.session.log().split(QLatin1Char('\n')).mid(linesBefore + 1);
         QCOMPARE(tail.filter(QRegularExpression(QStringLiteral("^250 "))).size(), 2);
         QCOMPARE(tail.filter(QRegularExpression(QStringLiteral("^550 "))).size(), 1); // the full folder's removal
         QVERIFY(!m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/a.txt")));
@@ -450,17 +464,17 @@ private slots:
         QCOMPARE(m.remote(), (QStringList{QStringLiteral("../"), QStringLiteral("b.txt"), QStringLiteral("full")}));
 
         // Create: cancelled sends nothing; an existing name is refused and logged.
-        const QString logNow = f.ftp().log();
-        f.Command6Click(); // nothing typed: the scripted box is cancelled
+        const QString logNow = m.session.log();
+        control<QToolButton>(f, "Command6")->click(); // nothing typed: the scripted box is cancelled
         QCOMPARE(m.dialogs.texts().last(), QStringLiteral("Veuillez entrer le nom du nouveau répertoire :"));
         QCOMPARE(m.dialogs.shown().last().request.title, QStringLiteral("Nouveau répertoire"));
-        QCOMPARE(f.ftp().log(), logNow);
+        QCOMPARE(m.session.log(), logNow);
         m.dialogs.typeNext(QStringLiteral("nouveau dossier"));
-        f.Command6Click();
+        control<QToolButton>(f, "Command6")->click();
         QVERIFY(m.server.exists(QStringLiteral("www/DOWN/VERSIONVORN/nouveau dossier")));
         QVERIFY(m.remote().contains(QStringLiteral("nouveau dossier")));
         m.dialogs.typeNext(QStringLiteral("full"));
-        f.Command6Click();
+        control<QToolButton>(f, "Command6")->click();
         QVERIFY(m.lastLogLine().startsWith(QLatin1String("550")));
     }
 
@@ -474,21 +488,25 @@ private slots:
         QVERIFY(inner.open(QIODevice::WriteOnly));
         inner.close();
 
-        QVERIFY(f.Dir1->setPath(m.local.filePath(QStringLiteral("sous-dossier"))));
-        QCOMPARE(f.File1->path(), QDir(m.local.filePath(QStringLiteral("sous-dossier"))).absolutePath());
-        QCOMPARE(f.File1->names(), QStringList{QStringLiteral(".cache")}); // every file, hidden ones too
-        QCOMPARE(f.File1->selectionMode(), QAbstractItemView::ExtendedSelection);
+        QVERIFY(control<DirListBox>(f, "Dir1")->setPath(m.local.filePath(QStringLiteral("sous-dossier"))));
+        QCOMPARE(control<FileListBox>(f, "File1")->path(),
+                 QDir(m.local.filePath(QStringLiteral("sous-dossier"))).absolutePath());
+        QCOMPARE(control<FileListBox>(f, "File1")->names(),
+                 QStringList{QStringLiteral(".cache")}); // every file, hidden ones too
+        QCOMPARE(control<FileListBox>(f, "File1")->selectionMode(), QAbstractItemView::ExtendedSelection);
 
         // A volume that cannot be read: the message, and the list back on the listed folder's volume.
-        const int before = f.Drive1->currentIndex();
-        f.Drive1->addItem(QStringLiteral("/media/cdrom [Vide]"), QStringLiteral("/media/absent-volume"));
-        f.Drive1->setCurrentIndex(f.Drive1->count() - 1);
-        f.Drive1Change();
+        const int before = control<DriveListBox>(f, "Drive1")->currentIndex();
+        control<DriveListBox>(f, "Drive1")
+            ->addItem(QStringLiteral("/media/cdrom [Vide]"), QStringLiteral("/media/absent-volume"));
+        control<DriveListBox>(f, "Drive1")->setCurrentIndex(control<DriveListBox>(f, "Drive1")->count() - 1);
+        emit control<DriveListBox>(f, "Drive1")->activated(control<DriveListBox>(f, "Drive1")->currentIndex());
         QCOMPARE(m.dialogs.texts().last(), QStringLiteral("Lecteur /MEDIA/CDROM [VIDE] inaccessible"));
         QCOMPARE(m.dialogs.shown().last().request.title, QStringLiteral("Erreur"));
         QCOMPARE(m.dialogs.shown().last().request.icon, DialogIcon::Critical);
-        QCOMPARE(f.Drive1->currentIndex(), before);
-        QCOMPARE(f.File1->path(), QDir(m.local.filePath(QStringLiteral("sous-dossier"))).absolutePath());
+        QCOMPARE(control<DriveListBox>(f, "Drive1")->currentIndex(), before);
+        QCOMPARE(control<FileListBox>(f, "File1")->path(),
+                 QDir(m.local.filePath(QStringLiteral("sous-dossier"))).absolutePath());
     }
 };
 

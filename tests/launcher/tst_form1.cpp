@@ -1,15 +1,18 @@
+#include "common/Controls.h"
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ModalAnswer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
-#include "ftpmanager/FileListBox.h"
+#include "ftpmanager/gui/FileListBox.h"
+#include "ftpsession/FtpConnection.h"
 #include "ftpsession/RunLog.h"
-#include "launcher/Form1.h"
 #include "launcher/VersionDownload.h"
+#include "launcher/gui/ConnectionPane.h"
+#include "launcher/gui/Form1.h"
 #include "login/OperatorContext.h"
 #include "platform/ftp/QtFtpClient.h"
-#include "profiles/Form2.h"
+#include "profiles/gui/Form2.h"
 
 #include <QElapsedTimer>
 #include <QGroupBox>
@@ -83,6 +86,7 @@ struct Run {
     explicit Run(const QStringList& faults = {}, int timeoutMs = 3000)
         : server(faults)
         , ftp(timeoutMs)
+        , session(ftp)
     {}
 
     bool start() { return server.start(); }
@@ -90,7 +94,7 @@ struct Run {
 
     Form1& form(bool managerMode = false, bool unattended = false, const QString& password = {})
     {
-        Form1Context c(ftp, processes, dialogs, operatorContext);
+        Form1Context c(session, processes, dialogs, operatorContext);
         c.config.host = server.host();
         c.config.user = FtpTestServer::user();
         c.config.password = password.isEmpty() ? FtpTestServer::password() : password;
@@ -110,8 +114,8 @@ struct Run {
     QStringList remoteList() const
     {
         QStringList out;
-        for (int i = 0; i < window->List1->count(); ++i)
-            out << window->List1->item(i)->text();
+        for (int i = 0; i < control<QListWidget>(*window, "List1")->count(); ++i)
+            out << control<QListWidget>(*window, "List1")->item(i)->text();
         return out;
     }
 
@@ -130,6 +134,7 @@ struct Run {
 
     FtpTestServer server;
     CountingFtpClient ftp;
+    FtpConnection session;
     FakeProcessControl processes;
     ScriptedDialogs dialogs;
     OperatorContext operatorContext;
@@ -143,7 +148,7 @@ int visiblePicture(const Form1& f, int* visibleCount)
     int index = -1;
     *visibleCount = 0;
     for (int i = 0; i < 4; ++i) {
-        if (!f.Picture1[static_cast<size_t>(i)]->isHidden()) {
+        if (!element<QLabel>(f, "Picture1", i)->isHidden()) {
             index = i;
             ++*visibleCount;
         }
@@ -153,12 +158,14 @@ int visiblePicture(const Form1& f, int* visibleCount)
 
 bool managerButtonsEnabled(const Form1& f)
 {
-    return f.Command2->isEnabled() && f.Command4->isEnabled() && f.Command5->isEnabled() && f.Command6->isEnabled();
+    return control<QToolButton>(f, "Command2")->isEnabled() && control<QToolButton>(f, "Command4")->isEnabled() &&
+           control<QToolButton>(f, "Command5")->isEnabled() && control<QToolButton>(f, "Command6")->isEnabled();
 }
 
 bool managerButtonsDisabled(const Form1& f)
 {
-    return !f.Command2->isEnabled() && !f.Command4->isEnabled() && !f.Command5->isEnabled() && !f.Command6->isEnabled();
+    return !control<QToolButton>(f, "Command2")->isEnabled() && !control<QToolButton>(f, "Command4")->isEnabled() &&
+           !control<QToolButton>(f, "Command5")->isEnabled() && !control<QToolButton>(f, "Command6")->isEnabled();
 }
 
 } // namespace
@@ -179,21 +186,24 @@ private slots:
         Run manager; // nor the intake: only the update replaces the operator's application
         manager.form(true);
         QVERIFY(manager.processes.terminated.isEmpty());
-        QCOMPARE(f.TransferType, 0);
-        QCOMPARE(f.File1->path(), QDir(run.app.path()).absolutePath());
-        QCOMPARE(f.LDI->text(), QStringLiteral("Waiting connect FTP..."));
+        QCOMPARE(control<ConnectionPane>(f, "Frame3")->transferType(), 0);
+        QCOMPARE(control<FileListBox>(f, "File1")->path(), QDir(run.app.path()).absolutePath());
+        QCOMPARE(control<QLabel>(f, "LDI")->text(), QStringLiteral("Waiting connect FTP..."));
         QVERIFY(managerButtonsDisabled(f));
-        QVERIFY(!f.Command1->isHidden());
-        QVERIFY(f.Command3->isHidden());
-        QVERIFY(!f.Timer1->isActive());
-        QCOMPARE(f.Timer1->interval(), 400);
-        QCOMPARE(f.Text3->displayText(), QString(f.Text3->text().size(), u'*'));
+        QVERIFY(!control<QPushButton>(f, "Command1")->isHidden());
+        QVERIFY(control<QPushButton>(f, "Command3")->isHidden());
+        QVERIFY(!control<QTimer>(f, "Timer1")->isActive());
+        QCOMPARE(control<QTimer>(f, "Timer1")->interval(), 400);
+        QCOMPARE(control<QLineEdit>(f, "Text3")->displayText(),
+                 QString(control<QLineEdit>(f, "Text3")->text().size(), u'*'));
         QCOMPARE(tabStops(&f), (QStringList{"Text4", "Text2", "Text3", "Command1", "Option1", "Option1", "Option1",
                                             "List1", "Command4", "Command2", "Command6", "Command7", "Drive1", "Dir1",
                                             "File1", "Command5", "Text1"}));
-        QCOMPARE(f.Image2->pixmap().devicePixelRatio(), qApp->devicePixelRatio()); // also run at 200 %
-        QCOMPARE(f.List1->toolTip(), QStringLiteral("Vous pouvez selectionner plusieurs fichiers avec CTRL"));
-        QCOMPARE(f.Command7->text(), QStringLiteral("Command7"));
+        QCOMPARE(control<QLabel>(f, "Image2")->pixmap().devicePixelRatio(),
+                 qApp->devicePixelRatio()); // also run at 200 %
+        QCOMPARE(control<QListWidget>(f, "List1")->toolTip(),
+                 QStringLiteral("Vous pouvez selectionner plusieurs fichiers avec CTRL"));
+        QCOMPARE(control<QPushButton>(f, "Command7")->text(), QStringLiteral("Command7"));
         for (const char* name :
              {"FRTRAIT",  "RB1",      "LDI",      "Image2",   "LINFOWAIT1", "Line3",  "Label1", "StatusBar1",
               "Text1",    "Frame3",   "Command1", "Command3", "Frame7",     "Frame6", "Text4",  "Frame4",
@@ -206,9 +216,11 @@ private slots:
 
         // At its design size the window shows the wait frame and nothing of the manager.
         const QRect visible = f.centralWidget()->rect();
-        QVERIFY(visible.contains(f.FRTRAIT->geometry().topLeft()));
-        for (QWidget* w : {static_cast<QWidget*>(f.Frame1), static_cast<QWidget*>(f.Frame2),
-                           static_cast<QWidget*>(f.Frame3), static_cast<QWidget*>(f.Text1)})
+        QVERIFY(visible.contains(control<QWidget>(f, "FRTRAIT")->geometry().topLeft()));
+        for (QWidget* w : {static_cast<QWidget*>(control<QWidget>(f, "Frame1")),
+                           static_cast<QWidget*>(control<QWidget>(f, "Frame2")),
+                           static_cast<QWidget*>(control<QWidget>(f, "Frame3")),
+                           static_cast<QWidget*>(control<QPlainTextEdit>(f, "Text1"))})
             QVERIFY(!visible.intersects(w->geometry()));
     }
 
@@ -216,22 +228,22 @@ private slots:
     {
         Run run;
         Form1& f = run.form(true);
-        f.Option1[1]->click();
-        QCOMPARE(f.TransferType, 1);
-        f.Option1[0]->click();
-        QCOMPARE(f.TransferType, 0);
-        f.Option1[2]->click();
-        QCOMPARE(f.TransferType, 2);
+        element<QRadioButton>(f, "Option1", 1)->click();
+        QCOMPARE(control<ConnectionPane>(f, "Frame3")->transferType(), 1);
+        element<QRadioButton>(f, "Option1", 0)->click();
+        QCOMPARE(control<ConnectionPane>(f, "Frame3")->transferType(), 0);
+        element<QRadioButton>(f, "Option1", 2)->click();
+        QCOMPARE(control<ConnectionPane>(f, "Frame3")->transferType(), 2);
     }
 
     void animationCyclesOnePictureAtATime()
     {
         Run run;
         Form1& f = run.form(true);
-        f.AnimationStep = 0;
+        QTimer* timer = control<QTimer>(f, "Timer1");
         QList<int> shown;
         for (int tick = 0; tick < 12; ++tick) {
-            f.animationTick();
+            QMetaObject::invokeMethod(timer, "timeout");
             int count = 0;
             shown << visiblePicture(f, &count);
             QCOMPARE(count, 1);
@@ -243,7 +255,7 @@ private slots:
     {
         Run run;
         Form1& f = run.form(true);
-        QVERIFY(!f.CommandProfils->isHidden());
+        QVERIFY(control<QPushButton>(f, "CommandProfils")->isVisibleTo(&f));
         const QString line = QStringLiteral("$192.0.2.15¤operateur£p|w|Depot Nordµ");
         QVERIFY(f.EcrireFin(QStringLiteral("\\Profil.ini"), line));
         QCOMPARE(f.NbrLigne(QStringLiteral("\\Profil.ini")), qint16(0));
@@ -253,14 +265,15 @@ private slots:
         ModalAnswer answer([](QWidget* window) {
             auto* list = qobject_cast<Form2*>(window);
             QVERIFY(list != nullptr);
-            QCOMPARE(list->List1->count(), 1);
-            list->List1_DblClick(list->List1->item(0));
+            QCOMPARE(control<QListWidget>(*list, "List1")->count(), 1);
+            list->List1_DblClick(control<QListWidget>(*list, "List1")->item(0));
         });
-        f.CommandProfils->click();
+        control<QPushButton>(f, "CommandProfils")->click();
         QVERIFY2(answer.failure().isEmpty(), qPrintable(answer.failure()));
-        QCOMPARE(f.Text4->text(), QStringLiteral("192.0.2.15"));
-        QCOMPARE(f.Text2->text(), QStringLiteral("operateur"));
-        QCOMPARE(f.Text3->text(), QStringLiteral("p")); // a "|" in a password cuts it, as stored lines always did
+        QCOMPARE(control<QLineEdit>(f, "Text4")->text(), QStringLiteral("192.0.2.15"));
+        QCOMPARE(control<QLineEdit>(f, "Text2")->text(), QStringLiteral("operateur"));
+        QCOMPARE(control<QLineEdit>(f, "Text3")->text(),
+                 QStringLiteral("p")); // a "|" in a password cuts it, as stored lines always did
 
         f.showInDevelopment();
         QCOMPARE(run.dialogs.texts().last(), QStringLiteral("En cour de Dev."));
@@ -269,7 +282,7 @@ private slots:
 
         // The update window has no such button on show.
         Run update;
-        QVERIFY(update.form().CommandProfils->isHidden());
+        QVERIFY(!control<QPushButton>(update.form(), "CommandProfils")->isVisibleTo(update.window.get()));
     }
 
     void failedLoginLeavesWindowDisconnected()
@@ -277,16 +290,16 @@ private slots:
         Run run;
         QVERIFY2(run.start(), qPrintable(run.server.error()));
         Form1& f = run.form(false, false, QStringLiteral("wrong"));
-        f.Xconnect();
-        QCOMPARE(f.ftp().log(), QString());
-        QCOMPARE(f.Text1->toPlainText(), QString());
+        control<QPushButton>(f, "Command1")->click();
+        QCOMPARE(run.session.log(), QString());
+        QCOMPARE(control<QPlainTextEdit>(f, "Text1")->toPlainText(), QString());
         QVERIFY(managerButtonsDisabled(f));
-        QVERIFY(!f.Command1->isHidden());
-        QVERIFY(f.Command3->isHidden());
-        QVERIFY(!f.Timer1->isActive());
+        QVERIFY(!control<QPushButton>(f, "Command1")->isHidden());
+        QVERIFY(control<QPushButton>(f, "Command3")->isHidden());
+        QVERIFY(!control<QTimer>(f, "Timer1")->isActive());
         int count = 0;
         QCOMPARE(visiblePicture(f, &count), 0);
-        QCOMPARE(f.List1->count(), 0);
+        QCOMPARE(control<QListWidget>(f, "List1")->count(), 0);
         QVERIFY(run.dialogs.shown().isEmpty());
         QVERIFY(!run.exitCode.has_value()); // the operator may retry
         QCOMPARE(run.ftp.openConnections, 0);
@@ -294,7 +307,7 @@ private slots:
         // Unattended, a failed login ends the program with status 1.
         Run unattended;
         QVERIFY(unattended.start());
-        unattended.form(false, true, QStringLiteral("wrong")).Xconnect();
+        control<QPushButton>(unattended.form(false, true, QStringLiteral("wrong")), "Command1")->click();
         QCOMPARE(unattended.exitCode, std::optional<int>(1));
     }
 
@@ -305,9 +318,9 @@ private slots:
         QVERIFY(run.server.put(QStringLiteral("rootfile.txt"), "r"));
         QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), "v"));
         Form1& f = run.form(true);
-        f.Xconnect();
+        control<QPushButton>(f, "Command1")->click();
 
-        const QStringList log = f.ftp().log().split(QLatin1Char('\n'));
+        const QStringList log = run.session.log().split(QLatin1Char('\n'));
         // Open (no reply yet), login, working directory, change into the version folder.
         QCOMPARE(log.size(), 5);
         QCOMPARE(log[0], QString());
@@ -315,29 +328,30 @@ private slots:
         QVERIFY2(log[2].startsWith(QLatin1String("230")), qPrintable(log[2]));
         QVERIFY2(log[3].startsWith(QLatin1String("257")), qPrintable(log[3]));
         QVERIFY2(log[4].startsWith(QLatin1String("250")), qPrintable(log[4]));
-        QCOMPARE(f.Text1->toPlainText(), f.ftp().log());
+        QCOMPARE(control<QPlainTextEdit>(f, "Text1")->toPlainText(), run.session.log());
         QCOMPARE(run.remoteList(), (QStringList{QStringLiteral("../"), QStringLiteral("VORN.exe")}));
-        QCOMPARE(f.ftp().homeDirectory(), QStringLiteral("/"));
-        QCOMPARE(f.ftp().targetDirectory(), QStringLiteral("www/DOWN/VERSIONVORN"));
+        QCOMPARE(run.session.homeDirectory(), QStringLiteral("/"));
+        QCOMPARE(run.session.targetDirectory(), QStringLiteral("www/DOWN/VERSIONVORN"));
         QVERIFY(managerButtonsEnabled(f));
-        QVERIFY(f.Command1->isHidden());
-        QVERIFY(!f.Command3->isHidden());
+        QVERIFY(control<QPushButton>(f, "Command1")->isHidden());
+        QVERIFY(!control<QPushButton>(f, "Command3")->isHidden());
         QVERIFY(!run.exitCode.has_value()); // the manager does not update
-        QCOMPARE(f.LDI->text() + u'|' + f.LINFOWAIT1->text(), "Connecté à " + run.server.host() + "|Prêt.");
+        QCOMPARE(control<QLabel>(f, "LDI")->text() + u'|' + control<QLabel>(f, "LINFOWAIT1")->text(),
+                 "Connecté à " + run.server.host() + "|Prêt.");
 
         // Reconnecting replaces the connection rather than leaking it.
-        f.Xconnect();
+        f.Xconnect(); // as a resize of the update window would
         QCOMPARE(run.ftp.openConnections, 1);
 
-        f.disconnectServer();
+        control<QPushButton>(f, "Command3")->click();
         QCOMPARE(run.ftp.openConnections, 0);
-        QVERIFY(f.ftp().log().endsWith(QLatin1String("221 Goodbye.")));
-        QCOMPARE(f.List1->count(), 0);
+        QVERIFY(run.session.log().endsWith(QLatin1String("221 Goodbye.")));
+        QCOMPARE(control<QListWidget>(f, "List1")->count(), 0);
         QVERIFY(managerButtonsDisabled(f));
-        QVERIFY(!f.Command1->isHidden());
-        f.Text3->setText(QStringLiteral("wrong"));
-        f.Xconnect();
-        QCOMPARE(f.LDI->text(), "Connexion impossible à " + run.server.host());
+        QVERIFY(!control<QPushButton>(f, "Command1")->isHidden());
+        control<QLineEdit>(f, "Text3")->setText(QStringLiteral("wrong"));
+        control<QPushButton>(f, "Command1")->click();
+        QCOMPARE(control<QLabel>(f, "LDI")->text(), "Connexion impossible à " + run.server.host());
     }
 
     void emptyVersionFolderListsOnlyParentLine()
@@ -346,7 +360,7 @@ private slots:
         QVERIFY(run.start());
         QVERIFY(run.server.makeDir(VersionFolder));
         Form1& f = run.form(true);
-        f.Xconnect();
+        control<QPushButton>(f, "Command1")->click();
         QCOMPARE(run.remoteList(), QStringList{QStringLiteral("../")});
     }
 
@@ -365,7 +379,7 @@ private slots:
 
         run.staged = false; // file by file, in the listing's order
         Form1& f = run.form();
-        f.Xconnect();
+        control<QPushButton>(f, "Command1")->click();
 
         // The refused name was not fetched: the update is incomplete. The sub-folder is no file of
         // the release, and no failure.
@@ -391,7 +405,7 @@ private slots:
         QVERIFY(run.dialogs.texts().first().endsWith(QLatin1String("evil.exe (pas d'ancienne copie)")));
         QCOMPARE(run.dialogs.shown().first().request.title, QStringLiteral("VORN_UPDATE_VERSION"));
 
-        const QString log = f.ftp().log();
+        const QString log = run.session.log();
         QCOMPARE(log.count(QStringLiteral("\n550 ")), 1); // "../"
         QVERIFY(log.contains(QStringLiteral("Dossier « sub » ignoré")));
         QVERIFY2(log.contains(QStringLiteral("..\\evil.exe")) && log.contains(QStringLiteral("refusé")),
@@ -404,10 +418,10 @@ private slots:
                 trace.endsWith("Résultat : mise à jour incomplète, 1 fichier(s) non mis à jour : " +
                                notFetched.join(QStringLiteral(", ")) + '\n'),
             qPrintable(trace));
-        QCOMPARE(f.RB1->maximum(), 7);
-        QVERIFY(f.RB1->isHidden());
-        QCOMPARE(f.LDI->text(), QStringLiteral("VORN Log is going to start..."));
-        QCOMPARE(f.Timer1->interval(), 400);
+        QCOMPARE(control<QProgressBar>(f, "RB1")->maximum(), 7);
+        QVERIFY(control<QProgressBar>(f, "RB1")->isHidden());
+        QCOMPARE(control<QLabel>(f, "LDI")->text(), QStringLiteral("VORN Log is going to start..."));
+        QCOMPARE(control<QTimer>(f, "Timer1")->interval(), 400);
     }
 
     // What Windows cannot hold as it is, and the program's own folders in any case, are refused on
@@ -424,13 +438,13 @@ private slots:
                 QVERIFY(run.server.put(VersionFolder + name, name.toUtf8()));
             run.staged = staged;
             run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
-            run.form().Xconnect();
+            control<QPushButton>(run.form(), "Command1")->click();
             QCOMPARE(run.exitCode, std::optional<int>(4));
             // Of two names that differ by case, the first listed is a normal entry.
             const QStringList listed = run.remoteList();
             const bool upperFirst = listed.indexOf("VORN.ini") < listed.indexOf("vorn.INI");
             const QString first = upperFirst ? "VORN.ini" : "vorn.INI";
-            const QString log = run.window->ftp().log();
+            const QString log = run.session.log();
             QStringList notRefusedOnce;
             for (const QString& name : refused + QStringList{upperFirst ? "vorn.INI" : "VORN.ini"})
                 if (log.count("Nom « " + name + " » refusé : ") != 1)
@@ -450,7 +464,7 @@ private slots:
         QVERIFY(run.start());
         QVERIFY(run.server.put(VersionFolder + QStringLiteral("VORN.exe"), "v"));
         run.operatorContext.userName = QStringLiteral("DUPONT");
-        run.form().Xconnect();
+        control<QPushButton>(run.form(), "Command1")->click();
         QCOMPARE(run.dialogs.texts().first(), QStringLiteral("All is OK...  73 DUPONT"));
     }
 
@@ -459,7 +473,7 @@ private slots:
         Run run;
         QVERIFY(run.start());
         QVERIFY(run.server.put(VersionFolder + QStringLiteral("data.ini"), "d"));
-        run.form().Xconnect();
+        control<QPushButton>(run.form(), "Command1")->click();
         QCOMPARE(run.dialogs.texts().size(), 2);
         QVERIFY2(run.dialogs.texts()[1].startsWith(QLatin1String("Fichier introuvable")),
                  qPrintable(run.dialogs.texts()[1]));
@@ -477,10 +491,10 @@ private slots:
         run.putLocal(QStringLiteral("VORN.exe"), "old vorn");
         run.staged = false;
         Form1& f = run.form();
-        f.Xconnect();
+        control<QPushButton>(f, "Command1")->click();
         QCOMPARE(run.local(QStringLiteral("VORN.exe")), QByteArray("old vorn"));
         QCOMPARE(run.local(QStringLiteral("zz.ini")), QByteArray("after"));
-        QVERIFY(f.ftp().log().contains(QStringLiteral("10 octets reçus sur 5000")));
+        QVERIFY(run.session.log().contains(QStringLiteral("10 octets reçus sur 5000")));
         QCOMPARE(run.processes.started.size(), 1); // the old copy is started again
         QCOMPARE(run.exitCode, std::optional<int>(4));
     }
@@ -491,7 +505,7 @@ private slots:
         QVERIFY(run.start());
         QVERIFY(run.server.put(QStringLiteral("data.ini"), "login folder"));
         run.putLocal(QStringLiteral("VORN.exe"), "old");
-        run.form().Xconnect();
+        control<QPushButton>(run.form(), "Command1")->click();
         QCOMPARE(run.exitCode, std::optional<int>(4));
         QCOMPARE(run.local(QStringLiteral("data.ini")), QByteArray("<missing>"));
         QVERIFY(run.dialogs.texts().value(0).startsWith(
@@ -504,13 +518,14 @@ private slots:
         Run run;
         Form1& f = run.form(true);
         for (int i = 0; i < 5100; ++i)
-            f.ftp().appendLog(i < 5099 ? QStringLiteral("line") : QString(5000, u'x'));
-        QCOMPARE(f.Text1->blockCount(), 5000);
-        QCOMPARE(f.Text1->toPlainText(), f.ftp().log());
-        QVERIFY(f.ftp().log().endsWith(QLatin1Char('\n') + QString(4096, u'x') + QChar(0x2026)));
+            run.session.appendLog(i < 5099 ? QStringLiteral("line") : QString(5000, u'x'));
+        QCOMPARE(control<QPlainTextEdit>(f, "Text1")->blockCount(), 5000);
+        QCOMPARE(control<QPlainTextEdit>(f, "Text1")->toPlainText(), run.session.log());
+        QVERIFY(run.session.log().endsWith(QLatin1Char('\n') + QString(4096, u'x') + QChar(0x2026)));
         Run unattended; // nobody watches: the window's log is left alone
-        unattended.form(true, true).ftp().appendLog(QStringLiteral("220"));
-        QCOMPARE(unattended.window->Text1->toPlainText(), QString());
+        unattended.form(true, true);
+        unattended.session.appendLog(QStringLiteral("220"));
+        QCOMPARE(control<QPlainTextEdit>(*unattended.window, "Text1")->toPlainText(), QString());
     }
 
     void programSaysWhyItEnds()
@@ -546,10 +561,10 @@ private slots:
         QElapsedTimer t;
         t.start();
         Form1& f = run.form();
-        f.Xconnect();
+        control<QPushButton>(f, "Command1")->click();
         QVERIFY2(t.elapsed() < 6000, qPrintable(QString::number(t.elapsed())));
         QVERIFY(run.exitCode.has_value());
-        QVERIFY(f.ftp().log().contains(QStringLiteral("ne répond plus")));
+        QVERIFY(run.session.log().contains(QStringLiteral("ne répond plus")));
     }
 
     void resizeStartsOneConnectionExceptInManager()
@@ -562,8 +577,8 @@ private slots:
             f.show();
             f.resize(1100, 800);
             QTest::qWait(100);
-            QCOMPARE(f.List1->count(), 0);
-            QCOMPARE(f.ftp().log(), QString());
+            QCOMPARE(control<QListWidget>(f, "List1")->count(), 0);
+            QCOMPARE(run.session.log(), QString());
         }
         Run run;
         QVERIFY(run.start());
@@ -575,7 +590,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(run.exitCode.has_value(), 10000);
         QTest::qWait(100);
         QCOMPARE(run.dialogs.texts(), QStringList{QStringLiteral("All is OK...  73 ")}); // one run only
-        QVERIFY(f.hasEnded());
+        // The program has ended: a later resize starts nothing.
+        f.resize(620, 220);
+        QTest::qWait(100);
+        QCOMPARE(run.dialogs.texts().size(), 1);
     }
 };
 

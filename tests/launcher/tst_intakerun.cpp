@@ -1,10 +1,12 @@
+#include "common/Controls.h"
 #include "common/FakeProcessControl.h"
 #include "common/FixedClock.h"
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TestDatabases.h"
+#include "ftpsession/FtpConnection.h"
 #include "ftpsession/RunLog.h"
-#include "launcher/Form1.h"
+#include "launcher/gui/Form1.h"
 #include "login/OperatorContext.h"
 #include "platform/ftp/QtFtpClient.h"
 
@@ -19,10 +21,11 @@ namespace {
 
 // The scheduled intake: one request file already loaded earlier, one new, a validation for each,
 // an attachment, all in the server's request folder.
-struct IntakeRun {
-    explicit IntakeRun(const QString& backend)
+struct IntakeFixture {
+    explicit IntakeFixture(const QString& backend)
         : env(backend)
         , ftp(5000)
+        , session(ftp)
         , clock(QDateTime(QDate(2021, 3, 5), QTime(14, 7, 9)))
     {}
 
@@ -39,7 +42,7 @@ struct IntakeRun {
 
     Form1& form(bool unattended = true)
     {
-        Form1Context c(ftp, processes, dialogs, context);
+        Form1Context c(session, processes, dialogs, context);
         c.config.host = server.host();
         c.config.user = FtpTestServer::user();
         c.config.password = FtpTestServer::password();
@@ -56,6 +59,7 @@ struct IntakeRun {
     TestDatabases env;
     FtpTestServer server;
     QtFtpClient ftp;
+    FtpConnection session;
     FakeProcessControl processes;
     ScriptedDialogs dialogs;
     OperatorContext context;
@@ -75,14 +79,15 @@ private slots:
     void wholeRun()
     {
         QFETCH(QString, backend);
-        IntakeRun run(backend);
+        IntakeFixture run(backend);
         VORN_PREPARE_DATABASES(run.env);
         QVERIFY(run.env.exec(QStringLiteral("TORVANDEL"),
                              QStringLiteral("insert into TORVANDEL_DI (DI_NO_DI, DI_STATUT) values (?, 'DEMANDE')"),
                              {QStringLiteral("DI20210301080000")}));
         QVERIFY2(run.serve(), qPrintable(run.server.error()));
 
-        run.form().runIntake();
+        run.form();
+        QTRY_VERIFY_WITH_TIMEOUT(run.exitCode.has_value(), 60000); // the window starts the run itself
 
         QCOMPARE(run.exitCode, std::optional<int>(0));
         // Only the new request is inserted, and it is then validated.
@@ -112,7 +117,7 @@ private slots:
     void literalNumbersAndEmptyValidations()
     {
         QFETCH(QString, backend);
-        IntakeRun run(backend);
+        IntakeFixture run(backend);
         VORN_PREPARE_DATABASES(run.env);
         for (const char* number : {"DI2024%", "DI2024A", "DIX1", "DI\\2"})
             QVERIFY(run.env.exec("TORVANDEL", "insert into TORVANDEL_DI (DI_NO_DI, DI_STATUT) values (?, 'DEMANDE')",
@@ -120,7 +125,8 @@ private slots:
         QVERIFY(run.server.start());
         QVERIFY(run.server.put("www/DI/OKDI20240101.txt", "DI2024%\r\n") && run.server.put("www/DI/DI_1.txt", "M//RH"));
         QVERIFY(run.server.put("www/DI/OKDI20240102.txt", "DI\\2\r\n") && run.server.put("www/DI/OKDI3.txt", ""));
-        run.form().runIntake();
+        run.form();
+        QTRY_VERIFY_WITH_TIMEOUT(run.exitCode.has_value(), 60000); // the window starts the run itself
         QCOMPARE(run.exitCode, std::optional<int>(0));
         // DI2024A and DIX1 untouched, DI_1 not taken for DIX1 but inserted.
         QCOMPARE(run.env.count("TORVANDEL", "TORVANDEL_DI",
@@ -138,22 +144,23 @@ private slots:
     void failuresEndWithStatus()
     {
         // A wrong password: status 1, nothing loaded.
-        IntakeRun refused(QStringLiteral("sqlite"));
+        IntakeFixture refused(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(refused.env);
         QVERIFY(refused.serve());
         Form1& f = refused.form();
-        f.Text3->setText(QStringLiteral("wrong"));
-        f.runIntake();
+        control<QLineEdit>(f, "Text3")->setText(QStringLiteral("wrong"));
+        QTRY_VERIFY_WITH_TIMEOUT(refused.exitCode.has_value(), 60000);
         QCOMPARE(refused.exitCode, std::optional<int>(1));
         QCOMPARE(refused.env.count(QStringLiteral("TORVANDEL"), QStringLiteral("TORVANDEL_DI")), 0);
 
         // A database that cannot be reached: the message names it, status 3, nothing taken from the
         // server.
-        IntakeRun down(QStringLiteral("sqlite"));
+        IntakeFixture down(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(down.env);
         VORN_MAKE_UNREACHABLE(down.env, {QStringLiteral("TORVANDEL")});
         QVERIFY(down.serve());
-        down.form().runIntake();
+        down.form();
+        QTRY_VERIFY_WITH_TIMEOUT(down.exitCode.has_value(), 60000); // the window starts the run itself
         QCOMPARE(down.exitCode, std::optional<int>(3));
         QVERIFY(!down.dialogs.texts().isEmpty());
         QVERIFY2(down.dialogs.texts().first().contains(QStringLiteral("TORVANDEL")),
@@ -162,10 +169,11 @@ private slots:
         QVERIFY(down.server.exists(QStringLiteral("www/DI/IMGDIplan.Jpg")));
 
         // No request folder on the server: nothing taken from the login folder, status 3.
-        IntakeRun lost(QStringLiteral("sqlite"));
+        IntakeFixture lost(QStringLiteral("sqlite"));
         VORN_PREPARE_DATABASES(lost.env);
         QVERIFY(lost.server.start() && lost.server.put(QStringLiteral("OKDI1.txt"), "DI1"));
-        lost.form().runIntake();
+        lost.form();
+        QTRY_VERIFY_WITH_TIMEOUT(lost.exitCode.has_value(), 60000); // the window starts the run itself
         QCOMPARE(lost.exitCode, std::optional<int>(3));
         QVERIFY(lost.server.exists(QStringLiteral("OKDI1.txt")));
         QVERIFY(!QDir(lost.env.appDir()).exists(QStringLiteral("DOWN")));

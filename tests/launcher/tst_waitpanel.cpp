@@ -1,7 +1,9 @@
+#include "common/Controls.h"
 #include "common/FakeProcessControl.h"
 #include "common/FtpTestServer.h"
 #include "common/ScriptedDialogs.h"
-#include "launcher/Form1.h"
+#include "ftpsession/FtpConnection.h"
+#include "launcher/gui/Form1.h"
 #include "login/OperatorContext.h"
 #include "platform/ftp/QtFtpClient.h"
 
@@ -24,8 +26,9 @@ namespace {
 // An update run's window with its fakes, against `server`.
 struct PanelRun {
     PanelRun(const FtpTestServer& server, QtFtpClient& ftp)
+        : session(ftp)
     {
-        Form1Context c(ftp, processes, dialogs, operatorContext);
+        Form1Context c(session, processes, dialogs, operatorContext);
         c.config.host = server.host();
         c.config.user = FtpTestServer::user();
         c.config.password = FtpTestServer::password();
@@ -34,6 +37,7 @@ struct PanelRun {
         c.endProgram = [this](int code) { exitCode = code; };
         form = std::make_unique<Form1>(std::move(c));
     }
+    FtpConnection session;
     QTemporaryDir app;
     FakeProcessControl processes;
     ScriptedDialogs dialogs;
@@ -62,10 +66,11 @@ private slots:
         std::optional<int>& exitCode = run.exitCode;
 
         int ticksOnStalledFile = 0;
-        QObject::connect(f.Timer1, &QTimer::timeout, [&] {
-            const auto rows = f.List1->findItems(QStringLiteral("stalled.bin"), Qt::MatchExactly);
-            if (f.LDI->text() == QLatin1String("stalled.bin") && rows.size() == 1 &&
-                f.RB1->value() == f.List1->row(rows.first()))
+        QObject::connect(control<QTimer>(f, "Timer1"), &QTimer::timeout, [&] {
+            const auto rows =
+                control<QListWidget>(f, "List1")->findItems(QStringLiteral("stalled.bin"), Qt::MatchExactly);
+            if (control<QLabel>(f, "LDI")->text() == QLatin1String("stalled.bin") && rows.size() == 1 &&
+                control<QProgressBar>(f, "RB1")->value() == control<QListWidget>(f, "List1")->row(rows.first()))
                 ++ticksOnStalledFile;
         });
         f.show();
@@ -89,15 +94,16 @@ private slots:
         Form1& f = *run.form;
         std::optional<int>& exitCode = run.exitCode;
         int ticksWaiting = 0;
-        QObject::connect(f.Timer1, &QTimer::timeout, [&] {
-            if (f.LDI->text().startsWith(QStringLiteral("Serveur occupé, nouvel essai dans ")) && ++ticksWaiting == 2)
+        QObject::connect(control<QTimer>(f, "Timer1"), &QTimer::timeout, [&] {
+            if (control<QLabel>(f, "LDI")->text().startsWith(QStringLiteral("Serveur occupé, nouvel essai dans ")) &&
+                ++ticksWaiting == 2)
                 other.closeHandle(std::exchange(held, 0));
         });
         f.show();
         QTRY_VERIFY_WITH_TIMEOUT(exitCode.has_value(), 15000);
         QCOMPARE(*exitCode, 0);
         QVERIFY2(ticksWaiting >= 2, qPrintable(QString::number(ticksWaiting)));
-        QVERIFY(f.ftp().log().contains(QStringLiteral("Serveur occupé, nouvel essai dans ")));
+        QVERIFY(run.session.log().contains(QStringLiteral("Serveur occupé, nouvel essai dans ")));
     }
 
     // A dead server: Escape ends the wait at once, and the refusal stands as when the budget is
@@ -116,9 +122,9 @@ private slots:
         Form1& f = *run.form;
         // Escape in a wait of several seconds (the fourth), which then ends at once.
         QElapsedTimer sinceEscape;
-        QObject::connect(f.Timer1, &QTimer::timeout, [&] {
+        QObject::connect(control<QTimer>(f, "Timer1"), &QTimer::timeout, [&] {
             static const QRegularExpression wait(QStringLiteral("^Serveur occupé, nouvel essai dans (\\d+) s"));
-            const QRegularExpressionMatch m = wait.match(f.LDI->text());
+            const QRegularExpressionMatch m = wait.match(control<QLabel>(f, "LDI")->text());
             if (m.hasMatch() && m.captured(1).toInt() >= 5 && !sinceEscape.isValid()) {
                 sinceEscape.start();
                 QTest::keyClick(&f, Qt::Key_Escape);
@@ -144,7 +150,7 @@ private slots:
             return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
         };
         QTRY_VERIFY_WITH_TIMEOUT(runLog().contains(QStringLiteral("Attente interrompue (Échap)")) &&
-                                     !f.LDI->text().startsWith(QStringLiteral("Serveur occupé")),
+                                     !control<QLabel>(f, "LDI")->text().startsWith(QStringLiteral("Serveur occupé")),
                                  30000);
         QVERIFY2(!escapeUnheard, "Échap n'a pas interrompu l'attente du serveur occupé en 15 s");
         QVERIFY2(sinceEscape.isValid() && sinceEscape.elapsed() < 2000,

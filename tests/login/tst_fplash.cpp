@@ -2,7 +2,7 @@
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
 #include "common/TestDatabases.h"
-#include "login/FPLASH.h"
+#include "login/gui/FPLASH.h"
 
 #include <QApplication>
 #include <QLabel>

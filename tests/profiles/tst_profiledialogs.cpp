@@ -1,12 +1,13 @@
+#include "common/Controls.h"
 #include "common/ModalAnswer.h"
 #include "common/ScriptedDialogs.h"
 #include "common/TabStops.h"
 #include "platform/text/Windows1252.h"
-#include "profiles/Form2.h"
-#include "profiles/Form3.h"
-#include "profiles/ProfileDialogs.h"
 #include "profiles/ProfileFile.h"
 #include "profiles/ProfileLine.h"
+#include "profiles/gui/Form2.h"
+#include "profiles/gui/Form3.h"
+#include "profiles/gui/ProfileDialogs.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -66,11 +67,11 @@ QString separator(const QString& c)
 void fill(Form3& editor, const QString& server, const QString& login, const QString& password,
           const QString& confirmation, const QString& name)
 {
-    editor.Text1->setText(server);
-    editor.Text2->setText(login);
-    editor.Text3->setText(password);
-    editor.Text4->setText(confirmation);
-    editor.Text5->setText(name);
+    control<QLineEdit>(editor, "Text1")->setText(server);
+    control<QLineEdit>(editor, "Text2")->setText(login);
+    control<QLineEdit>(editor, "Text3")->setText(password);
+    control<QLineEdit>(editor, "Text4")->setText(confirmation);
+    control<QLineEdit>(editor, "Text5")->setText(name);
 }
 
 } // namespace
@@ -109,41 +110,47 @@ private slots:
         QCOMPARE(form->objectName(), QStringLiteral("Form2"));
         QCOMPARE(form->windowTitle(), QStringLiteral("Profil FTP"));
         QVERIFY(form->isModal());
-        QCOMPARE(form->Frame1->title(), QStringLiteral("Liste des profils"));
-        QCOMPARE(form->List1->toolTip(), QStringLiteral("Double Click pour activer un profil"));
-        QCOMPARE(form->Frame2->title(), QString());
-        QCOMPARE(form->Command1->text(), QStringLiteral("&Nouveau"));
-        QCOMPARE(form->Command3->text(), QStringLiteral("&Modifier"));
-        QCOMPARE(form->Command2->text(), QStringLiteral("&Supprimer"));
-        QVERIFY(!form->Picture1->pixmap().isNull());
+        QCOMPARE(control<QGroupBox>(*form, "Frame1")->title(), QStringLiteral("Liste des profils"));
+        QCOMPARE(control<QListWidget>(*form, "List1")->toolTip(),
+                 QStringLiteral("Double Click pour activer un profil"));
+        QCOMPARE(control<QGroupBox>(*form, "Frame2")->title(), QString());
+        QCOMPARE(control<QPushButton>(*form, "Command1")->text(), QStringLiteral("&Nouveau"));
+        QCOMPARE(control<QPushButton>(*form, "Command3")->text(), QStringLiteral("&Modifier"));
+        QCOMPARE(control<QPushButton>(*form, "Command2")->text(), QStringLiteral("&Supprimer"));
+        QVERIFY(!control<QLabel>(*form, "Picture1")->pixmap().isNull());
         for (const char* name : {"Frame1", "List1", "Frame2", "Command1", "Command3", "Command2", "Picture1"})
             QVERIFY2(form->findChild<QWidget*>(QLatin1String(name)), name);
         QCOMPARE(tabStops(form.get()), (QStringList{"List1", "Command1", "Command3", "Command2"}));
 
         // Filled from the file when it opens, one entry per profile, blank lines skipped.
-        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
-        QCOMPARE(Form2::lineOf(*form->List1->item(1)), Windows1252::decode(SiegeBytes));
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")),
+                 QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
+        QCOMPARE(Form2::lineOf(*control<QListWidget>(*form, "List1")->item(1)), Windows1252::decode(SiegeBytes));
 
         // Modify and delete need a chosen profile.
-        QVERIFY(!form->Command3->isEnabled());
-        QVERIFY(!form->Command2->isEnabled());
-        select(*form->List1, QStringLiteral("Siège"));
-        QVERIFY(form->Command3->isEnabled());
-        QVERIFY(form->Command2->isEnabled());
+        QVERIFY(!control<QPushButton>(*form, "Command3")->isEnabled());
+        QVERIFY(!control<QPushButton>(*form, "Command2")->isEnabled());
+        select(*control<QListWidget>(*form, "List1"), QStringLiteral("Siège"));
+        QVERIFY(control<QPushButton>(*form, "Command3")->isEnabled());
+        QVERIFY(control<QPushButton>(*form, "Command2")->isEnabled());
 
         // A name too long for the list ends in "…" and shows in full as its tooltip; one that fits
         // keeps the list's own.
         const QString name = QStringLiteral("Dépôt dont le nom est bien plus long que la liste ne peut le montrer");
-        Form2::addEntry(*form->List1, name, QString());
-        auto tipAt = [lines = form->List1->viewport(), &form](int row) {
-            const QPoint at = form->List1->visualItemRect(form->List1->item(row)).center();
+        Form2::addEntry(*control<QListWidget>(*form, "List1"), name, QString());
+        auto tipAt = [lines = control<QListWidget>(*form, "List1")->viewport(), &form](int row) {
+            const QPoint at = control<QListWidget>(*form, "List1")
+                                  ->visualItemRect(control<QListWidget>(*form, "List1")->item(row))
+                                  .center();
             QHelpEvent tip(QEvent::ToolTip, at, lines->mapToGlobal(at));
             QApplication::sendEvent(lines, &tip);
             return QToolTip::text();
         };
-        QVERIFY(form->List1->visualItemRect(form->List1->item(2)).right() <= form->List1->viewport()->width());
+        QVERIFY(control<QListWidget>(*form, "List1")
+                    ->visualItemRect(control<QListWidget>(*form, "List1")->item(2))
+                    .right() <= control<QListWidget>(*form, "List1")->viewport()->width());
         QCOMPARE(tipAt(2), name);
-        QCOMPARE(tipAt(0), form->List1->toolTip());
+        QCOMPARE(tipAt(0), control<QListWidget>(*form, "List1")->toolTip());
     }
 
     void editorDialog()
@@ -153,34 +160,37 @@ private slots:
         editor.show();
         QCOMPARE(editor.objectName(), QStringLiteral("Form3"));
         QVERIFY(editor.isModal());
-        QCOMPARE(editor.Frame2->title(), QStringLiteral("Adresse du Serveur"));
-        QCOMPARE(editor.Frame3->title(), QStringLiteral("Login"));
-        QCOMPARE(editor.Frame4->title(), QStringLiteral("PassWord"));
-        QCOMPARE(editor.Label1->text(), QStringLiteral("Mot de passe"));
-        QCOMPARE(editor.Label2->text(), QStringLiteral("Confirmation du mot de passe"));
-        QCOMPARE(editor.Label3->text(), QStringLiteral("Nom du profil"));
-        QCOMPARE(editor.Frame1->title(), QString());
-        QCOMPARE(editor.Command1->text(), QStringLiteral("&Valider"));
-        QCOMPARE(editor.Command2->text(), QStringLiteral("&Annuler"));
-        for (QLineEdit* box : {editor.Text1, editor.Text2, editor.Text3, editor.Text4, editor.Text5})
+        QCOMPARE(control<QGroupBox>(editor, "Frame2")->title(), QStringLiteral("Adresse du Serveur"));
+        QCOMPARE(control<QGroupBox>(editor, "Frame3")->title(), QStringLiteral("Login"));
+        QCOMPARE(control<QGroupBox>(editor, "Frame4")->title(), QStringLiteral("PassWord"));
+        QCOMPARE(control<QLabel>(editor, "Label1")->text(), QStringLiteral("Mot de passe"));
+        QCOMPARE(control<QLabel>(editor, "Label2")->text(), QStringLiteral("Confirmation du mot de passe"));
+        QCOMPARE(control<QLabel>(editor, "Label3")->text(), QStringLiteral("Nom du profil"));
+        QCOMPARE(control<QGroupBox>(editor, "Frame1")->title(), QString());
+        QCOMPARE(control<QPushButton>(editor, "Command1")->text(), QStringLiteral("&Valider"));
+        QCOMPARE(control<QPushButton>(editor, "Command2")->text(), QStringLiteral("&Annuler"));
+        for (QLineEdit* box : {control<QLineEdit>(editor, "Text1"), control<QLineEdit>(editor, "Text2"),
+                               control<QLineEdit>(editor, "Text3"), control<QLineEdit>(editor, "Text4"),
+                               control<QLineEdit>(editor, "Text5")})
             QVERIFY(box->text().isEmpty());
         for (const char* name : {"Frame1", "Frame2", "Frame3", "Frame4", "Label1", "Label2", "Label3", "Text1", "Text2",
                                  "Text3", "Text4", "Text5", "Command1", "Command2"})
             QVERIFY2(editor.findChild<QWidget*>(QLatin1String(name)), name);
-        QCOMPARE(editor.Text5->parentWidget(), editor.Frame1);
+        QCOMPARE(control<QLineEdit>(editor, "Text5")->parentWidget(), control<QGroupBox>(editor, "Frame1"));
         QCOMPARE(tabStops(&editor), (QStringList{"Text1", "Text2", "Text3", "Text4", "Text5", "Command1", "Command2"}));
 
         // Passwords show as "*".
-        editor.Text3->setText(QStringLiteral("abc"));
-        QCOMPARE(editor.Text3->displayText(), QStringLiteral("***"));
-        editor.Text4->setText(QStringLiteral("ab"));
-        QCOMPARE(editor.Text4->displayText(), QStringLiteral("**"));
+        control<QLineEdit>(editor, "Text3")->setText(QStringLiteral("abc"));
+        QCOMPARE(control<QLineEdit>(editor, "Text3")->displayText(), QStringLiteral("***"));
+        control<QLineEdit>(editor, "Text4")->setText(QStringLiteral("ab"));
+        QCOMPARE(control<QLineEdit>(editor, "Text4")->displayText(), QStringLiteral("**"));
 
         // A character the file cannot hold cannot be typed.
-        editor.Text5->clear();
+        control<QLineEdit>(editor, "Text5")->clear();
         for (const QChar c : QStringLiteral("D\u0142\u00e9p\u20ac"))
-            QTest::sendKeyEvent(QTest::Click, editor.Text5, Qt::Key_unknown, QString(c), Qt::NoModifier);
-        QCOMPARE(editor.Text5->text(), QStringLiteral("Dép€"));
+            QTest::sendKeyEvent(QTest::Click, control<QLineEdit>(editor, "Text5"), Qt::Key_unknown, QString(c),
+                                Qt::NoModifier);
+        QCOMPARE(control<QLineEdit>(editor, "Text5")->text(), QStringLiteral("Dép€"));
     }
 
     void roundedOutline()
@@ -191,7 +201,8 @@ private slots:
         QVERIFY(editor.windowFlags() & Qt::FramelessWindowHint);
         // Within its screen, buttons included, also at 200 % (the scaled run).
         QVERIFY(editor.height() <= editor.screen()->availableGeometry().height());
-        QVERIFY(editor.rect().contains(QRect(editor.Command2->mapTo(&editor, QPoint()), editor.Command2->size())));
+        QVERIFY(editor.rect().contains(QRect(control<QPushButton>(editor, "Command2")->mapTo(&editor, QPoint()),
+                                             control<QPushButton>(editor, "Command2")->size())));
 
         auto check = [&](const QSize& size) {
             const QRegion mask = editor.mask();
@@ -229,29 +240,32 @@ private slots:
         const QList<Step> steps = {
             {"a name of spaces is invalid, never a duplicate", QString(), QString(), QString(), QString(),
              QStringLiteral("   "), QStringLiteral("Le nom du profil est invalide"), DialogIcon::Information,
-             editor.Text5},
+             control<QLineEdit>(editor, "Text5")},
             {"the duplicate check comes before the server check", QString(), QString(), QString(), QString(),
              QStringLiteral("  Depot Nord "), QStringLiteral("Le nom du profil existe deja !!!"),
-             DialogIcon::Exclamation, editor.Text5},
+             DialogIcon::Exclamation, control<QLineEdit>(editor, "Text5")},
             {"an empty server (spaces only)", QStringLiteral("   "), QString(), QStringLiteral("a"),
-             QStringLiteral("b"), QStringLiteral("Depot Sud"), ServerMessage, DialogIcon::Exclamation, editor.Text1},
+             QStringLiteral("b"), QStringLiteral("Depot Sud"), ServerMessage, DialogIcon::Exclamation,
+             control<QLineEdit>(editor, "Text1")},
             {"passwords differing by a trailing space", QStringLiteral("srv"), QString(), QStringLiteral("abc"),
              QStringLiteral("abc "), QStringLiteral("Depot Sud"), QStringLiteral("Le mot de passe est différent !"),
-             DialogIcon::Exclamation, editor.Text3},
+             DialogIcon::Exclamation, control<QLineEdit>(editor, "Text3")},
             // A separator in a value would cut its field when the line is read back.
             {"a | in the password", "srv", "", "ab|cd", "ab|cd", "Depot Sud", separator("|"), DialogIcon::Exclamation,
-             editor.Text3},
+             control<QLineEdit>(editor, "Text3")},
             {"a £ in the login", "srv", "a£", "", "", "Depot Sud", separator("£"), DialogIcon::Exclamation,
-             editor.Text2},
-            {"a µ in the name", "srv", "", "", "", "Sud µ", separator("µ"), DialogIcon::Exclamation, editor.Text5},
+             control<QLineEdit>(editor, "Text2")},
+            {"a µ in the name", "srv", "", "", "", "Sud µ", separator("µ"), DialogIcon::Exclamation,
+             control<QLineEdit>(editor, "Text5")},
             {"a line break in the server", "s\nrv", "", "", "", "Depot Sud",
-             "Un profil ne peut pas contenir de saut de ligne.", DialogIcon::Exclamation, editor.Text1},
+             "Un profil ne peut pas contenir de saut de ligne.", DialogIcon::Exclamation,
+             control<QLineEdit>(editor, "Text1")},
         };
         for (const Step& step : steps) {
             m_dialogs.clear();
             fill(editor, step.server, step.login, step.password, step.confirmation, step.name);
-            editor.Command2->setFocus(); // the refusal must move it
-            editor.Command1->click();
+            control<QPushButton>(editor, "Command2")->setFocus(); // the refusal must move it
+            control<QPushButton>(editor, "Command1")->click();
             QVERIFY2(m_dialogs.shown().size() == 1, step.what);
             const MessageRequest& shown = m_dialogs.shown().first().request;
             QCOMPARE(shown.text, step.message);
@@ -260,7 +274,7 @@ private slots:
             QCOMPARE(shown.title, QStringLiteral("VORN_UPDATE_VERSION"));
             QVERIFY2(editor.focusWidget() == step.focus, step.what);
             QVERIFY2(editor.isVisible(), step.what); // the editor stays open with its contents
-            QCOMPARE(editor.Text5->text(), step.name);
+            QCOMPARE(control<QLineEdit>(editor, "Text5")->text(), step.name);
             QCOMPARE(readBytes(path()), before);
             QCOMPARE(texts(list), QStringList({QStringLiteral("Depot Nord")}));
         }
@@ -268,7 +282,7 @@ private slots:
         // Both passwords empty, an empty login, a name with spaces: accepted.
         m_dialogs.clear();
         fill(editor, QStringLiteral(" 10.1.2.3 "), QString(), QString(), QString(), QStringLiteral(" Dépôt Sud "));
-        editor.Command1->click();
+        control<QPushButton>(editor, "Command1")->click();
         QVERIFY(m_dialogs.shown().isEmpty());
         QVERIFY(!editor.isVisible());
         QCOMPARE(editor.result(), int(QDialog::Accepted));
@@ -279,7 +293,7 @@ private slots:
 
         Form3 next(*m_profiles, m_dialogs, list);
         fill(next, QStringLiteral("srv"), QString(), QString(), QString(), QStringLiteral("Dépôt Sud"));
-        next.Command1->click();
+        control<QPushButton>(next, "Command1")->click();
         QVERIFY(m_dialogs.shown().isEmpty());
         QCOMPARE(list.count(), 3); // " Dépôt Sud " is no duplicate of "Dépôt Sud"
     }
@@ -291,9 +305,9 @@ private slots:
         editor.show();
         const QByteArray before = readBytes(path());
         fill(editor, QString(), QString(), QString(), QString(), QStringLiteral("X"));
-        editor.Command1->click(); // refused: no server
+        control<QPushButton>(editor, "Command1")->click(); // refused: no server
         QCOMPARE(m_dialogs.texts(), QStringList({ServerMessage}));
-        editor.Command2->click();
+        control<QPushButton>(editor, "Command2")->click();
         QVERIFY(!editor.isVisible());
         QCOMPARE(editor.result(), int(QDialog::Rejected));
         QCOMPARE(readBytes(path()), before);
@@ -304,25 +318,25 @@ private slots:
     {
         auto form = openList();
         form->setEditorRunner([](Form3& editor) {
-            QCOMPARE(editor.Command1->text(), QStringLiteral("&Valider"));
+            QCOMPARE(control<QPushButton>(editor, "Command1")->text(), QStringLiteral("&Valider"));
             fill(editor, QStringLiteral("ftp.nord.fr"), QStringLiteral("moi"), QStringLiteral("pw"),
                  QStringLiteral("pw"), QStringLiteral("Nord 2"));
-            editor.Command1->click();
+            control<QPushButton>(editor, "Command1")->click();
         });
-        form->Command1->click();
+        control<QPushButton>(*form, "Command1")->click();
         QCOMPARE(readBytes(path()),
                  NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n$ftp.nord.fr\xA4moi\xA3pw|Nord 2\xB5\r\n");
-        QCOMPARE(texts(*form->List1),
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")),
                  QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège"), QStringLiteral("Nord 2")}));
 
         // The new entry can be edited at once, though the table was not reloaded.
-        select(*form->List1, QStringLiteral("Nord 2"));
+        select(*control<QListWidget>(*form, "List1"), QStringLiteral("Nord 2"));
         form->setEditorRunner([](Form3& editor) {
-            QCOMPARE(editor.EditedLine, QStringLiteral("$ftp.nord.fr¤moi£pw|Nord 2µ"));
-            editor.Text2->setText(QStringLiteral("lui"));
-            editor.Command1->click();
+            QCOMPARE(editor.editedLine(), QStringLiteral("$ftp.nord.fr¤moi£pw|Nord 2µ"));
+            control<QLineEdit>(editor, "Text2")->setText(QStringLiteral("lui"));
+            control<QPushButton>(editor, "Command1")->click();
         });
-        form->Command3->click();
+        control<QPushButton>(*form, "Command3")->click();
         QCOMPARE(readBytes(path()),
                  NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n$ftp.nord.fr\xA4lui\xA3pw|Nord 2\xB5\r\n");
     }
@@ -330,48 +344,50 @@ private slots:
     void modifyFromTheList()
     {
         auto form = openList();
-        select(*form->List1, QStringLiteral("Depot Nord"));
+        select(*control<QListWidget>(*form, "List1"), QStringLiteral("Depot Nord"));
         bool ran = false;
         form->setEditorRunner([&](Form3& editor) {
             ran = true;
-            QCOMPARE(editor.Command1->text(), Form3::modifyModeCaption());
-            QVERIFY(editor.Command1->text() != QStringLiteral("&Valider"));
-            QCOMPARE(editor.Frame1->title(), QStringLiteral("Depot Nord"));
-            QCOMPARE(editor.EditedLine, Windows1252::decode(NordBytes));
-            QCOMPARE(editor.Text1->text(), QStringLiteral("192.0.2.15"));
-            QCOMPARE(editor.Text2->text(), QStringLiteral("operateur"));
-            QCOMPARE(editor.Text3->text(), QStringLiteral("s3cret"));
-            QCOMPARE(editor.Text4->text(), QStringLiteral("s3cret"));
-            QCOMPARE(editor.Text5->text(), QStringLiteral("Depot Nord"));
+            QCOMPARE(control<QPushButton>(editor, "Command1")->text(), Form3::modifyModeCaption());
+            QVERIFY(control<QPushButton>(editor, "Command1")->text() != QStringLiteral("&Valider"));
+            QCOMPARE(control<QGroupBox>(editor, "Frame1")->title(), QStringLiteral("Depot Nord"));
+            QCOMPARE(editor.editedLine(), Windows1252::decode(NordBytes));
+            QCOMPARE(control<QLineEdit>(editor, "Text1")->text(), QStringLiteral("192.0.2.15"));
+            QCOMPARE(control<QLineEdit>(editor, "Text2")->text(), QStringLiteral("operateur"));
+            QCOMPARE(control<QLineEdit>(editor, "Text3")->text(), QStringLiteral("s3cret"));
+            QCOMPARE(control<QLineEdit>(editor, "Text4")->text(), QStringLiteral("s3cret"));
+            QCOMPARE(control<QLineEdit>(editor, "Text5")->text(), QStringLiteral("Depot Nord"));
 
             // A name already listed is no obstacle in modify mode.
-            editor.Text3->setText(QStringLiteral("n€uf"));
-            editor.Text4->setText(QStringLiteral("n€uf"));
-            editor.Text5->setText(QStringLiteral("Siège"));
-            editor.Command1->click();
+            control<QLineEdit>(editor, "Text3")->setText(QStringLiteral("n€uf"));
+            control<QLineEdit>(editor, "Text4")->setText(QStringLiteral("n€uf"));
+            control<QLineEdit>(editor, "Text5")->setText(QStringLiteral("Siège"));
+            control<QPushButton>(editor, "Command1")->click();
             QVERIFY(!editor.isVisible());
         });
-        form->Command3->click();
+        control<QPushButton>(*form, "Command3")->click();
         QVERIFY(ran);
         QVERIFY(m_dialogs.shown().isEmpty());
         // Replaced in place, the empty line kept.
         QCOMPARE(readBytes(path()), "$192.0.2.15\xA4operateur\xA3n\x80uf|Si\xE8ge\xB5\r\n\r\n" + SiegeBytes + "\r\n");
         // The old entry makes way for the new name at the end; the table holds the new file.
-        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Siège"), QStringLiteral("Siège")}));
-        QCOMPARE(Form2::lineOf(*form->List1->item(0)), Windows1252::decode(SiegeBytes));
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")),
+                 QStringList({QStringLiteral("Siège"), QStringLiteral("Siège")}));
+        QCOMPARE(Form2::lineOf(*control<QListWidget>(*form, "List1")->item(0)), Windows1252::decode(SiegeBytes));
         QCOMPARE(int(m_profiles->table().count), 2);
         QCOMPARE(m_profiles->table().lines.value(0), QStringLiteral("$192.0.2.15¤operateur£n€uf|Siègeµ"));
 
         // Of the two "Siège", the one chosen is the one edited.
-        form->List1->setCurrentRow(1);
+        control<QListWidget>(*form, "List1")->setCurrentRow(1);
         form->setEditorRunner([](Form3& editor) {
-            QCOMPARE(editor.Text3->text(), QStringLiteral("n€uf"));
-            editor.Text5->setText(QStringLiteral("Nord"));
-            editor.Command1->click();
+            QCOMPARE(control<QLineEdit>(editor, "Text3")->text(), QStringLiteral("n€uf"));
+            control<QLineEdit>(editor, "Text5")->setText(QStringLiteral("Nord"));
+            control<QPushButton>(editor, "Command1")->click();
         });
-        form->Command3->click();
-        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Siège"), QStringLiteral("Nord")}));
-        QCOMPARE(Form2::lineOf(*form->List1->item(0)), Windows1252::decode(SiegeBytes));
+        control<QPushButton>(*form, "Command3")->click();
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")),
+                 QStringList({QStringLiteral("Siège"), QStringLiteral("Nord")}));
+        QCOMPARE(Form2::lineOf(*control<QListWidget>(*form, "List1")->item(0)), Windows1252::decode(SiegeBytes));
         QCOMPARE(readBytes(path()), "$192.0.2.15\xA4operateur\xA3n\x80uf|Nord\xB5\r\n\r\n" + SiegeBytes + "\r\n");
     }
 
@@ -379,13 +395,13 @@ private slots:
     {
         writeBytes(path(), NordBytes + "\r\n\r\n" + SiegeBytes + "\r\n" + NordBytes + "\r\n");
         auto form = openList();
-        QCOMPARE(texts(*form->List1),
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")),
                  QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège"), QStringLiteral("Depot Nord")}));
         const QByteArray before = readBytes(path());
-        select(*form->List1, QStringLiteral("Depot Nord"));
+        select(*control<QListWidget>(*form, "List1"), QStringLiteral("Depot Nord"));
 
         m_dialogs.answerNext(AnswerNo);
-        form->Command2->click();
+        control<QPushButton>(*form, "Command2")->click();
         QCOMPARE(m_dialogs.shown().size(), 1);
         const MessageRequest& question = m_dialogs.shown().first().request;
         QCOMPARE(question.text, QStringLiteral("Voulez-vous supprimer le profil « Depot Nord » ?"));
@@ -394,13 +410,13 @@ private slots:
         QCOMPARE(question.icon, DialogIcon::Question);
         QCOMPARE(question.title, QStringLiteral("VORN_UPDATE_VERSION"));
         QCOMPARE(readBytes(path()), before);
-        QCOMPARE(form->List1->count(), 3);
+        QCOMPARE(control<QListWidget>(*form, "List1")->count(), 3);
 
         // Both copies of the line leave the file, and their entries the list.
         m_dialogs.answerNext(AnswerYes);
-        form->Command2->click();
+        control<QPushButton>(*form, "Command2")->click();
         QCOMPARE(readBytes(path()), "\r\n" + SiegeBytes + "\r\n");
-        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Siège")}));
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")), QStringList({QStringLiteral("Siège")}));
         QCOMPARE(int(m_profiles->table().count), 1);
         QCOMPARE(m_profiles->table().lines.value(0), Windows1252::decode(SiegeBytes));
     }
@@ -409,30 +425,32 @@ private slots:
     {
         auto form = openList();
         QVERIFY(QFile::remove(path())); // gone behind the dialog's back
-        select(*form->List1, QStringLiteral("Siège"));
+        select(*control<QListWidget>(*form, "List1"), QStringLiteral("Siège"));
         m_dialogs.answerNext(AnswerYes);
-        form->Command2->click();
+        control<QPushButton>(*form, "Command2")->click();
         QCOMPARE(m_dialogs.shown().size(), 2);
         const MessageRequest& error = m_dialogs.shown().at(1).request;
         QVERIFY2(error.text.contains(QStringLiteral("introuvable")), qPrintable(error.text));
         QCOMPARE(error.icon, DialogIcon::Critical);
-        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")),
+                 QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
         QVERIFY(!QFile::exists(path()));
 
         // A save that fails keeps the editor open, with a message.
         m_dialogs.clear();
-        select(*form->List1, QStringLiteral("Depot Nord"));
+        select(*control<QListWidget>(*form, "List1"), QStringLiteral("Depot Nord"));
         bool stayedOpen = false;
         form->setEditorRunner([&](Form3& editor) {
             editor.show();
-            editor.Command1->click();
+            control<QPushButton>(editor, "Command1")->click();
             stayedOpen = editor.isVisible();
         });
-        form->Command3->click();
+        control<QPushButton>(*form, "Command3")->click();
         QVERIFY(stayedOpen);
         QCOMPARE(m_dialogs.shown().size(), 1);
         QCOMPARE(m_dialogs.shown().first().request.icon, DialogIcon::Critical);
-        QCOMPARE(texts(*form->List1), QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
+        QCOMPARE(texts(*control<QListWidget>(*form, "List1")),
+                 QStringList({QStringLiteral("Depot Nord"), QStringLiteral("Siège")}));
         QVERIFY(!QFile::exists(path()));
     }
 
@@ -442,11 +460,11 @@ private slots:
         auto form = openList([&](const QString& server, const QString& login, const QString& password) {
             activated << server << login << password;
         });
-        QListWidgetItem* siege = form->List1->item(1);
-        const QRect rect = form->List1->visualItemRect(siege);
-        QTest::mouseClick(form->List1->viewport(), Qt::LeftButton, {}, rect.center());
+        QListWidgetItem* siege = control<QListWidget>(*form, "List1")->item(1);
+        const QRect rect = control<QListWidget>(*form, "List1")->visualItemRect(siege);
+        QTest::mouseClick(control<QListWidget>(*form, "List1")->viewport(), Qt::LeftButton, {}, rect.center());
         QVERIFY(form->isVisible()); // a single click only chooses
-        QTest::mouseDClick(form->List1->viewport(), Qt::LeftButton, {}, rect.center());
+        QTest::mouseDClick(control<QListWidget>(*form, "List1")->viewport(), Qt::LeftButton, {}, rect.center());
         QCOMPARE(activated,
                  QStringList({QStringLiteral("ftp.example.org"), QStringLiteral("vorn"), QStringLiteral("Q7é")}));
         QVERIFY(!form->isVisible());
@@ -459,10 +477,10 @@ private slots:
         auto form = openList([&](const QString& s, const QString&, const QString&) { server = s; });
         form->setEditorRunner([](Form3&) { QFAIL("Enter on a chosen profile opened the editor"); });
         QApplication::setActiveWindow(form.get());
-        form->List1->setFocus();
-        QTest::keyClick(form->List1, Qt::Key_Down);
-        QTest::keyClick(form->List1, Qt::Key_Down);
-        QTest::keyClick(form->List1, Qt::Key_Enter);
+        control<QListWidget>(*form, "List1")->setFocus();
+        QTest::keyClick(control<QListWidget>(*form, "List1"), Qt::Key_Down);
+        QTest::keyClick(control<QListWidget>(*form, "List1"), Qt::Key_Down);
+        QTest::keyClick(control<QListWidget>(*form, "List1"), Qt::Key_Enter);
         QCOMPARE(server, QStringLiteral("ftp.example.org"));
         QCOMPARE(form->result(), int(QDialog::Accepted));
     }
@@ -473,8 +491,8 @@ private slots:
         ModalAnswer answer([&](QWidget* window) {
             auto* list = qobject_cast<Form2*>(window);
             QVERIFY(list);
-            names = texts(*list->List1);
-            list->List1_DblClick(list->List1->item(0));
+            names = texts(*control<QListWidget>(*list, "List1"));
+            list->List1_DblClick(control<QListWidget>(*list, "List1")->item(0));
         });
         QString server;
         openProfileList(m_dir->path(), m_dialogs,

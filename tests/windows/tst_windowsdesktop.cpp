@@ -1,5 +1,5 @@
-#include "ftpmanager/DirListBox.h"
-#include "ftpmanager/DriveListBox.h"
+#include "ftpmanager/gui/DirListBox.h"
+#include "ftpmanager/gui/DriveListBox.h"
 #include "platform/ConsoleText.h"
 #include "platform/Drives.h"
 #include "platform/PlatformFactory.h"

@@ -3,8 +3,8 @@
 
 #include "Form2.h"
 #include "ProfileDialogs.h"
-#include "ProfileFile.h"
-#include "ProfileLine.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/ProfileLine.h"
 #include "platform/text/Windows1252.h"
 
 #include <QGridLayout>

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "ArticleTotal.h"
-#include "AvailableArticles.h"
-#include "LabelRun.h"
-#include "SingleInstance.h"
-#include "StationView.h"
-#include "TrainDispatch.h"
-#include "UtCodes.h"
 #include "login/OperatorContext.h"
 #include "platform/Printer.h"
 #include "platform/print/PrinterCatalog.h"
+#include "station/ArticleTotal.h"
+#include "station/AvailableArticles.h"
+#include "station/LabelRun.h"
+#include "station/SingleInstance.h"
+#include "station/StationView.h"
+#include "station/TrainDispatch.h"
+#include "station/UtCodes.h"
 
 #include <QWidget>
 
@@ -30,6 +30,7 @@ class QRadioButton;
 class QScrollArea;
 class QStatusBar;
 class QTableView;
+class QVBoxLayout;
 class QToolButton;
 
 // The pallet and shipment station ("Gestion de flux "). The window reads its controls and hands
@@ -65,6 +66,14 @@ protected:
 
 private:
     void buildControls();
+    void buildHeader();
+    QGroupBox* buildArticlesFrame();
+    QVBoxLayout* buildPalletColumn();
+    QGroupBox* buildPalletFrame();
+    QGroupBox* buildCodesFrame();
+    QVBoxLayout* buildLabelsColumn();
+    QGroupBox* buildTrainFrame();
+    void connectControls();
     void layoutControls();
     void updateBoundLabels();
     void fillPrinters();

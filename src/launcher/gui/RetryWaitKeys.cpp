@@ -1,5 +1,8 @@
 #include "RetryWaitKeys.h"
 
+#include "WaitPanel.h"
+#include "ftpsession/FtpConnection.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QKeyEvent>
@@ -8,6 +11,25 @@ RetryWaitKeys::RetryWaitKeys(std::function<void()> onEscape, QObject* parent)
     : QObject(parent)
     , m_onEscape(std::move(onEscape))
 {}
+
+RetryWaitKeys* RetryWaitKeys::watch(FtpConnection& ftp, WaitPanel& panel, QObject* window)
+{
+    // Escape ends a retry wait: the operator need not sit out a dead server's whole retry budget.
+    auto* keys = new RetryWaitKeys(
+        [&ftp] {
+            ftp.cancelRetryWait();
+            ftp.appendLog(QStringLiteral("Attente interrompue (Échap) : le refus du serveur est maintenu."));
+        },
+        window);
+    ftp.onRetryWait = [keys, &panel](const QString& text) {
+        keys->setWaiting(!text.isEmpty());
+        panel.showRetryWait(text);
+    };
+    ftp.setWaitCallback([keys] {
+        QCoreApplication::processEvents(keys->waiting() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    });
+    return keys;
+}
 
 void RetryWaitKeys::setWaiting(bool waiting)
 {

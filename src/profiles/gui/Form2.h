@@ -41,14 +41,6 @@ public:
     static void addEntry(QListWidget& list, const QString& text, const QString& line);
     static QString lineOf(const QListWidgetItem& item);
 
-    QGroupBox* Frame1 = nullptr;
-    QListWidget* List1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QLabel* Picture1 = nullptr;
-
 protected:
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -61,4 +53,13 @@ private:
     Dialogs& m_dialogs;
     ProfileActivation m_activate;
     EditorRunner m_runEditor;
+
+    // Controls, named as the dialog's design names them.
+    QGroupBox* Frame1 = nullptr;
+    QListWidget* List1 = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QLabel* Picture1 = nullptr;
 };

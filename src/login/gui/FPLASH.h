@@ -1,7 +1,7 @@
 #pragma once
 
-#include "OperatorContext.h"
-#include "UserLogin.h"
+#include "login/OperatorContext.h"
+#include "login/UserLogin.h"
 
 #include <QVersionNumber>
 #include <QWidget>

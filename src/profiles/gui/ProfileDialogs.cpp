@@ -1,7 +1,7 @@
 #include "ProfileDialogs.h"
 
 #include "Form2.h"
-#include "ProfileFile.h"
+#include "profiles/ProfileFile.h"
 
 void openProfileList(ProfileFile& profiles, Dialogs& dialogs, ProfileActivation activate, QWidget* parent)
 {

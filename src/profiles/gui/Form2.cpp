@@ -2,8 +2,8 @@
 #include "platform/widgets/WindowControls.h"
 
 #include "Form3.h"
-#include "ProfileFile.h"
-#include "ProfileLine.h"
+#include "profiles/ProfileFile.h"
+#include "profiles/ProfileLine.h"
 #include "platform/Dialogs.h"
 #include "platform/widgets/ElidedNameDelegate.h"
 

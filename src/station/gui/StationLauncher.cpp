@@ -1,8 +1,8 @@
 #include "StationLauncher.h"
 
 #include "FPRINCIPAL.h"
-#include "SingleInstance.h"
-#include "login/FPLASH.h"
+#include "station/SingleInstance.h"
+#include "login/gui/FPLASH.h"
 #include "platform/print/SystemPrintDevice.h"
 
 StationLauncher::StationLauncher(OperatorContext& context, Dialogs& dialogs, ProcessControl& processes, QString appDir,

@@ -39,22 +39,7 @@ public:
     static QRegion outline(const QSize& size);
 
     // The profile line being replaced in modify mode.
-    QString EditedLine;
-
-    QGroupBox* Frame2 = nullptr;
-    QLineEdit* Text1 = nullptr; // server
-    QGroupBox* Frame3 = nullptr;
-    QLineEdit* Text2 = nullptr; // login
-    QGroupBox* Frame4 = nullptr;
-    QLabel* Label1 = nullptr;
-    QLineEdit* Text3 = nullptr; // password
-    QLabel* Label2 = nullptr;
-    QLineEdit* Text4 = nullptr; // confirmation
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label3 = nullptr;
-    QLineEdit* Text5 = nullptr; // profile name
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
+    const QString& editedLine() const { return EditedLine; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -69,4 +54,21 @@ private:
     ProfileFile& m_profiles;
     Dialogs& m_dialogs;
     QListWidget& m_list;
+    QString EditedLine;
+
+    // Controls, named as the dialog's design names them.
+    QGroupBox* Frame2 = nullptr;
+    QLineEdit* Text1 = nullptr; // server
+    QGroupBox* Frame3 = nullptr;
+    QLineEdit* Text2 = nullptr; // login
+    QGroupBox* Frame4 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLineEdit* Text3 = nullptr; // password
+    QLabel* Label2 = nullptr;
+    QLineEdit* Text4 = nullptr; // confirmation
+    QGroupBox* Frame1 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLineEdit* Text5 = nullptr; // profile name
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
 };

@@ -1,13 +1,13 @@
 #include "FPRINCIPAL.h"
 #include "platform/widgets/WindowControls.h"
 
-#include "DataView.h"
-#include "PalletCodeIndex.h"
-#include "PrinterChoice.h"
-#include "StationMessages.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/ProcessControl.h"
+#include "station/DataView.h"
+#include "station/PalletCodeIndex.h"
+#include "station/PrinterChoice.h"
+#include "station/StationMessages.h"
 
 #include <QApplication>
 #include <QFormLayout>
@@ -122,6 +122,47 @@ FPRINCIPAL::~FPRINCIPAL()
 void FPRINCIPAL::buildControls()
 {
     // Controls are made in reading order, column by column, so that Tab follows the screen.
+    buildHeader();
+    // Below its minimum the body scrolls rather than letting controls overlap.
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFocusPolicy(Qt::NoFocus);
+    WindowControls::keepFocusInView(m_scroll);
+    m_body = new QWidget(m_scroll->viewport());
+    auto* columns = new QHBoxLayout(m_body);
+
+    columns->addWidget(buildArticlesFrame(), 3);
+    columns->addLayout(buildPalletColumn(), 2);
+    columns->addLayout(buildLabelsColumn(), 3);
+    m_scroll->setWidget(m_body);
+
+    StatusBar1 = named(new QStatusBar(this), "StatusBar1");
+    StatusBar1->setSizeGripEnabled(false);
+    Line2 = named(new QFrame(this), "Line2");
+    Line2->setFrameShape(QFrame::HLine);
+    Line2->setFrameShadow(QFrame::Sunken);
+    CQ = named(new QToolButton(this), "CQ");
+    CQ->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    CQ->setText(QStringLiteral("Quitter"));
+    CQ->setToolTip(QStringLiteral("Quitter"));
+    CQ->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    CQ->setFocusPolicy(Qt::StrongFocus);
+
+    FRWAIT = named(new QFrame(this), "FRWAIT");
+    FRWAIT->setFrameShape(QFrame::Box);
+    FRWAIT->setAutoFillBackground(true);
+    LINFOWAIT1 = named(new QLabel(QStringLiteral("Veuillez patienter"), FRWAIT), "LINFOWAIT1");
+    LINFOWAIT2 = named(new QLabel(QStringLiteral("Veuillez patienter"), FRWAIT), "LINFOWAIT2");
+    RBWAIT = named(new QProgressBar(FRWAIT), "RBWAIT");
+    FRWAIT->setVisible(false);
+
+    connectControls();
+}
+
+// The title, the pictures and the line under them.
+void FPRINCIPAL::buildHeader()
+{
     Image1 = named(new QLabel(this), "Image1");
     Image1->setPixmap(badge(QSize(64, 64), QColor(0x1f, 0x4e, 0x8c), QColor(0x4f, 0x9d, 0xd9)));
     Label1 =
@@ -139,17 +180,11 @@ void FPRINCIPAL::buildControls()
     Line1 = named(new QFrame(this), "Line1");
     Line1->setFrameShape(QFrame::HLine);
     Line1->setFrameShadow(QFrame::Sunken);
+}
 
-    // Below its minimum the body scrolls rather than letting controls overlap.
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFocusPolicy(Qt::NoFocus);
-    WindowControls::keepFocusInView(m_scroll);
-    m_body = new QWidget(m_scroll->viewport());
-    auto* columns = new QHBoxLayout(m_body);
-
-    // Articles
+// The available articles: the type choice, the totals and the grid.
+QGroupBox* FPRINCIPAL::buildArticlesFrame()
+{
     auto* articles = new QGroupBox(QStringLiteral("Articles disponibles"), m_body);
     auto* articleLayout = new QVBoxLayout(articles);
     LINFO = named(new QLabel(QStringLiteral("Liste des articles disponibles"), articles), "LINFO");
@@ -220,10 +255,49 @@ void FPRINCIPAL::buildControls()
     articleLayout->addWidget(LTYPEAIDE);
     articleLayout->addLayout(totals);
     articleLayout->addWidget(GRIDARTICLES, 1);
-    columns->addWidget(articles, 3);
+    return articles;
+}
 
-    // Pallet and codes
+// The current pallet, the code commands, the hidden maintenance frame and the train lookup.
+QVBoxLayout* FPRINCIPAL::buildPalletColumn()
+{
     auto* middle = new QVBoxLayout;
+    middle->addWidget(buildPalletFrame());
+    Command4 =
+        named(new QPushButton(QStringLiteral("Générer 1000 UT à la suite en UTxxxxxxx sur 6 caractères"), m_body),
+              "Command4");
+    Command2 = named(new QPushButton(QStringLiteral("Command2"), m_body), "Command2");
+    Command2->setToolTip(QStringLiteral("Générer 5000 codes de test 771376010001 à 771376015000"));
+    middle->addWidget(Command4);
+    middle->addWidget(Command2);
+
+    middle->addWidget(buildCodesFrame());
+
+    Frame2 = named(new QGroupBox(m_body), "Frame2");
+    auto* frame2 = new QVBoxLayout(Frame2);
+    RB2 = named(new QProgressBar(Frame2), "RB2");
+    RB2->setTextVisible(false);
+    frame2->addWidget(RB2);
+    middle->addWidget(Frame2);
+    Frame2->setVisible(false); // no operation drives its bar: shown, it only looked like an input box
+    auto* lookup = new QGroupBox(QStringLiteral("Recherche d'un train"), m_body);
+    auto* lookupLayout = new QHBoxLayout(lookup);
+    TRECHTRAIN = named(new QLineEdit(lookup), "TRECHTRAIN");
+    TRECHTRAIN->setPlaceholderText(QStringLiteral("N° de train"));
+    CRECHTRAIN = named(new QPushButton(QStringLiteral("Rechercher"), lookup), "CRECHTRAIN");
+    auto* foundLabel = new QLabel(QStringLiteral("palettes :"), lookup);
+    LNBTRAIN = named(new QLabel(QStringLiteral("0"), lookup), "LNBTRAIN");
+    lookupLayout->addWidget(TRECHTRAIN, 1);
+    lookupLayout->addWidget(CRECHTRAIN);
+    lookupLayout->addWidget(foundLabel);
+    lookupLayout->addWidget(LNBTRAIN);
+    middle->addWidget(lookup);
+    middle->addStretch();
+    return middle;
+}
+
+QGroupBox* FPRINCIPAL::buildPalletFrame()
+{
     auto* pallet = new QGroupBox(QStringLiteral("Palette courante"), m_body);
     auto* palletGrid = new QGridLayout(pallet);
     palletGrid->setVerticalSpacing(2);
@@ -245,15 +319,12 @@ void FPRINCIPAL::buildControls()
     }
     palletGrid->setColumnStretch(1, 1);
     palletGrid->setColumnStretch(3, 1);
-    middle->addWidget(pallet);
-    Command4 =
-        named(new QPushButton(QStringLiteral("Générer 1000 UT à la suite en UTxxxxxxx sur 6 caractères"), m_body),
-              "Command4");
-    Command2 = named(new QPushButton(QStringLiteral("Command2"), m_body), "Command2");
-    Command2->setToolTip(QStringLiteral("Générer 5000 codes de test 771376010001 à 771376015000"));
-    middle->addWidget(Command4);
-    middle->addWidget(Command2);
+    return pallet;
+}
 
+// Frame1: the maintenance commands over the codes, hidden.
+QGroupBox* FPRINCIPAL::buildCodesFrame()
+{
     Frame1 = named(new QGroupBox(QStringLiteral("Frame1"), m_body), "Frame1");
     auto* frame1 = new QGridLayout(Frame1);
     CMAJ = named(new QPushButton(QStringLiteral("MAJ POUR >>>>"), Frame1), "CMAJ");
@@ -278,31 +349,12 @@ void FPRINCIPAL::buildControls()
     frame1->addWidget(CPREFIXE, 4, 0, 1, 2);
     frame1->addWidget(G_WF_PAL_CAB, 5, 0, 1, 2);
     Frame1->setVisible(false);
-    middle->addWidget(Frame1);
+    return Frame1;
+}
 
-    Frame2 = named(new QGroupBox(m_body), "Frame2");
-    auto* frame2 = new QVBoxLayout(Frame2);
-    RB2 = named(new QProgressBar(Frame2), "RB2");
-    RB2->setTextVisible(false);
-    frame2->addWidget(RB2);
-    middle->addWidget(Frame2);
-    Frame2->setVisible(false); // no operation drives its bar: shown, it only looked like an input box
-    auto* lookup = new QGroupBox(QStringLiteral("Recherche d'un train"), m_body);
-    auto* lookupLayout = new QHBoxLayout(lookup);
-    TRECHTRAIN = named(new QLineEdit(lookup), "TRECHTRAIN");
-    TRECHTRAIN->setPlaceholderText(QStringLiteral("N° de train"));
-    CRECHTRAIN = named(new QPushButton(QStringLiteral("Rechercher"), lookup), "CRECHTRAIN");
-    auto* foundLabel = new QLabel(QStringLiteral("palettes :"), lookup);
-    LNBTRAIN = named(new QLabel(QStringLiteral("0"), lookup), "LNBTRAIN");
-    lookupLayout->addWidget(TRECHTRAIN, 1);
-    lookupLayout->addWidget(CRECHTRAIN);
-    lookupLayout->addWidget(foundLabel);
-    lookupLayout->addWidget(LNBTRAIN);
-    middle->addWidget(lookup);
-    middle->addStretch();
-    columns->addLayout(middle, 2);
-
-    // Labels and train
+// The labels and their printers (FRIMP), then the train's departure.
+QVBoxLayout* FPRINCIPAL::buildLabelsColumn()
+{
     auto* right = new QVBoxLayout;
     auto* labels = new QGroupBox(QStringLiteral("Étiquettes d'UT"), m_body);
     auto* labelLayout = new QVBoxLayout(labels);
@@ -336,6 +388,12 @@ void FPRINCIPAL::buildControls()
     labelLayout->addWidget(FRIMP);
     right->addWidget(labels);
 
+    right->addWidget(buildTrainFrame(), 1);
+    return right;
+}
+
+QGroupBox* FPRINCIPAL::buildTrainFrame()
+{
     auto* train = new QGroupBox(QStringLiteral("Départ d'un train"), m_body);
     auto* trainLayout = new QGridLayout(train);
     TSAISIEPAL = named(new QLineEdit(train), "TSAISIEPAL");
@@ -364,31 +422,11 @@ void FPRINCIPAL::buildControls()
     trainLayout->addWidget(countLabel, 5, 0);
     trainLayout->addWidget(TNBPALETTE, 5, 1, 1, 2);
     trainLayout->addWidget(CDEPART, 6, 0, 1, 3);
-    right->addWidget(train, 1);
+    return train;
+}
 
-    columns->addLayout(right, 3);
-    m_scroll->setWidget(m_body);
-
-    StatusBar1 = named(new QStatusBar(this), "StatusBar1");
-    StatusBar1->setSizeGripEnabled(false);
-    Line2 = named(new QFrame(this), "Line2");
-    Line2->setFrameShape(QFrame::HLine);
-    Line2->setFrameShadow(QFrame::Sunken);
-    CQ = named(new QToolButton(this), "CQ");
-    CQ->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    CQ->setText(QStringLiteral("Quitter"));
-    CQ->setToolTip(QStringLiteral("Quitter"));
-    CQ->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    CQ->setFocusPolicy(Qt::StrongFocus);
-
-    FRWAIT = named(new QFrame(this), "FRWAIT");
-    FRWAIT->setFrameShape(QFrame::Box);
-    FRWAIT->setAutoFillBackground(true);
-    LINFOWAIT1 = named(new QLabel(QStringLiteral("Veuillez patienter"), FRWAIT), "LINFOWAIT1");
-    LINFOWAIT2 = named(new QLabel(QStringLiteral("Veuillez patienter"), FRWAIT), "LINFOWAIT2");
-    RBWAIT = named(new QProgressBar(FRWAIT), "RBWAIT");
-    FRWAIT->setVisible(false);
-
+void FPRINCIPAL::connectControls()
+{
     connect(Command1, &QPushButton::clicked, this, &FPRINCIPAL::Command1_Click);
     connect(Command5, &QPushButton::clicked, this, &FPRINCIPAL::Command5_Click);
     connect(List4, &QListWidget::itemClicked, this, &FPRINCIPAL::List4_Click);
