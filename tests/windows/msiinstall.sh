@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# The MSI under Wine: a silent per-user install, the installed program starts, the Start-menu
+# shortcuts are plain ones (no Windows Installer descriptor, so nothing "repairs" what the updater
+# replaced), a major upgrade, a downgrade refused with its French message, a silent uninstall that
+# keeps the operator's data. The newer release is the same build made again with a higher version.
+# Usage: msiinstall.sh BUILD_DIR   (BUILD_DIR/dist, installer-files.txt and the MSI of scripts/package-windows)
+set -uo pipefail
+build=$(realpath "$1")
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
+source "$scripts/windows-cache"
+export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
+run() { "$scripts/wine-run" "$@"; }
+failures=0
+check() {
+  if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
+}
+
+shopt -s nullglob
+msis=("$build"/VORN_UPDATE_VERSION-*.msi)
+if [ ${#msis[@]} -ne 1 ]; then
+  echo "FAIL: one MSI expected in $build, found ${#msis[@]}"
+  exit 1
+fi
+msi=${msis[0]}
+version=$(msiinfo export "$msi" Property | tr -d '\r' | sed -n 's/^ProductVersion\t//p')
+IFS=. read -r major minor patch <<<"$version"
+newer=$major.$minor.$((patch + 1))
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$scripts/make-msi" "$build/dist" "$build/installer-files.txt" "$newer" "$work/newer.msi" >/dev/null 2>&1 ||
+  { echo "FAIL: make-msi $newer"; exit 1; }
+winpath() { echo "Z:${1//\//\\}"; }
+
+user=$(run cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
+home="$WINEPREFIX/drive_c/users/$user"
+dir="$home/AppData/Local/Programs/VORN"
+menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/VORN"
+win="C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
+msiexec() { run msiexec "$1" "$(winpath "$2")" /qn /l*v "$(winpath "$work/$3.log")"; }
+# The versions of the MSI product Windows lists as installed (Wine lists per-user products under
+# HKLM; the NSIS installer's entry is not named by a product code).
+products() {
+  for root in HKCU HKLM; do
+    run reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" /s 2>/dev/null
+  done | tr -d '\r' | awk '/^HKEY/ { msi = /\{[0-9A-Fa-f-]+\}$/; name = 0 } msi && /DisplayName .*VORN_UPDATE_VERSION$/ { name = 1 }
+                          /DisplayVersion/ && name { print $3 }' | sort | tr '\n' ' '
+}
+# What an earlier run left: the newer release replaces it (any version up to its own), then goes.
+msiexec /i "$work/newer.msi" clean >/dev/null 2>&1
+msiexec /x "$work/newer.msi" clean >/dev/null 2>&1
+rm -rf "$dir"
+
+msiexec /i "$msi" install
+check "silent install of $version: exit 0" test $? -eq 0
+check "installed into %LOCALAPPDATA%\\Programs\\VORN" test -f "$dir/VORN_UPDATE_VERSION.exe"
+check "every file of the list installed" bash -c 'cd "$1" && while read -r f; do [ -f "$2/$f" ] || exit 1; done <"$1/installer-files.txt"' - "$build" "$dir"
+check "Qt's plugins installed" test -f "$dir/platforms/qwindows.dll" -a -f "$dir/sqldrivers/qsqlodbc.dll"
+
+# A shortcut as the shell reads it: its kind, its target, its arguments.
+shortcut() {
+  python3 - "$1" <<'PY'
+import struct, sys
+data = open(sys.argv[1], 'rb').read()
+flags = struct.unpack_from('<I', data, 0x14)[0]
+pos = 0x4c
+if flags & 0x1:  # an item list
+    pos += 2 + struct.unpack_from('<H', data, pos)[0]
+target = ''
+if flags & 0x2:  # the link information: the local path
+    size, header, _, _, base = struct.unpack_from('<5I', data, pos)
+    if header >= 0x24:
+        start = pos + struct.unpack_from('<I', data, pos + 28)[0]
+        end = start
+        while data[end:end + 2] != b'\0\0':
+            end += 2
+        target = data[start:end].decode('utf-16-le')
+    else:
+        target = data[pos + base:data.index(b'\0', pos + base)].decode('latin-1')
+    pos += size
+arguments = ''
+for bit in (0x4, 0x8, 0x10, 0x20, 0x40):  # name, relative path, folder, arguments, icon
+    if flags & bit:
+        count = struct.unpack_from('<H', data, pos)[0]
+        width = 2 if flags & 0x80 else 1
+        text = data[pos + 2:pos + 2 + count * width].decode('utf-16-le' if width == 2 else 'latin-1')
+        if bit == 0x20:
+            arguments = text.strip()
+        pos += 2 + count * width
+# An advertised shortcut carries a Windows Installer descriptor, which has the installer check
+# the product (and repair it) at each start.
+print('advertised' if flags & 0x1000 else 'plain', target, arguments, sep='|')
+PY
+}
+for entry in "Mise à jour de VORN|" "Gestionnaire de fichiers FTP|--manager" "Profils FTP|--profiles" \
+  "Poste palettes et expéditions|--station"; do
+  link=${entry%%|*} arguments=${entry#*|}
+  check "shortcut: $link, not advertised, on the installed program $arguments" \
+    test "$(shortcut "$menu/$link.lnk" 2>&1)" = "plain|$win\\VORN_UPDATE_VERSION.exe|$arguments"
+done
+check "the log of the install says it succeeded" grep -q "INSTALL. Return value 1" "$work/install.log"
+check "one product listed, $version" test "$(products)" = "$version "
+
+# Started by its Windows path: a Linux run elsewhere on the machine that stops
+# "VORN_UPDATE_VERSION.exe" by name then does not recognise it.
+version_line=$(run "$win\\VORN_UPDATE_VERSION.exe" --version 2>&1 | tr -d '\r')
+check "the installed program starts ($version_line)" test "${version_line%% *}" = VORN_UPDATE_VERSION
+QT_QPA_PLATFORM=offscreen run "$win\\VORN_UPDATE_VERSION.exe" --unattended --no-start >/dev/null 2>"$work/err.txt"
+status=$?
+check "the installed program runs an update (exit $status, a log line)" test "$status" -eq 1 -a -s "$work/err.txt"
+
+# The updater replaces the program's files in place: started again through its shortcut, the
+# program is the updated one, and the installer put nothing back.
+printf 'mis à jour' >>"$dir/VORN_UPDATE_VERSION.exe"
+printf 'remplacé' >"$dir/translations/qtbase_fr.qm"
+updated=$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")
+target=$(shortcut "$menu/Mise à jour de VORN.lnk" | cut -d'|' -f2)
+version_line=$(run "$target" --version 2>&1 | tr -d '\r')
+check "the updated program starts through its shortcut's target" test "${version_line%% *}" = VORN_UPDATE_VERSION
+check "the files the updater replaced stay" test "$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")" = "$updated"
+
+printf '[Profil1]\r\n' >"$dir/Profil.ini"
+printf '[update]\r\n' >"$dir/VORN_UPDATE_VERSION.ini"
+mkdir -p "$dir/data" && printf 'x' >"$dir/data/Pale.sqlite"
+msiexec /i "$work/newer.msi" upgrade
+check "silent upgrade to $newer: exit 0" test $? -eq 0
+check "the upgrade installed the release's own files" cmp -s "$build/dist/VORN_UPDATE_VERSION.exe" "$dir/VORN_UPDATE_VERSION.exe"
+check "the upgrade keeps the operator's files" test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.ini" -a -f "$dir/data/Pale.sqlite"
+check "the upgrade replaced the older product: $newer alone listed" test "$(products)" = "$newer "
+
+msiexec /i "$msi" downgrade
+status=$?
+check "the older release over the newer one refused (exit $status)" test "$status" -ne 0
+check "its French message in the log" grep -q "Une version plus récente de VORN_UPDATE_VERSION est déjà installée" "$work/downgrade.log"
+check "the newer release stays installed" test -f "$dir/VORN_UPDATE_VERSION.exe" -a -f "$menu/Profils FTP.lnk" -a "$(products)" = "$newer "
+
+msiexec /x "$work/newer.msi" uninstall
+check "silent uninstall: exit 0" test $? -eq 0
+check "silent uninstall removes the program" test ! -e "$dir/VORN_UPDATE_VERSION.exe" -a ! -e "$dir/Qt6Core.dll" -a ! -e "$dir/platforms"
+check "silent uninstall keeps the configuration, Profil.ini, the log and the data" \
+  test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.ini" -a -f "$dir/VORN_UPDATE_VERSION.log" -a -f "$dir/data/Pale.sqlite"
+check "silent uninstall removes the shortcuts" test ! -e "$menu"
+check "silent uninstall removes the product" test -z "$(products)"
+rm -rf "$dir"
+[ "$failures" -eq 0 ]
