@@ -36,7 +36,7 @@ home="$WINEPREFIX/drive_c/users/$user"
 dir="$home/AppData/Local/Programs/VORN"
 menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/VORN"
 win="C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
-msiexec() { run msiexec "$1" "$(winpath "$2")" /qn /l*v "$(winpath "$work/$3.log")"; }
+msiexec() { run msiexec "$1" "$(winpath "$2")" /qn '/l*v' "$(winpath "$work/$3.log")"; }
 # The versions of the MSI product Windows lists as installed (Wine lists per-user products under
 # HKLM; the NSIS installer's entry is not named by a product code).
 products() {
@@ -84,7 +84,7 @@ for bit in (0x4, 0x8, 0x10, 0x20, 0x40):  # name, relative path, folder, argumen
         width = 2 if flags & 0x80 else 1
         text = data[pos + 2:pos + 2 + count * width].decode('utf-16-le' if width == 2 else 'latin-1')
         if bit == 0x20:
-            arguments = text.strip()
+            arguments = text.strip('\0 ')  # Wine counts the terminating null
         pos += 2 + count * width
 # An advertised shortcut carries a Windows Installer descriptor, which has the installer check
 # the product (and repair it) at each start.
@@ -130,7 +130,11 @@ check "the upgrade replaced the older product: $newer alone listed" test "$(prod
 msiexec /i "$msi" downgrade
 status=$?
 check "the older release over the newer one refused (exit $status)" test "$status" -ne 0
-check "its French message in the log" grep -q "Une version plus récente de VORN_UPDATE_VERSION est déjà installée" "$work/downgrade.log"
+# Windows writes the condition's message into the log and shows it unless silent; Wine's msi does
+# neither with /qn, so the message is checked where it comes from.
+check "refused by the newer-version condition" grep -q "LaunchConditions. Return value [^1]" "$work/downgrade.log"
+check "... whose message is the French one" grep -q "^NOT NEWERVERSIONFOUND	Une version plus récente de VORN_UPDATE_VERSION est déjà installée : installation annulée\\." \
+  <(msiinfo export "$msi" LaunchCondition)
 check "the newer release stays installed" test -f "$dir/VORN_UPDATE_VERSION.exe" -a -f "$menu/Profils FTP.lnk" -a "$(products)" = "$newer "
 
 msiexec /x "$work/newer.msi" uninstall
