@@ -29,6 +29,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 "$scripts/make-msi" "$build/dist" "$build/installer-files.txt" "$newer" "$work/newer.msi" >/dev/null 2>&1 ||
   { echo "FAIL: make-msi $newer"; exit 1; }
+# The same release built again has a product code of its own; made while the others install.
+"$scripts/make-msi" "$build/dist" "$build/installer-files.txt" "$newer" "$work/rebuilt.msi" >/dev/null 2>&1 &
+rebuilt_pid=$!
 winpath() { echo "Z:${1//\//\\}"; }
 
 user=$(run cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
@@ -127,6 +130,11 @@ check "the upgrade installed the release's own files" cmp -s "$build/dist/VORN_U
 check "the upgrade keeps the operator's files" test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.ini" -a -f "$dir/data/Pale.sqlite"
 check "the upgrade replaced the older product: $newer alone listed" test "$(products)" = "$newer "
 
+wait "$rebuilt_pid"
+check "the same release built again: another product code" test "$(msiinfo export "$work/rebuilt.msi" Property | grep ProductCode)" != "$(msiinfo export "$work/newer.msi" Property | grep ProductCode)"
+msiexec /i "$work/rebuilt.msi" rebuilt
+check "the same release built again replaces the installed one (exit $?): $newer alone listed" test "$(products)" = "$newer "
+
 msiexec /i "$msi" downgrade
 status=$?
 check "the older release over the newer one refused (exit $status)" test "$status" -ne 0
@@ -137,7 +145,7 @@ check "... whose message is the French one" grep -q "^NOT NEWERVERSIONFOUND	Une 
   <(msiinfo export "$msi" LaunchCondition)
 check "the newer release stays installed" test -f "$dir/VORN_UPDATE_VERSION.exe" -a -f "$menu/Profils FTP.lnk" -a "$(products)" = "$newer "
 
-msiexec /x "$work/newer.msi" uninstall
+msiexec /x "$work/rebuilt.msi" uninstall
 check "silent uninstall: exit 0" test $? -eq 0
 check "silent uninstall removes the program" test ! -e "$dir/VORN_UPDATE_VERSION.exe" -a ! -e "$dir/Qt6Core.dll" -a ! -e "$dir/platforms"
 check "silent uninstall keeps the configuration, Profil.ini, the log and the data" \
