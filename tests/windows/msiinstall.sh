@@ -40,17 +40,18 @@ dir="$home/AppData/Local/Programs/VORN"
 menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/VORN"
 win="C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
 msiexec() { run msiexec "$1" "$(winpath "$2")" /qn '/l*v' "$(winpath "$work/$3.log")"; }
-# The versions of the MSI product Windows lists as installed (Wine lists per-user products under
-# HKLM; the NSIS installer's entry is not named by a product code).
-products() {
+# The MSI products of that name Windows lists as installed, "CODE VERSION" a line (Wine lists
+# per-user products under HKLM; the NSIS installer's entry is not named by a product code).
+installed() {
   for root in HKCU HKLM; do
     run reg query "$root\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall" /s 2>/dev/null
-  done | tr -d '\r' | awk '/^HKEY/ { msi = /\{[0-9A-Fa-f-]+\}$/; name = 0 } msi && /DisplayName .*VORN_UPDATE_VERSION$/ { name = 1 }
-                          /DisplayVersion/ && name { print $3 }' | sort | tr '\n' ' '
+  done | tr -d '\r' | awk '/^HKEY/ { code = ""; name = 0; if (match($0, /\{[0-9A-Fa-f-]+\}$/)) code = substr($0, RSTART) }
+                          code && /DisplayName .*VORN_UPDATE_VERSION$/ { name = 1 }
+                          code && name && /DisplayVersion/ { print code, $3 }'
 }
-# What an earlier run left: the newer release replaces it (any version up to its own), then goes.
-msiexec /i "$work/newer.msi" clean >/dev/null 2>&1
-msiexec /x "$work/newer.msi" clean >/dev/null 2>&1
+products() { installed | cut -d' ' -f2 | sort | tr '\n' ' '; }
+# What an earlier run left, removed by its product code.
+installed | while read -r code _; do run msiexec /x "$code" /qn </dev/null; done
 rm -rf "$dir"
 
 msiexec /i "$msi" install
