@@ -122,13 +122,17 @@ version_line=$(run "$target" --version 2>&1 | tr -d '\r')
 check "the updated program starts through its shortcut's target" test "${version_line%% *}" = VORN_UPDATE_VERSION
 check "the files the updater replaced stay" test "$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")" = "$updated"
 
-printf '[Profil1]\r\n' >"$dir/Profil.ini"
+printf '[Profil1]\r\nHote=ftp.station\r\n' >"$dir/Profil.ini"
 printf '[update]\r\n' >"$dir/VORN_UPDATE_VERSION.ini"
 mkdir -p "$dir/data" && printf 'x' >"$dir/data/Pale.sqlite"
+check "the update run wrote its log" test -f "$dir/VORN_UPDATE_VERSION.log"
+operators=(Profil.ini VORN_UPDATE_VERSION.ini VORN_UPDATE_VERSION.log data/Pale.sqlite)
+(cd "$dir" && sha256sum "${operators[@]}") >"$work/operators.sum"
+kept() { (cd "$dir" && sha256sum -c --quiet "$work/operators.sum" >/dev/null 2>&1); }
 msiexec /i "$work/newer.msi" upgrade
 check "silent upgrade to $newer: exit 0" test $? -eq 0
 check "the upgrade installed the release's own files" cmp -s "$build/dist/VORN_UPDATE_VERSION.exe" "$dir/VORN_UPDATE_VERSION.exe"
-check "the upgrade keeps the operator's files" test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.ini" -a -f "$dir/data/Pale.sqlite"
+check "the upgrade keeps the operator's files as they were" kept
 check "the upgrade replaced the older product: $newer alone listed" test "$(products)" = "$newer "
 
 wait "$rebuilt_pid"
@@ -149,8 +153,7 @@ check "the newer release stays installed" test -f "$dir/VORN_UPDATE_VERSION.exe"
 msiexec /x "$work/rebuilt.msi" uninstall
 check "silent uninstall: exit 0" test $? -eq 0
 check "silent uninstall removes the program" test ! -e "$dir/VORN_UPDATE_VERSION.exe" -a ! -e "$dir/Qt6Core.dll" -a ! -e "$dir/platforms"
-check "silent uninstall keeps the configuration, Profil.ini, the log and the data" \
-  test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.ini" -a -f "$dir/VORN_UPDATE_VERSION.log" -a -f "$dir/data/Pale.sqlite"
+check "silent uninstall keeps the configuration, Profil.ini, the log and the data as they were" kept
 check "silent uninstall removes the shortcuts" test ! -e "$menu"
 check "silent uninstall removes the product" test -z "$(products)"
 rm -rf "$dir"
