@@ -18,7 +18,7 @@ check() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/build"
-cp -r "$build/dist" "$work/build/dist"
+cp -rL "$build/dist" "$work/build/dist"
 program=$work/build/dist/VORN_UPDATE_VERSION.exe
 verifies() { osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.txt" 2>&1; }
 unsigned() { ! osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >/dev/null 2>&1; }
