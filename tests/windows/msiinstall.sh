@@ -60,46 +60,24 @@ check "installed into %LOCALAPPDATA%\\Programs\\VORN" test -f "$dir/VORN_UPDATE_
 check "every file of the list installed" bash -c 'cd "$1" && while read -r f; do [ -f "$2/$f" ] || exit 1; done <"$1/installer-files.txt"' - "$build" "$dir"
 check "Qt's plugins installed" test -f "$dir/platforms/qwindows.dll" -a -f "$dir/sqldrivers/qsqlodbc.dll"
 
-# A shortcut as the shell reads it: its kind, its target, its arguments.
+# A shortcut as the shell reads it: "advertised" when it carries a Windows Installer descriptor
+# (the installer then checks the product at each start and repairs what differs), else "plain";
+# then its strings: the target's path, its folder, its arguments.
 shortcut() {
-  python3 - "$1" <<'PY'
-import struct, sys
-data = open(sys.argv[1], 'rb').read()
-flags = struct.unpack_from('<I', data, 0x14)[0]
-pos = 0x4c
-if flags & 0x1:  # an item list
-    pos += 2 + struct.unpack_from('<H', data, pos)[0]
-target = ''
-if flags & 0x2:  # the link information: the local path
-    size, header, _, _, base = struct.unpack_from('<5I', data, pos)
-    if header >= 0x24:
-        start = pos + struct.unpack_from('<I', data, pos + 28)[0]
-        end = start
-        while data[end:end + 2] != b'\0\0':
-            end += 2
-        target = data[start:end].decode('utf-16-le')
-    else:
-        target = data[pos + base:data.index(b'\0', pos + base)].decode('latin-1')
-    pos += size
-arguments = ''
-for bit in (0x4, 0x8, 0x10, 0x20, 0x40):  # name, relative path, folder, arguments, icon
-    if flags & bit:
-        count = struct.unpack_from('<H', data, pos)[0]
-        width = 2 if flags & 0x80 else 1
-        text = data[pos + 2:pos + 2 + count * width].decode('utf-16-le' if width == 2 else 'latin-1')
-        if bit == 0x20:
-            arguments = text.strip('\0 ')  # Wine counts the terminating null
-        pos += 2 + count * width
-# An advertised shortcut carries a Windows Installer descriptor, which has the installer check
-# the product (and repair it) at each start.
-print('advertised' if flags & 0x1000 else 'plain', target, arguments, sep='|')
-PY
+  if (($(od -An -tu4 -j20 -N4 "$1") & 0x1000)); then echo advertised; else echo plain; fi
+  strings -a -n 8 "$1"
+  strings -el -n 8 "$1"
+}
+on_program() { # LINK ARGUMENTS
+  local text
+  text=$(shortcut "$1")
+  [ "$(head -1 <<<"$text")" = plain ] && grep -qxF "$win\\VORN_UPDATE_VERSION.exe" <<<"$text" &&
+    if [ -n "$2" ]; then grep -qxF -- "$2" <<<"$text"; else ! grep -q '^--' <<<"$text"; fi
 }
 for entry in "Mise à jour de VORN|" "Gestionnaire de fichiers FTP|--manager" "Profils FTP|--profiles" \
   "Poste palettes et expéditions|--station"; do
   link=${entry%%|*} arguments=${entry#*|}
-  check "shortcut: $link, not advertised, on the installed program $arguments" \
-    test "$(shortcut "$menu/$link.lnk" 2>&1)" = "plain|$win\\VORN_UPDATE_VERSION.exe|$arguments"
+  check "shortcut: $link, not advertised, on the installed program $arguments" on_program "$menu/$link.lnk" "$arguments"
 done
 check "the log of the install says it succeeded" grep -q "INSTALL. Return value 1" "$work/install.log"
 check "one product listed, $version" test "$(products)" = "$version "
@@ -117,7 +95,7 @@ check "the installed program runs an update (exit $status, a log line)" test "$s
 printf 'mis à jour' >>"$dir/VORN_UPDATE_VERSION.exe"
 printf 'remplacé' >"$dir/translations/qtbase_fr.qm"
 updated=$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")
-target=$(shortcut "$menu/Mise à jour de VORN.lnk" | cut -d'|' -f2)
+target=$(shortcut "$menu/Mise à jour de VORN.lnk" | grep -m1 -x 'C:.*\.exe')
 version_line=$(run "$target" --version 2>&1 | tr -d '\r')
 check "the updated program starts through its shortcut's target" test "${version_line%% *}" = VORN_UPDATE_VERSION
 check "the files the updater replaced stay" test "$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")" = "$updated"
