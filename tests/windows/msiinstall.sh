@@ -97,8 +97,10 @@ printf 'remplacé' >"$dir/translations/qtbase_fr.qm"
 updated=$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")
 target=$(shortcut "$menu/Mise à jour de VORN.lnk" | grep -m1 -x 'C:.*\.exe')
 version_line=$(run "$target" --version 2>&1 | tr -d '\r')
-check "the updated program starts through its shortcut's target" test "${version_line%% *}" = VORN_UPDATE_VERSION
-check "the files the updater replaced stay" test "$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")" = "$updated"
+# Under Wine a plain shortcut never calls the installer: what guards this on Windows is that the
+# shortcuts are not advertised (checked above).
+check "the updated program starts through its shortcut's target, the replaced files stay" \
+  test "${version_line%% *}" = VORN_UPDATE_VERSION -a "$(sha256sum "$dir/VORN_UPDATE_VERSION.exe" "$dir/translations/qtbase_fr.qm")" = "$updated"
 
 printf '[Profil1]\r\nHote=ftp.station\r\n' >"$dir/Profil.ini"
 printf '[update]\r\n' >"$dir/VORN_UPDATE_VERSION.ini"
