@@ -1,7 +1,8 @@
 ; Installer of the Windows program, in French, for the current user: the updater writes into its
 ; own folder, so it goes where the operator may write (not Program Files). /S installs silently.
-; Defined by scripts/build-windows: DIST (the folder to ship), OUTFILE, VERSION, UNINSTALL_LIST
-; (the Delete lines of exactly what DIST holds).
+; Defined by scripts/package-windows: DIST (the folder to ship), OUTFILE, VERSION, INSTALL_LIST and
+; UNINSTALL_LIST (the File and Delete lines of exactly what DIST holds, from the list the MSI is
+; made from too), SIGN (when a certificate is given: the command that signs a file).
 ; A 64-bit installer for a 64-bit program (it runs on 64-bit Windows only).
 Target amd64-unicode
 !include "MUI2.nsh"
@@ -20,6 +21,10 @@ RequestExecutionLevel user
 InstallDir "$LOCALAPPDATA\Programs\VORN"
 InstallDirRegKey HKCU "Software\${PRODUCT}" "InstallDir"
 SetCompressor /SOLID lzma
+!ifdef SIGN
+    ; The uninstaller is signed as it is made, before it goes into the installer.
+    !uninstfinalize '"${SIGN}" "%1"' = 0
+!endif
 
 !define MUI_ABORTWARNING
 !insertmacro MUI_PAGE_LICENSE "${DIST}/licences/Qt-LGPL-3.txt"
@@ -37,8 +42,9 @@ VIAddVersionKey /LANG=${LANG_FRENCH} "LegalCopyright" "VORN"
 
 Section "Programme" SecMain
     SetShellVarContext current
+    !include "${INSTALL_LIST}"
+    ; The shortcuts start in the installation folder.
     SetOutPath "$INSTDIR"
-    File /r "${DIST}/*.*"
 
     CreateDirectory "$SMPROGRAMS\VORN"
     CreateShortcut "$SMPROGRAMS\VORN\Mise à jour de VORN.lnk" "$INSTDIR\${PRODUCT}.exe" "" "$INSTDIR\${PRODUCT}.exe" 0
