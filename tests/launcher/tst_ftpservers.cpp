@@ -91,6 +91,18 @@ Run update(const QTemporaryDir& app, const Server& s, const QString& settings)
     return r;
 }
 
+// The lines of a run's log that tell of a data connection taken for a busy server (QtTest cuts
+// long messages: the lines themselves, not the whole log).
+QString busyLines(const QString& output)
+{
+    static const QRegularExpression busy(QStringLiteral("Connexion de données impossible|nouvel essai"));
+    QStringList lines = output.split(QLatin1Char('\n'));
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        if (!lines[i].contains(busy))
+            lines.remove(i--);
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString differing(const QTemporaryDir& app, const QMap<QString, QByteArray>& files)
 {
     for (auto it = files.cbegin(); it != files.cend(); ++it) {
@@ -145,9 +157,7 @@ private slots:
         QVERIFY2(first.exitCode == 0, qPrintable(first.output));
         QCOMPARE(differing(app, files), QString());
         // The listing's parent line is refused by the server, in its own words.
-        QVERIFY2(!first.output.contains(QStringLiteral("Connexion de données impossible")) &&
-                     !first.output.contains(QStringLiteral("nouvel essai")),
-                 qPrintable(first.output));
+        QVERIFY2(busyLines(first.output).isEmpty(), qPrintable(busyLines(first.output)));
         qInfo("%s: %lld ms", QTest::currentDataTag(), first.ms);
         if (again) {
             const Run second = update(app, *s, settings);
@@ -191,9 +201,7 @@ private slots:
         static const QRegularExpression refusal(
             QStringLiteral("(^|\\s)550 [^\\n]*refused\\.dat[^\\n]*Permission denied"));
         QVERIFY2(run.output.contains(refusal), qPrintable(run.output));
-        QVERIFY2(!run.output.contains(QStringLiteral("nouvel essai")) &&
-                     !run.output.contains(QStringLiteral("Connexion de données impossible")),
-                 qPrintable(run.output));
+        QVERIFY2(busyLines(run.output).isEmpty(), qPrintable(busyLines(run.output)));
         QVERIFY(!QFileInfo::exists(app.filePath(QStringLiteral("refused.dat"))));
         QVERIFY(!QFileInfo::exists(app.filePath(QStringLiteral("f0.ini"))));
         qInfo("%s: %lld ms", QTest::currentDataTag(), run.ms);
