@@ -70,6 +70,41 @@ private slots:
         QCOMPARE(text.contains(QStringLiteral("Départ différé de")), exitCode == 0);
     }
 
+    // A file the server refuses, with its passive port closed before the data connection comes
+    // (as ProFTPD does when EPSV and RETR arrive together): its refusal is told as it is, never
+    // taken for a busy server and tried again. The listing's parent line is refused the same way.
+    void refusedFileIsNotRetried_data()
+    {
+        QTest::addColumn<QString>("settings");
+        QTest::newRow("default") << QString();
+        QTest::newRow("one session") << "sessions=1\n";
+    }
+
+    void refusedFileIsNotRetried()
+    {
+        QFETCH(QString, settings);
+        QTemporaryDir app;
+        // Replies come late, so that the port is closed before the client learns it: its data
+        // connection is refused, never accepted and reset.
+        FtpTestServer server({QStringLiteral("--refuse-file"), QStringLiteral("refused.dat"),
+                              QStringLiteral("--refuse-file"), QStringLiteral("../:550 ../: Not a regular file"),
+                              QStringLiteral("--reply-delay"), QStringLiteral("20")});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        for (int i = 0; i < 6; ++i)
+            QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/f%1.ini").arg(i), "new"));
+        QVERIFY(server.put(QStringLiteral("www/DOWN/VERSIONVORN/refused.dat"), "no"));
+        QProcess run;
+        QVERIFY(startUpdate(run, app, server, settings));
+        QVERIFY(run.waitForFinished(60000));
+        const QString out = QString::fromUtf8(run.readAll());
+        QVERIFY2(run.exitCode() == 4, qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("550 refused.dat: Permission denied")), qPrintable(out));
+        QVERIFY2(out.contains(QStringLiteral("550 ../: Not a regular file")), qPrintable(out));
+        QVERIFY2(!out.contains(QStringLiteral("nouvel essai")) && !out.contains(QStringLiteral("Connexion de données")),
+                 qPrintable(out));
+        QVERIFY(!QFile::exists(app.filePath(QStringLiteral("refused.dat"))));
+    }
+
     // A download over four sessions from a server that takes two: the sessions it refuses only
     // make the download slower, every file arrives whole, and none is fetched twice.
     void refusedExtraSessionsOnlySlowTheDownload()

@@ -128,6 +128,9 @@ private:
     // `epsvAhead`: the EPSV was sent behind another command (its reply is awaited as such).
     std::unique_ptr<QTcpSocket> openDataConnection(Connection& c, bool epsvSent = false, bool epsvAhead = false);
     bool dataReady(Connection& c, QTcpSocket& data);
+    // After a failed data connection: a final reply already owed for a command sent ahead
+    // (a refusal) becomes the failure.
+    void refusalSentAhead(Connection& c);
     // With `hash`, every byte received is also added to it.
     // `offset`: bytes already in `out` (a resumed transfer).
     bool receive(Connection& c, QTcpSocket& data, QFile& out, qint64 expected, const QString& remote,
@@ -139,8 +142,7 @@ private:
     // A transfer command (RETR, STOR) and its preliminary reply; false, said, when refused.
     bool startTransfer(Connection& c, const QString& line);
     bool store(Connection& c, const QString& remote, QFile& in, bool ascii);
-    bool list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries,
-              const QString& folder = {});
+    bool list(Connection& c, const QString& pattern, std::shared_ptr<FtpListing>& entries, const QString& folder = {});
     FtpHandle firstEntry(FtpHandle connection, const QString& pattern, const QString& folder, FtpFindData& data);
     bool send(Connection& c, QTcpSocket& data, QFile& in, bool ascii);
     bool finishAbortedTransfer(Connection& c, QTcpSocket& data, const QString& message, quint32 error);

@@ -3,6 +3,8 @@
 
 #include <QSslSocket>
 
+#include <algorithm>
+
 // Data connections: opened in passive mode to the control connection's host, the command that
 // starts a transfer on them, and the reply that ends it.
 
@@ -11,6 +13,8 @@ using namespace ftpclient;
 namespace {
 
 constexpr qint64 DataBufferSize = 1024 * 1024;
+// How long a reply to a command sent ahead may take to follow a refused data connection.
+constexpr qint64 RefusalReplyMinMs = 300;
 
 } // namespace
 
@@ -89,13 +93,43 @@ std::unique_ptr<QTcpSocket> QtFtpClient::openDataConnection(Connection& c, bool 
         if (connected == SocketWait::Result::Closed && (data->error() == QAbstractSocket::ConnectionRefusedError ||
                                                         data->error() == QAbstractSocket::RemoteHostClosedError))
             markTransient();
-        // The server may still answer the EPSV's command sent with it.
+        refusalSentAhead(c);
         return nullptr;
     }
     // The handshake starts now and completes once the server has taken the transfer command.
     if (c.encrypted)
         static_cast<QSslSocket&>(*data).startClientEncryption();
     return data;
+}
+
+void QtFtpClient::refusalSentAhead(Connection& c)
+{
+    // A command sent with the EPSV may have been refused already: a server that will not send a
+    // file answers so and closes its passive port without waiting for the data connection. Its
+    // reply, on its way or already here, decides; only a data connection that failed with no
+    // such reply is a passing failure.
+    if (c.pending <= 0 || !c.control)
+        return;
+    const qint64 boundMs = std::min<qint64>(m_timeoutMs, std::max<qint64>(RefusalReplyMinMs, 4 * c.roundTripMs));
+    if (c.control->bytesAvailable() == 0 &&
+        m_wait.readable(*c.control, QDeadlineTimer(boundMs)) != SocketWait::Result::Ready)
+        return;
+    const QString dataFailure = m_lastResponse;
+    const quint32 dataError = m_lastError;
+    const QString transient = m_transient;
+    const auto reply = nextReply(c);
+    if (!reply)
+        return; // the control connection went too: that failure is the one told
+    if (reply->code < 400) {
+        // Taken: the transfer waits for the data connection that failed. Its final reply is
+        // read before the next command.
+        m_lastResponse = dataFailure;
+        m_lastError = dataError;
+        m_transient = transient;
+        return;
+    }
+    clearTransient();
+    failReply(*reply);
 }
 
 bool QtFtpClient::dataReady(Connection& c, QTcpSocket& data)
