@@ -21,7 +21,7 @@ def closed_port():
     return port
 
 
-def one_round(app, stations, mirrors, sessions, down, work):
+def one_round(app, stations, mirrors, sessions, down, work, retry_for):
     served = os.path.join(work, "served")
     folder = version_folder(served)
     servers, hosts, events = [], [], []
@@ -42,7 +42,7 @@ def one_round(app, stations, mirrors, sessions, down, work):
             station = os.path.join(work, "station%02d" % i)
             os.makedirs(station)
             with open(os.path.join(station, "VORN_UPDATE_VERSION.ini"), "w") as f:
-                f.write("[server]\nhost=%s\nuser=vorn\npassword=secret\nretry_for=120\n" % ", ".join(hosts))
+                f.write("[server]\nhost=%s\nuser=vorn\npassword=secret\nretry_for=%d\n" % (", ".join(hosts), retry_for))
             runs.append(station)
         env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
         start = time.monotonic()
@@ -87,14 +87,18 @@ def main():
     ap.add_argument("--stations", type=int, default=60)
     ap.add_argument("--mirrors", type=int, default=3)
     ap.add_argument("--sessions", type=int, default=6)
+    ap.add_argument("--retry-for", type=int, default=60)
+    ap.add_argument("--rounds", type=int, default=1, help="runs of each case, one line each")
     args = ap.parse_args()
     app = os.path.abspath(args.app)
-    print("%d stations at once, %d mirrors of at most %d sessions each" % (args.stations, args.mirrors, args.sessions))
+    print("%d stations at once, %d mirrors of at most %d sessions each, retry_for=%d" %
+          (args.stations, args.mirrors, args.sessions, args.retry_for))
     print("%-6s %10s %10s %8s  %s" % ("down", "completed", "last (s)", "moves", "control connections per mirror"))
-    for down in (0, 1):
+    for down in [0, 1] * args.rounds:
         work = tempfile.mkdtemp(prefix="vorn-mirrors.")
         try:
-            completed, last, moves, per_mirror = one_round(app, args.stations, args.mirrors, args.sessions, down, work)
+            completed, last, moves, per_mirror = one_round(app, args.stations, args.mirrors, args.sessions, down, work,
+                                                           args.retry_for)
         finally:
             shutil.rmtree(work, ignore_errors=True)
         print("%-6d %7d/%-2d %10.1f %8d  %s" % (down, completed, args.stations, last, moves, " ".join(per_mirror)),
