@@ -13,6 +13,10 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURE = os.path.join(HERE, "..", "..", "tests", "fixtures", "ftpserver.py")
 QT_LIBS = ["libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6", "libQt6Network.so.6"]
+QT_DLLS = ["Qt6Core.dll", "Qt6Gui.dll", "Qt6Widgets.dll", "Qt6Network.dll"]
+# The command each run of the program goes through: empty on Linux, scripts/wine-run for the
+# Windows program (--runner). Each update's peak memory is read by GNU time.
+RUNNER = []
 FOLDER = os.path.join("www", "DOWN", "VERSIONVORN")
 
 
@@ -37,7 +41,7 @@ def publish(app, files, folder, number, key, previous=None):
     for name, data in files.items():
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
-    cmd = [app, "--make-manifest", folder, "--release", str(number)]
+    cmd = RUNNER + [app, "--make-manifest", folder, "--release", str(number)]
     if previous:
         cmd += ["--previous", previous]
     run(cmd)
@@ -60,13 +64,19 @@ def update(app, station, port, pub):
     with open(os.path.join(station, "VORN_UPDATE_VERSION.ini"), "w") as f:
         f.write("[server]\nhost=127.0.0.1:%d\nuser=vorn\npassword=secret\nskip_unchanged=true\n[update]\npublic_key=%s\n" % (port, pub))
     env = dict(os.environ, QT_QPA_PLATFORM="offscreen")
+    peak = station + ".peak"
     start = time.monotonic()
-    p = subprocess.run([app, "--unattended", "--no-start", "--app-dir", station], env=env,
+    p = subprocess.run(["/usr/bin/time", "-q", "-f", "%M", "-o", peak] + RUNNER +
+                       [app, "--unattended", "--no-start", "--app-dir", station], env=env,
                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
     took = time.monotonic() - start
     if p.returncode != 0:
         sys.exit("update failed (%d):\n%s" % (p.returncode, p.stderr[-2000:]))
+    UPDATE_PEAKS.append(int(open(peak).read().split()[-1]) // 1024)
     return took, p.stderr
+
+
+UPDATE_PEAKS = []
 
 
 def fetched_bytes(events, root):
@@ -86,8 +96,15 @@ def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--app", required=True)
     ap.add_argument("--rounds", type=int, default=3)
+    ap.add_argument("--runner", help="a command each run of the program goes through (scripts/wine-run)")
+    ap.add_argument("--libs", help="the folder of the Qt libraries the release is made of")
+    ap.add_argument("--loopback-only", action="store_true")
     args = ap.parse_args()
     app = os.path.abspath(args.app)
+    if args.runner:
+        RUNNER.append(os.path.abspath(args.runner))
+    windows = app.endswith(".exe")
+    libs = args.libs or ("/usr/lib/x86_64-linux-gnu" if not windows else os.path.dirname(app))
     rng = random.Random(27)
     work = tempfile.mkdtemp(prefix="vorn-patch-bench-")
     try:
@@ -95,8 +112,8 @@ def main():
         pub = open(os.path.join(work, "k.pub")).read().split("\n")[1]
         key = os.path.join(work, "k.key")
         old = {"VORN.exe": open(app, "rb").read()}
-        for lib in QT_LIBS:
-            old[lib] = open(os.path.join("/usr/lib/x86_64-linux-gnu", lib), "rb").read()
+        for lib in QT_DLLS if windows else QT_LIBS:
+            old[lib] = open(os.path.join(libs, lib), "rb").read()
         small = {"data%02d.ini" % i: rng.randbytes(rng.randint(1024, 16384)) for i in range(20)}
         new = {name: changed(data, rng) for name, data in old.items()}
         changed_bytes = sum(len(d) for d in new.values())
@@ -121,8 +138,9 @@ def main():
         print("%-22s %-8s %14s %10s" % ("link", "update", "bytes fetched", "median s"))
         # Loopback; a server 25 ms away on a link as fast as loopback; the same on a link of about
         # 100 Mbit/s (12,500 KiB/s per data connection).
-        for delay, rate in ((0, 0), (25, 0), (25, 12500)):
+        for delay, rate in ((0, 0),) if args.loopback_only else ((0, 0), (25, 0), (25, 12500)):
             times = {"whole": [], "patched": [], "current": []}
+            peaks = {"whole": [], "patched": []}
             sizes = {}
             for r in range(args.rounds):
                 for kind, root in (("whole", whole_root), ("patched", patched_root)):
@@ -131,6 +149,7 @@ def main():
                     station = os.path.join(work, "s-%s-%d-%d-%d" % (kind, delay, rate, r))
                     shutil.copytree(base, station, symlinks=True)
                     took, log = update(app, station, server.port, pub)
+                    peaks[kind].append(UPDATE_PEAKS[-1])
                     server.stop()
                     for name, data in new.items():
                         if open(os.path.join(station, name), "rb").read() != data:
@@ -148,7 +167,8 @@ def main():
                     shutil.rmtree(station)
             link = "loopback" if delay == 0 else "%d ms" % delay + (", %d KiB/s" % rate if rate else "")
             for kind in ("whole", "patched"):
-                print("%-22s %-8s %14d %10.2f" % (link, kind, sizes[kind], statistics.median(times[kind])))
+                print("%-22s %-8s %14d %10.2f   peak %d MiB" % (link, kind, sizes[kind], statistics.median(times[kind]),
+                                                               statistics.median(peaks[kind])))
             print("%-22s %-8s %14s %10.2f" % (link, "current", "-", statistics.median(times["current"])))
             print("%-22s patched/whole: bytes %.3f (changed files' whole bytes: %.3f), time %.2f" %
                   (link, sizes["patched"] / sizes["whole"],
