@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "common/TestFiles.h"
+
 #include <optional>
 
 // The update run of the real program against the FTP servers that distribution servers run,
@@ -195,8 +197,14 @@ private slots:
             files.insert(QStringLiteral("f%1.ini").arg(i), "new");
         files.insert(QStringLiteral("refused.dat"), "never sent");
         QVERIFY(writeVersion(*s, files));
-        // The server's sessions run as nobody: a file it may not read is refused (550).
-        QVERIFY(QFile::setPermissions(s->root + QLatin1Char('/') + Folder + QStringLiteral("refused.dat"), {}));
+        // The server's sessions run as nobody: a file it may not read is refused (550). Under Wine
+        // only the host can take the read right away.
+        const QString refused = s->root + QLatin1Char('/') + Folder + QStringLiteral("refused.dat");
+#ifdef Q_OS_WIN
+        QCOMPARE(runHostProgram(QStringLiteral("/bin/chmod"), {QStringLiteral("000"), refused}), 0);
+#else
+        QVERIFY(QFile::setPermissions(refused, {}));
+#endif
         settings.replace(QStringLiteral("%CA%"), s->ca);
         QTemporaryDir app;
         const Run run = update(app, *s, settings);
