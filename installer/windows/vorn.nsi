@@ -10,8 +10,8 @@ Target amd64-unicode
 
 !define PRODUCT "VORN_UPDATE_VERSION"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
-; The embedded databases open through the ODBC driver of this name; Windows looks drivers up in
-; HKLM only, so registering it needs an administrator.
+; The ODBC driver older versions registered for the embedded databases (see the uninstaller); this
+; version opens them with Qt's own SQLite driver and registers nothing.
 !define ODBC_DRIVER "SQLite3"
 !define ODBC_KEY "SOFTWARE\ODBC\ODBCINST.INI"
 
@@ -64,40 +64,16 @@ Section "Programme" SecMain
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
-
-    ; A driver of that name registered by another program stays: it serves as well, and that
-    ; program's uninstaller may rely on it. What this installer registered is noted for the
-    ; uninstaller.
-    SetRegView 64
-    ReadRegStr $0 HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "Driver"
-    ${If} $0 == ""
-    ${OrIf} $0 == "$INSTDIR\sqlite3odbc.dll"
-        ClearErrors
-        WriteRegStr HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "Driver" "$INSTDIR\sqlite3odbc.dll"
-        WriteRegStr HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "Setup" "$INSTDIR\sqlite3odbc.dll"
-        WriteRegStr HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "APILevel" "2"
-        WriteRegStr HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "ConnectFunctions" "YYN"
-        WriteRegStr HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "DriverODBCVer" "03.00"
-        WriteRegStr HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "FileUsage" "0"
-        WriteRegStr HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "SQLLevel" "1"
-        WriteRegStr HKLM "${ODBC_KEY}\ODBC Drivers" "${ODBC_DRIVER}" "Installed"
-        ${If} ${Errors}
-            DetailPrint "Pilote ODBC « ${ODBC_DRIVER} » non enregistré : droits d'administrateur nécessaires."
-            MessageBox MB_ICONEXCLAMATION|MB_OK "Le pilote ODBC « ${ODBC_DRIVER} » n'a pas pu être enregistré : il faut les droits d'administrateur. Les bases de données intégrées ne pourront pas s'ouvrir.$\r$\nRelancez l'installation en tant qu'administrateur (ou « /S » depuis une invite de commandes d'administrateur)." /SD IDOK
-            ; A silent deployment learns it from the exit status.
-            SetErrorLevel 2
-        ${Else}
-            WriteRegStr HKCU "Software\${PRODUCT}" "OdbcDriver" "$INSTDIR\sqlite3odbc.dll"
-        ${EndIf}
-    ${EndIf}
-    SetRegView lastused
 SectionEnd
 
 ; Removes only what the installer put there: the operator's data (Profil.ini, the ini file, the
 ; log, the databases, the downloaded files and VORN.exe) stay, and so does the folder with them.
 Section "Uninstall"
     SetShellVarContext current
-    ; The driver registration goes only if this installation made it and it still points here.
+    ; Versions before this one opened the embedded files through an ODBC driver they shipped and
+    ; registered as administrator. That registration goes only if such an installation made it
+    ; and it still points here (needs an administrator; otherwise it stays, harmless); the old
+    ; driver file goes unless a registration still points at it.
     SetRegView 64
     ReadRegStr $0 HKCU "Software\${PRODUCT}" "OdbcDriver"
     ReadRegStr $1 HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "Driver"
@@ -105,6 +81,10 @@ Section "Uninstall"
     ${AndIf} $0 == $1
         DeleteRegKey HKLM "${ODBC_KEY}\${ODBC_DRIVER}"
         DeleteRegValue HKLM "${ODBC_KEY}\ODBC Drivers" "${ODBC_DRIVER}"
+        ReadRegStr $1 HKLM "${ODBC_KEY}\${ODBC_DRIVER}" "Driver"
+    ${EndIf}
+    ${If} $1 != "$INSTDIR\sqlite3odbc.dll"
+        Delete "$INSTDIR\sqlite3odbc.dll"
     ${EndIf}
     SetRegView lastused
     !include "${UNINSTALL_LIST}"

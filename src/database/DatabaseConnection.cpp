@@ -49,13 +49,8 @@ bool isRegisteredDataSource(const QString& name)
     return listedBy(SQLDataSources, name);
 }
 
-// The driver of the embedded files, by the name the driver manager knows it under.
-const QString kEmbeddedDriver = QStringLiteral("SQLite3");
-
-bool isInstalledDriver(const QString& name)
-{
-    return listedBy(SQLDrivers, name);
-}
+// The driver of the embedded files: Qt's own, a plugin beside the program.
+const QString kEmbeddedDriver = QStringLiteral("QSQLITE");
 
 QString driverText(const QSqlError& error)
 {
@@ -118,26 +113,23 @@ bool DatabaseConnection::openEmbedded()
         close();
         return false;
     }
-    if (file.contains(QLatin1Char(';')) || file.contains(QLatin1Char('}'))) {
-        // The ODBC connection string has no way to quote these.
-        m_error = QStringLiteral("Le chemin de la base de données « %1 » contient un caractère interdit (« ; » ou "
-                                 "« } ») :\n%2")
-                      .arg(m_dataSource, QDir::toNativeSeparators(file));
+    // Qt's own SQLite driver, shipped with the program: nothing to register on the station.
+    if (!QSqlDatabase::isDriverAvailable(kEmbeddedDriver)) {
+        m_error = QStringLiteral("Impossible d'ouvrir la base de données intégrée « %1 » : le pilote SQLite de Qt "
+                                 "(%2) est absent du dossier du programme (sqldrivers). Réinstallez "
+                                 "VORN_UPDATE_VERSION.")
+                      .arg(m_dataSource, kEmbeddedDriver);
         close();
         return false;
     }
-
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_connectionName);
-    db.setDatabaseName(QStringLiteral("DRIVER=%1;Database=%2").arg(kEmbeddedDriver, file));
+    QSqlDatabase db = QSqlDatabase::addDatabase(kEmbeddedDriver, m_connectionName);
+    db.setDatabaseName(file);
+    // A second station writing the same file is waited for, as long as the ODBC driver these
+    // files were first opened through used to wait.
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=100000"));
     if (!db.open()) {
         m_error = QStringLiteral("Impossible d'ouvrir la base de données intégrée « %1 » (%2) :\n%3")
                       .arg(m_dataSource, QDir::toNativeSeparators(file), driverText(db.lastError()));
-        // Asked only once the open failed: a driver the manager does not list may still load.
-        if (!isInstalledDriver(kEmbeddedDriver))
-            m_error += QStringLiteral("\nLe pilote ODBC « %1 » n'est pas installé sur ce poste : réinstallez "
-                                      "VORN_UPDATE_VERSION en tant qu'administrateur, ou déclarez la source de "
-                                      "données « %2 » dans l'administrateur ODBC.")
-                           .arg(kEmbeddedDriver, m_dataSource);
         db = QSqlDatabase();
         close();
         return false;

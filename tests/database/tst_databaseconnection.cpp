@@ -22,7 +22,6 @@ private slots:
     void switchesBackendsInOneProcess();
     void unreachableDataSource();
     void embeddedFolderCannotBeCreated();
-    void embeddedDriverMissing();
 
 private:
     static void backendRows();
@@ -209,22 +208,6 @@ void TestDatabaseConnection::embeddedFolderCannotBeCreated()
     // The path as the operator's system writes it.
     QVERIFY2(c.error().contains(QStringLiteral("« TORVANDEL »")) &&
                  c.error().contains(QDir::toNativeSeparators(QStringLiteral("/blocked/data"))),
-             qPrintable(c.error()));
-}
-
-void TestDatabaseConnection::embeddedDriverMissing()
-{
-    // A station where the SQLite driver was never registered: the operator is told what to do. The
-    // driver manager reads ODBCSYSINI once per process, so ctest runs this case on its own with it.
-    const QString sysIni = qEnvironmentVariable("ODBCSYSINI");
-    QFile drivers(sysIni + QStringLiteral("/odbcinst.ini"));
-    if (sysIni.isEmpty() || (drivers.open(QIODevice::ReadOnly) && drivers.readAll().contains("[SQLite3]")))
-        QSKIP("needs ODBCSYSINI at a folder without drivers (tst_databaseconnection_nodriver)");
-    QTemporaryDir appDir;
-    qputenv("ODBCINI", QFile::encodeName(appDir.filePath(QStringLiteral("odbc.ini"))));
-    DatabaseConnection c(QStringLiteral("TORVANDEL"), appDir.path());
-    QVERIFY(!c.open());
-    QVERIFY2(c.error().contains(QStringLiteral("Le pilote ODBC « SQLite3 » n'est pas installé sur ce poste")),
              qPrintable(c.error()));
 }
 

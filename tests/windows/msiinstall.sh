@@ -2,18 +2,12 @@
 # The MSI under Wine: a silent per-user install, the installed program starts, the Start-menu
 # shortcuts are plain ones (no Windows Installer descriptor, so nothing "repairs" what the updater
 # replaced), a major upgrade, a downgrade refused with its French message, a silent uninstall that
-# keeps the operator's data. The newer release is the same build made again with a higher version.
+# keeps the operator's data. The installed station opens its embedded database with no administrator
+# step. The newer release is the same build made again with a higher version.
 # Usage: msiinstall.sh BUILD_DIR   (BUILD_DIR/dist, installer-files.txt and the MSI of scripts/package-windows)
 set -uo pipefail
 build=$(realpath "$1")
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-source "$scripts/windows-cache"
-export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
-run() { "$scripts/wine-run" "$@"; }
-failures=0
-check() {
-  if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/common.sh"
 
 shopt -s nullglob
 msis=("$build"/VORN_UPDATE_VERSION-*.msi)
@@ -34,11 +28,7 @@ trap 'rm -rf "$work"' EXIT
 rebuilt_pid=$!
 winpath() { echo "Z:${1//\//\\}"; }
 
-user=$(run cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
-home="$WINEPREFIX/drive_c/users/$user"
-dir="$home/AppData/Local/Programs/VORN"
-menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/VORN"
-win="C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
+install_paths
 msiexec() { run msiexec "$1" "$(winpath "$2")" /qn '/l*v' "$(winpath "$work/$3.log")"; }
 # The MSI products of that name Windows lists as installed, "CODE VERSION" a line (Wine lists
 # per-user products under HKLM; the NSIS installer's entry is not named by a product code).
@@ -58,7 +48,8 @@ msiexec /i "$msi" install
 check "silent install of $version: exit 0" test $? -eq 0
 check "installed into %LOCALAPPDATA%\\Programs\\VORN" test -f "$dir/VORN_UPDATE_VERSION.exe"
 check "every file of the list installed" bash -c 'cd "$1" && while read -r f; do [ -f "$2/$f" ] || exit 1; done <"$1/installer-files.txt"' - "$build" "$dir"
-check "Qt's plugins installed" test -f "$dir/platforms/qwindows.dll" -a -f "$dir/sqldrivers/qsqlodbc.dll"
+check "Qt's plugins installed" test -f "$dir/platforms/qwindows.dll" -a -f "$dir/sqldrivers/qsqlodbc.dll" -a -f "$dir/sqldrivers/qsqlite.dll"
+check "the installed station opens its embedded database" opens_embedded_database "$dir" "$win"
 
 # A shortcut as the shell reads it: "advertised" when it carries a Windows Installer descriptor
 # (the installer then checks the product at each start and repairs what differs), else "plain";

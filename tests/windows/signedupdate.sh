@@ -7,9 +7,7 @@
 # Usage: signedupdate.sh UPDATER.exe ftpserver.py
 set -uo pipefail
 updater=$1 fixture=$2
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-source "$scripts/windows-cache"
-export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
+source "$(dirname "$0")/common.sh"
 run() { timeout 180 "$scripts/wine-run" "$@"; }
 updater="Z:$(realpath "$updater" | tr / '\\')"
 command -v minisign >/dev/null || { echo "FAIL: minisign is not installed (scripts/setup)"; exit 1; }
@@ -17,30 +15,16 @@ command -v minisign >/dev/null || { echo "FAIL: minisign is not installed (scrip
 work=$(mktemp -d)
 winapp="C:\\vorn-signed-$$"
 app="$WINEPREFIX/drive_c/vorn-signed-$$"
-server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   rm -rf "$work" "$app"
 }
 trap cleanup EXIT
-failures=0
-check() { # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
 
 version=$work/root/www/DOWN/VERSIONVORN
 mkdir -p "$app/.vorn-release" "$version" "$work/older"
 printf '000000000000001D\n' >"$app/.vorn-release/station" # day 29 of 30 in a phased release
-/usr/bin/python3 "$fixture" --root "$work/root" --user vorn --password secret --events "$work/events" \
-  >"$work/server.out" 2>/dev/null &
-server_pid=$!
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's/^PORT //p' "$work/server.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "FAIL: the FTP fixture did not start"; exit 1; }
+start_fixture "$fixture" "$work/root" "$work/server.out" --events "$work/events"
 minisign -G -W -p "$work/k.pub" -s "$work/k.key" >/dev/null
 key=$(tail -n 1 "$work/k.pub")
 

@@ -7,14 +7,7 @@
 # Usage: signing.sh BUILD_DIR   (BUILD_DIR/dist, laid out by scripts/windows-dist)
 set -uo pipefail
 build=$(realpath "$1")
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-source "$scripts/windows-cache"
-export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
-run() { "$scripts/wine-run" "$@"; }
-failures=0
-check() {
-  if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
+source "$(dirname "$0")/common.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/build"

@@ -1,38 +1,26 @@
 #!/usr/bin/env bash
-# The installer under Wine: a silent install for the current user, the installed program starts,
-# a silent uninstall removes what was installed and keeps the operator's data. The ODBC driver it
-# registers opens a database (called directly: Wine's driver manager only reaches the host's).
-# Usage: silentinstall.sh SETUP.exe ODBCDRIVERCHECK.exe
+# The installer under Wine: a silent install for the current user, with no administrator step, the
+# installed program starts and opens its embedded database, a silent uninstall removes what was
+# installed and keeps the operator's data. Usage: silentinstall.sh SETUP.exe
 set -uo pipefail
-setup=$1 odbccheck=$2
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-source "$scripts/windows-cache"
-export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
-run() { "$scripts/wine-run" "$@"; }
-failures=0
-check() {
-  if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
+setup=$1
+source "$(dirname "$0")/common.sh"
 
-user=$(run cmd /c echo %USERNAME% 2>/dev/null | tr -d '\r')
-home="$WINEPREFIX/drive_c/users/$user"
-dir="$home/AppData/Local/Programs/VORN"
-menu="$home/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/VORN"
-[ -d "$dir" ] && run "$dir/uninstall.exe" /S "_?=C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
+install_paths
+[ -d "$dir" ] && run "$dir/uninstall.exe" /S "_?=$win"
 rm -rf "$dir"
 
 run "$setup" /S
 check "silent install: exit 0" test $? -eq 0
 check "installed into %LOCALAPPDATA%\\Programs\\VORN" test -f "$dir/VORN_UPDATE_VERSION.exe"
-check "Qt's plugins installed" test -f "$dir/platforms/qwindows.dll" -a -f "$dir/sqldrivers/qsqlodbc.dll"
+check "Qt's plugins installed" test -f "$dir/platforms/qwindows.dll" -a -f "$dir/sqldrivers/qsqlite.dll"
 for link in "Mise à jour de VORN" "Gestionnaire de fichiers FTP" "Profils FTP" "Poste palettes et expéditions"; do
   check "shortcut: $link" test -f "$menu/$link.lnk"
 done
-win="C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
 driverkey='HKLM\SOFTWARE\ODBC\ODBCINST.INI\SQLite3'
-check "the ODBC driver SQLite3 registered" grep -qiF "$win\\sqlite3odbc.dll" <(run reg query "$driverkey" /v Driver)
-check "the installed ODBC driver opens a database" run "$odbccheck" "$win\\sqlite3odbc.dll" "$win\\check.sqlite"
-rm -f "$dir/check.sqlite"
+unregistered() { ! run reg query "$driverkey" >/dev/null 2>&1; }
+check "no ODBC driver registered" unregistered
+check "the installed station opens its embedded database" opens_embedded_database "$dir" "$win"
 # Started by its Windows path: a Linux run elsewhere on the machine that stops
 # "VORN_UPDATE_VERSION.exe" by name then does not recognise it.
 version=$(run "$win\\VORN_UPDATE_VERSION.exe" --version 2>&1 | tr -d '\r')
@@ -44,11 +32,16 @@ check "the installed program runs an update (exit $status, a log line)" test "$s
 rm -f "$dir/../err.txt"
 
 printf '[Profil1]\r\n' >"$dir/Profil.ini"
-run "$dir/uninstall.exe" /S "_?=C:\\users\\$user\\AppData\\Local\\Programs\\VORN"
+# What an older version's installer left when it registered its ODBC driver as administrator: the
+# uninstaller takes back that registration, and the old driver file, and nothing else.
+printf 'x' >"$dir/sqlite3odbc.dll"
+run reg add "$driverkey" /v Driver /d "$win\\sqlite3odbc.dll" /f >/dev/null 2>&1
+run reg add 'HKCU\Software\VORN_UPDATE_VERSION' /v OdbcDriver /d "$win\\sqlite3odbc.dll" /f >/dev/null 2>&1
+run "$dir/uninstall.exe" /S "_?=$win"
 check "silent uninstall removes the program" test ! -e "$dir/VORN_UPDATE_VERSION.exe" -a ! -e "$dir/Qt6Core.dll"
-check "silent uninstall keeps the data and the log" test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.log"
+check "silent uninstall keeps the data and the log" test -f "$dir/Profil.ini" -a -f "$dir/VORN_UPDATE_VERSION.log" -a -f "$dir/data/KESTRAVO2019.sqlite"
 check "silent uninstall removes the shortcuts" test ! -e "$menu"
-unregistered() { ! run reg query "$driverkey" >/dev/null 2>&1; }
-check "silent uninstall removes the driver registration" unregistered
+check "silent uninstall takes back an older version's driver registration and file" unregistered
+check "... the old driver file too" test ! -e "$dir/sqlite3odbc.dll"
 rm -rf "$dir"
 [ "$failures" -eq 0 ]

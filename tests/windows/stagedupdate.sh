@@ -7,25 +7,18 @@
 # Usage: stagedupdate.sh UPDATER.exe ftpserver.py
 set -uo pipefail
 updater=$1 fixture=$2
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-source "$scripts/windows-cache"
-export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
+source "$(dirname "$0")/common.sh"
 # Named by its Windows path: Linux runs that stop processes by name do not recognise it.
 updater="Z:$(realpath "$updater" | tr / '\\')"
 
 work=$(mktemp -d)
 winapp="C:\\vorn-staged-$$\\Poste é"
 app="$WINEPREFIX/drive_c/vorn-staged-$$/Poste é"
-server_pid=
 cleanup() {
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   rm -rf "$work" "$WINEPREFIX/drive_c/vorn-staged-$$"
 }
 trap cleanup EXIT
-failures=0
-check() { # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
-}
 
 version=$work/root/www/DOWN/VERSIONVORN
 mkdir -p "$version" "$work/old"
@@ -43,15 +36,7 @@ release_of() {
 old_release=$(release_of "$work/old")
 new_release=$(release_of "$version")
 
-/usr/bin/python3 "$fixture" --root "$work/root" --user vorn --password secret >"$work/server.out" 2>/dev/null &
-server_pid=$!
-port=
-for _ in $(seq 100); do
-  port=$(sed -n 's/^PORT //p' "$work/server.out")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { echo "FAIL: the FTP fixture did not start"; exit 1; }
+start_fixture "$fixture" "$work/root" "$work/server.out"
 write_ini() { # write_ini HOST [EXTRA]
   printf '[server]\r\nhost=%s\r\nuser=vorn\r\npassword=secret\r\ntimeout=3\r\n%b' "$1" "${2:-}" >"$app/VORN_UPDATE_VERSION.ini"
 }

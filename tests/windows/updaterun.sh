@@ -6,25 +6,17 @@
 # Usage: updaterun.sh UPDATER.exe STAND_IN.exe ftpserver.py [LINUX_PROGRAM]
 set -uo pipefail
 updater=$1 standin=$2 fixture=$3 linux_program=${4:-}
-scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
-source "$scripts/windows-cache"
-export WINEPREFIX=${WINEPREFIX:-$VORN_WIN_CACHE/wine} WINEDEBUG=-all LC_ALL=C.UTF-8
-run() { "$scripts/wine-run" "$@"; }
+source "$(dirname "$0")/common.sh"
 # Programs are named by their Windows paths: a Linux run that stops "VORN.exe" or
 # "VORN_UPDATE_VERSION.exe" machine-wide by /proc then does not recognise these.
 updater="Z:$(realpath "$updater" | tr / '\\')"
 
 work=$(mktemp -d)
-server_pid=
 cleanup() {
   touch "$app/stop" 2>/dev/null
   [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null
   sleep 1
   rm -rf "$work" "$app"
-}
-failures=0
-check() { # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "PASS: $1"; else echo "FAIL: $1"; failures=$((failures + 1)); fi
 }
 
 # The application folder, a Windows path on drive C: with accents and a space.
@@ -39,18 +31,7 @@ printf 'ligne 1\r\nligne 2\r\n' >"$version/notes.txt"
 # The copy that runs now differs from the new one.
 { cat "$standin"; printf 'old'; } >"$app/VORN.exe"
 
-start_server() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  /usr/bin/python3 "$fixture" --root "$work/root" --user vorn --password secret "$@" >"$work/server.out" 2>/dev/null &
-  server_pid=$!
-  port=
-  for _ in $(seq 100); do
-    port=$(sed -n 's/^PORT //p' "$work/server.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-  done
-  [ -n "$port" ] || { echo "FAIL: the FTP fixture did not start"; exit 1; }
-}
+start_server() { start_fixture "$fixture" "$work/root" "$work/server.out" "$@"; }
 write_ini() {
   printf '[server]\r\nhost=127.0.0.1:%s\r\nuser=vorn\r\npassword=%s\r\n' "$port" "$1" >"$app/VORN_UPDATE_VERSION.ini"
 }
