@@ -11,6 +11,10 @@
 
 #include <optional>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 // The update run of the real program against the FTP servers that distribution servers run,
 // started by scripts/start-test-services (root only): ProFTPD (VORN_TEST_PROFTPD, "host:port user
 // password served-folder ca-file", explicit TLS offered) and Pure-FTPd (VORN_TEST_PUREFTPD, the same
@@ -18,6 +22,19 @@
 namespace {
 
 const QString Folder = QStringLiteral("www/DOWN/VERSIONVORN/");
+
+// Under Wine, Qt's Schannel backend cannot use the authority of tls_ca: it hands the certificates to
+// PFXImportCertStore as a PKCS#12 file without a key, which Wine 8 reads with GnuTLS and refuses
+// ("The requested data were not available"), so every chain ends "issuer not found". Windows
+// itself reads such a file; the encrypted cases run on Linux.
+bool underWine()
+{
+#ifdef Q_OS_WIN
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+#else
+    return false;
+#endif
+}
 
 struct Server {
     QString host;
@@ -144,8 +161,9 @@ private slots:
             QTest::newRow(s + " sessions=1") << server << QStringLiteral("sessions=1\n") << false;
             QTest::newRow(s + " skip_unchanged") << server << QStringLiteral("skip_unchanged=true\n") << true;
         }
-        QTest::newRow("proftpd tls") << QStringLiteral("proftpd") << QStringLiteral("tls=explicit\ntls_ca=%CA%\n")
-                                     << false;
+        if (!underWine())
+            QTest::newRow("proftpd tls") << QStringLiteral("proftpd") << QStringLiteral("tls=explicit\ntls_ca=%CA%\n")
+                                         << false;
     }
 
     void updateArrivesWhole()
@@ -182,7 +200,8 @@ private slots:
         QTest::addColumn<QString>("settings");
         QTest::newRow("proftpd") << QStringLiteral("proftpd") << QStringLiteral("tls=off\n");
         QTest::newRow("proftpd sessions=1") << QStringLiteral("proftpd") << QStringLiteral("sessions=1\n");
-        QTest::newRow("proftpd tls") << QStringLiteral("proftpd") << QStringLiteral("tls=explicit\ntls_ca=%CA%\n");
+        if (!underWine())
+            QTest::newRow("proftpd tls") << QStringLiteral("proftpd") << QStringLiteral("tls=explicit\ntls_ca=%CA%\n");
         QTest::newRow("pureftpd") << QStringLiteral("pureftpd") << QString();
         QTest::newRow("pureftpd sessions=1") << QStringLiteral("pureftpd") << QStringLiteral("sessions=1\n");
     }

@@ -45,7 +45,8 @@ install_paths() {
 opens_embedded_database() {
   local file="$1/data/KESTRAVO2019.sqlite" pid users=0
   rm -f "$file"
-  QT_QPA_PLATFORM=offscreen run "$2\\VORN_UPDATE_VERSION.exe" --station --demo-data >/dev/null 2>&1 &
+  # The Wine process itself (wine-run ends in exec), so that stopping it stops the program.
+  (exec "$scripts/wine-run" "$2\\VORN_UPDATE_VERSION.exe" --station --demo-data >/dev/null 2>&1) &
   pid=$!
   for _ in $(seq 120); do
     users=$(sqlite3 -readonly "$file" "select count(*) from KESTRAVO_PARAM" 2>/dev/null) && [ "${users:-0}" -gt 0 ] && break
