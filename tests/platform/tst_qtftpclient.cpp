@@ -478,6 +478,18 @@ private slots:
         QVERIFY(c);
         QElapsedTimer clock;
         clock.start();
+        // Two listings first: the second, the server's EPSV now known, sends its commands together
+        // (the first thing a server that drops them loses), and still lists every file.
+        for (int l = 0; l < 2; ++l) {
+            FtpFindData entry;
+            const FtpHandle find = ftp.findFirstFile(c, QStringLiteral("*.*"), entry);
+            QVERIFY2(find, qPrintable(ftp.lastResponse()));
+            int listed = 1;
+            while (ftp.findNextFile(find, entry))
+                ++listed;
+            QCOMPARE(listed, bodies.size());
+            ftp.closeHandle(find);
+        }
         for (int i = 0; i < bodies.size(); ++i) {
             const QString name = QStringLiteral("f%1.bin").arg(i);
             if (i % 2)

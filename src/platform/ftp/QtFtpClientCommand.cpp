@@ -101,7 +101,7 @@ bool answers(const QString& verb, int code)
 {
     if (code >= 400)
         return true;
-    if (verb == QLatin1String("RETR"))
+    if (verb == QLatin1String("RETR") || verb == QLatin1String("MLSD") || verb == QLatin1String("NLST"))
         return code == 125 || code == 150;
     if (verb == QLatin1String("EPSV"))
         return code == 229;

@@ -31,18 +31,17 @@ FtpHandle QtFtpClient::firstEntry(FtpHandle connection, const QString& pattern, 
     Connection* c = connectionFor(connection);
     if (!c)
         return 0;
-    // Listings come as text in whatever type is current; names travel as UTF-8.
-    if (!setType(*c, 'A'))
-        return 0;
-
     auto listing = std::make_unique<Listing>();
     listing->connection = connection;
     clearTransient();
+    m_aheadLost = false;
     bool listed = list(*c, pattern, listing->entries, folder);
+    // Commands sent ahead that the server lost: once more at once, one command at a time.
+    bool again = std::exchange(m_aheadLost, false);
     int cuts = 0;
-    for (int k = 0; !listed && retryAfter(k, cuts); ++k) {
+    for (int k = 0; !listed && (std::exchange(again, false) || retryAfter(k++, cuts));) {
         c = revive(connection);
-        if (!c || !setType(*c, 'A'))
+        if (!c)
             return 0;
         clearTransient();
         listed = list(*c, pattern, listing->entries, folder);
@@ -91,11 +90,41 @@ bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<Ft
     entries.reset();
     for (int attempt = 0; attempt < 2 && !entries; ++attempt) {
         const bool mlsd = !c.noMlsd;
-        std::unique_ptr<QTcpSocket> socket = openDataConnection(c);
+        const QString verb = mlsd ? QStringLiteral("MLSD") : QStringLiteral("NLST");
+        const QString line = folder.isEmpty() ? verb : verb + QLatin1Char(' ') + folder;
+        // Listings come as text; names travel as UTF-8. The type goes out with the EPSV, and once
+        // the server has shown that it answers EPSV, the listing's command with them: a listing
+        // then costs one round trip of commands instead of three. To a server that loses commands
+        // sent ahead, one at a time.
+        const bool ahead = sendsAhead(c) && !c.noEpsv;
+        const bool typeSent = ahead && c.type != 'A';
+        const bool together = ahead && c.epsvWorks;
+        if (ahead) {
+            QStringList batch;
+            if (typeSent)
+                batch << QStringLiteral("TYPE A");
+            batch << QStringLiteral("EPSV");
+            if (together)
+                batch << line;
+            if (!settle(c) || !send(c, batch))
+                return false;
+            if (typeSent) {
+                const auto type = nextReply(c);
+                if (!type)
+                    return false;
+                if (!type->positive()) {
+                    failReply(*type);
+                    return false;
+                }
+                c.type = 'A';
+            }
+        } else if (!setType(c, 'A')) {
+            return false;
+        }
+        std::unique_ptr<QTcpSocket> socket = openDataConnection(c, ahead, typeSent);
         if (!socket)
             return false;
-        const QString verb = mlsd ? QStringLiteral("MLSD") : QStringLiteral("NLST");
-        const auto start = command(c, folder.isEmpty() ? verb : verb + QLatin1Char(' ') + folder);
+        const auto start = together && c.pending > 0 ? aheadReply(c, verb) : command(c, line);
         if (!start)
             return false;
         if (start->code != 125 && start->code != 150) {

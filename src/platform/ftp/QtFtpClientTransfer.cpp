@@ -54,7 +54,11 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         return false;
     }
     const bool ascii = transferType == FtpTransferAscii;
-    if (!setType(*c, ascii ? 'A' : 'I') || !settle(*c))
+    const char type = ascii ? 'A' : 'I';
+    const bool ahead = sendsAhead(*c);
+    // The type goes out with the transfer's commands when they go together.
+    const bool typeSent = ahead && c->type != type;
+    if ((!typeSent && !setType(*c, type)) || !settle(*c))
         return false;
 
     // The size the transfer must have: from a recent listing of this folder, or asked with SIZE.
@@ -68,11 +72,12 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         if (const auto fact = c->facts->find(remote))
             expected = fact->size;
     const bool askSize = !ascii && expected < 0;
-    const bool ahead = sendsAhead(*c);
     QStringList batch;
+    if (typeSent)
+        batch << QStringLiteral("TYPE ") + QLatin1Char(type);
     if (askSize)
         batch << QStringLiteral("SIZE ") + remote;
-    const bool epsvSent = !c->noEpsv && (ahead || batch.isEmpty());
+    const bool epsvSent = !c->noEpsv && (ahead || !askSize);
     if (epsvSent)
         batch << QStringLiteral("EPSV");
     const bool retrSent = epsvSent && ahead && c->epsvWorks;
@@ -97,9 +102,18 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
                           targetName != QLatin1String("..") && !target.isDir() && part.open(why);
 
     clearTransient();
+    bool typeSet = true;
+    if (typeSent) {
+        const auto typeReply = nextReply(*c);
+        typeSet = typeReply && typeReply->positive();
+        if (typeSet)
+            c->type = type;
+        else if (typeReply)
+            failReply(*typeReply);
+    }
     std::optional<FtpReply> sizeReply;
-    if (askSize) {
-        sizeReply = nextReply(*c);
+    if (typeSet && askSize) {
+        sizeReply = typeSent ? aheadReply(*c, QStringLiteral("SIZE")) : nextReply(*c);
         if (sizeReply && sizeReply->code == 213)
             expected = sizeFromReply(*sizeReply);
     }
@@ -109,7 +123,8 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
         hash.emplace();
     bool done = false;
     std::unique_ptr<QTcpSocket> data;
-    if ((sizeReply || !askSize) && (data = openDataConnection(*c, epsvSent, epsvSent && askSize))) {
+    if (typeSet && (sizeReply || !askSize) &&
+        (data = openDataConnection(*c, epsvSent, epsvSent && (askSize || typeSent)))) {
         const bool retrPending = retrSent && c->pending > 0;
         const auto start =
             retrPending ? aheadReply(*c, QStringLiteral("RETR")) : command(*c, QStringLiteral("RETR ") + remote);
