@@ -13,7 +13,6 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 FIXTURE = os.path.join(HERE, "..", "..", "tests", "fixtures", "ftpserver.py")
 QT_LIBS = ["libQt6Core.so.6", "libQt6Gui.so.6", "libQt6Widgets.so.6", "libQt6Network.so.6"]
-QT_DLLS = ["Qt6Core.dll", "Qt6Gui.dll", "Qt6Widgets.dll", "Qt6Network.dll"]
 # The command each run of the program goes through: empty on Linux, scripts/wine-run for the
 # Windows program (--runner). Each update's peak memory is read by GNU time.
 RUNNER = []
@@ -97,14 +96,14 @@ def main():
     ap.add_argument("--app", required=True)
     ap.add_argument("--rounds", type=int, default=3)
     ap.add_argument("--runner", help="a command each run of the program goes through (scripts/wine-run)")
-    ap.add_argument("--libs", help="the folder of the Qt libraries the release is made of")
+    ap.add_argument("--libs", help="for the Windows program: the folder of the DLLs the release is made of (its own)")
     ap.add_argument("--loopback-only", action="store_true")
     args = ap.parse_args()
     app = os.path.abspath(args.app)
     if args.runner:
         RUNNER.append(os.path.abspath(args.runner))
     windows = app.endswith(".exe")
-    libs = args.libs or ("/usr/lib/x86_64-linux-gnu" if not windows else os.path.dirname(app))
+    libs = args.libs or os.path.dirname(app)
     rng = random.Random(27)
     work = tempfile.mkdtemp(prefix="vorn-patch-bench-")
     try:
@@ -112,8 +111,13 @@ def main():
         pub = open(os.path.join(work, "k.pub")).read().split("\n")[1]
         key = os.path.join(work, "k.key")
         old = {"VORN.exe": open(app, "rb").read()}
-        for lib in QT_DLLS if windows else QT_LIBS:
-            old[lib] = open(os.path.join(libs, lib), "rb").read()
+        for lib in QT_LIBS:
+            old[lib] = open(os.path.join("/usr/lib/x86_64-linux-gnu", lib), "rb").read()
+        if windows:
+            # Every DLL the Windows program ships beside it, with the Linux libraries above as
+            # further data: a release of about the Linux one's size, the largest file a DLL.
+            for lib in sorted(f for f in os.listdir(libs) if f.lower().endswith(".dll")):
+                old[lib] = open(os.path.join(libs, lib), "rb").read()
         small = {"data%02d.ini" % i: rng.randbytes(rng.randint(1024, 16384)) for i in range(20)}
         new = {name: changed(data, rng) for name, data in old.items()}
         changed_bytes = sum(len(d) for d in new.values())

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The patch benchmark with the Windows program under Wine (build it first: scripts/build-windows):
-# a release made of the Windows program and the Qt DLLs it ships, on loopback, fetched as patches
-# and whole; the median times and each update's peak memory (the Wine process, as GNU time reads it).
+# a release made of the Windows program, every DLL it ships and the Linux bench's Qt libraries
+# (about 65 MiB), on loopback, fetched as patches and whole; the median times and each update's
+# peak memory (the Wine process, as GNU time reads it).
 #
 #   bench/patch/wine.sh [rounds]        (default 3)
 set -euo pipefail
