@@ -121,6 +121,9 @@ private:
     bool settle(Connection& c);
     bool simpleCommand(FtpHandle connection, const QString& verb, const QString& argument);
     bool setType(Connection& c, char type);
+    // The reply to a TYPE just sent (alone or first among others): the type is current once it is
+    // positive.
+    bool typeReply(Connection& c, char type);
     bool startTls(Connection& c);
     bool protectData(Connection& c);
 

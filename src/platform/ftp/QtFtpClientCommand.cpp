@@ -164,9 +164,13 @@ std::optional<FtpReply> QtFtpClient::command(Connection& c, const QString& line)
 
 bool QtFtpClient::setType(Connection& c, char type)
 {
-    if (c.type == type)
-        return true;
-    const auto reply = command(c, QStringLiteral("TYPE ") + QLatin1Char(type));
+    return c.type == type ||
+           (settle(c) && send(c, {QStringLiteral("TYPE ") + QLatin1Char(type)}) && typeReply(c, type));
+}
+
+bool QtFtpClient::typeReply(Connection& c, char type)
+{
+    const auto reply = nextReply(c);
     if (!reply)
         return false;
     if (!reply->positive()) {

@@ -106,18 +106,8 @@ bool QtFtpClient::list(Connection& c, const QString& pattern, std::shared_ptr<Ft
             batch << QStringLiteral("EPSV");
             if (together)
                 batch << line;
-            if (!settle(c) || !send(c, batch))
+            if (!settle(c) || !send(c, batch) || (typeSent && !typeReply(c, 'A')))
                 return false;
-            if (typeSent) {
-                const auto type = nextReply(c);
-                if (!type)
-                    return false;
-                if (!type->positive()) {
-                    failReply(*type);
-                    return false;
-                }
-                c.type = 'A';
-            }
         } else if (!setType(c, 'A')) {
             return false;
         }

@@ -102,15 +102,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
                           targetName != QLatin1String("..") && !target.isDir() && part.open(why);
 
     clearTransient();
-    bool typeSet = true;
-    if (typeSent) {
-        const auto typeReply = nextReply(*c);
-        typeSet = typeReply && typeReply->positive();
-        if (typeSet)
-            c->type = type;
-        else if (typeReply)
-            failReply(*typeReply);
-    }
+    const bool typeSet = !typeSent || typeReply(*c, type);
     std::optional<FtpReply> sizeReply;
     if (typeSet && askSize) {
         sizeReply = typeSent ? aheadReply(*c, QStringLiteral("SIZE")) : nextReply(*c);
