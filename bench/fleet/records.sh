@@ -24,9 +24,10 @@ TMP=$(mktemp -d -t vorn-bench-records.XXXXXX)
 PIDS=()
 trap 'for p in "${PIDS[@]}"; do kill "$p" 2>/dev/null; done; [ -n "${KEEP:-}" ] || rm -rf "$TMP"' EXIT
 
-# A signed release 2 spread over 2 days, gate 10,5: in www from yesterday (a station of odd id is on
-# its day 1 and asks the gate), in www2 from today (the same station's day has not come: the same
-# run without the gate's listing). Release 1 is in place on every station.
+# A signed release 2 spread over 2 days: in www from yesterday with the gate 10,1000 (a station of
+# odd id is on its day 1 and asks the gate, which lists the folder and waits for confirmations), in
+# www2 from today without a gate (the same station's day has not come: the same run without the
+# gate's listing). Release 1 is in place on every station.
 mkdir -p "$TMP/keys" "$TMP/server/www/rapports"
 minisign -G -W -p "$TMP/keys/k.pub" -s "$TMP/keys/k.key" >/dev/null
 key=$(tail -n 1 "$TMP/keys/k.pub")
@@ -34,14 +35,15 @@ for root in www www2; do
   dir="$TMP/server/$root/DOWN/VERSIONVORN"
   mkdir -p "$dir"
   printf 'release two\n' >"$dir/data.txt"
-  start=$(date -u +%F)
-  [ $root = www ] && start=$(date -u -d yesterday +%F)
-  "$OURS" --make-manifest "$dir" --release 2 --rollout-days 2 --rollout-start "$start" --rollout-gate 10,5 >/dev/null
+  rollout=(--rollout-days 2 --rollout-start "$(date -u +%F)")
+  [ $root = www ] && rollout=(--rollout-days 2 --rollout-start "$(date -u -d yesterday +%F)" --rollout-gate 10,1000)
+  "$OURS" --make-manifest "$dir" --release 2 "${rollout[@]}" >/dev/null
   minisign -S -s "$TMP/keys/k.key" -m "$dir/VORN.manifest" >/dev/null
 done
 www="$TMP/server/www"
 
-# The fleet: records as stations write them (release 1 kept; release 2 waiting), one per station.
+# The fleet: records as stations write them (release 1 kept; release 2 waiting; one in a hundred
+# withdrawn with an error, whose text the reader fetches), one per station.
 "$PY" - "$www/rapports" "$RECORDS" <<'PYGEN'
 import os, random, sys
 folder, count = sys.argv[1], int(sys.argv[2])
@@ -49,10 +51,15 @@ rnd = random.Random(31)
 for i in range(count):
     station = "%016x" % rnd.getrandbits(64)
     offered, verdict, result = (2, "autre", "attente-jour") if i % 3 else (1, "ok", "installee")
+    error = ""
+    if i % 100 == 1:
+        offered, verdict, result, error = 2, "echec", "retiree", "VORN.exe ne démarre pas : version 2 retirée."
     text = ("VORN-RAPPORT 1\nposte=%s\nordinateur=PC-%05d\nutilisateur=op\nprogramme=3.2.0\ninstallee=1\n"
             "proposee=%d\nresultat=%s\njour=\nstatut=0\ndate=2026-12-09T08:%02d:00Z\nduree_ms=%d\noctets=0\n"
-            "miroir=127.0.0.1\nerreur=\n") % (station, i, offered, result, i % 60, 800 + i % 900)
-    with open(os.path.join(folder, "%s_%d_%s.vorn-rapport" % (station, offered, verdict)), "w") as f:
+            "miroir=127.0.0.1\nerreur=%s\n") % (station, i, offered, result, i % 60, 800 + i % 900, error)
+    details = "1,%s,,0,20261209T08%02d00,%d,0,3.2.0,PC-%05d,op,127.0.0.1,%s" % (
+        result, i % 60, 800 + i % 900, i, "e" if error else "")
+    with open(os.path.join(folder, "%s_%d_%s_%s.vorn-rapport" % (station, offered, verdict, details)), "w") as f:
         f.write(text)
 PYGEN
 
@@ -66,10 +73,10 @@ start_server() { # name delay
 start_server loop 0 >"$TMP/loop.p"
 start_server long "$DELAY_MS" >"$TMP/long.p"
 
-station() { # name port root reports(yes|no): station 0000000000000001
+station() { # name port root reports(yes|no) [id]: a station of odd id (day 1), keeping what it knows
   local dir="$TMP/st-$1"
-  rm -rf "$dir" && mkdir -p "$dir/.vorn-release"
-  printf '0000000000000001' >"$dir/.vorn-release/station"
+  mkdir -p "$dir/.vorn-release"
+  printf '%016x' "${5:-1}" >"$dir/.vorn-release/station"
   printf '[server]\nhost=127.0.0.1:%s\nuser=bench\npassword=bench\nversion_root=%s\nretry_for=0\n[update]\npublic_key=%s\n' \
     "$2" "$3" "$key" >"$dir/vorn.ini"
   [ "$4" = no ] || printf '[fleet]\nreports=www/rapports\n' >>"$dir/vorn.ini"
@@ -92,17 +99,24 @@ loop=$(cat "$TMP/loop.p")
 long=$(cat "$TMP/long.p")
 fleet_dir=$(station fleet "$loop" www yes)
 declare -A t=()
-for _ in $(seq "$REPS"); do
+for rep in $(seq 0 "$REPS"); do
   # Once: each read of the folder opens one data connection a record, and on loopback the ports
   # they leave in TIME_WAIT run out after a few reads of 10,000 within a minute.
-  [ -n "${t[fleet]:-}" ] || t[fleet]="$(timed "$OURS" --fleet --config "$fleet_dir/vorn.ini" --app-dir "$fleet_dir") "
+  [ -n "${t[fleet]:-}" ] || [ "$rep" = 0 ] || t[fleet]="$(timed "$OURS" --fleet --config "$fleet_dir/vorn.ini" --app-dir "$fleet_dir") "
   for link in loop long; do
     port=$loop
     [ $link = long ] && port=$long
     # The gated station and the reported one both leave a record; only the first lists the folder.
-    t[gated-$link]+="$(timed run_station "$(station gated "$port" www yes)") "
-    t[plain-$link]+="$(timed run_station "$(station plain "$port" www2 no)") "
-    t[reported-$link]+="$(timed run_station "$(station reported "$port" www2 yes)") "
+    # Round 0 warms up: each station has left its first record, as one does after its first run.
+    # Each its own id (odd), so that no station renames another's record.
+    id=1
+    [ $link = long ] && id=7
+    for kind in gated:www:yes plain:www2:no reported:www2:yes; do
+      IFS=: read -r name root reports <<<"$kind"
+      took=$(timed run_station "$(station "$name-$link" "$port" "$root" "$reports" $id)")
+      id=$((id + 2))
+      [ "$rep" = 0 ] || t[$name-$link]+="$took "
+    done
   done
 done
 m() { echo "${t[$1]}" | tr ' ' '\n' | grep . | median; }

@@ -9,11 +9,19 @@
 
 // What one station says of its last run, in the fleet's reports folder on the distribution server.
 // One file per station, replaced at each run. Its name tells what a phased release's gate needs,
-// so that one listing of the folder answers it whatever the fleet's size:
+// so that one listing of the folder answers it whatever the fleet's size, and after it, where it
+// fits, everything else but the error's text:
 //
-//   <station id, 16 lower-case hex digits>_<release offered, or 0>_<verdict>.vorn-rapport
+//   <station id, 16 lower-case hex digits>_<release offered, or 0>_<verdict>[_<details>].vorn-rapport
 //
-// and its text (UTF-8, one "key=value" a line, after the line "VORN-RAPPORT 1") tells the rest:
+// <details>: installee,resultat,jour,statut,date,duree_ms,octets,programme,ordinateur,utilisateur,
+// miroir,erreur ("e" when the text holds an error, else empty), each value percent-encoded (so
+// neither "_" nor "," nor anything a file name may not hold appears), the days as yyyyMMdd and the
+// date as yyyyMMddTHHmmss (UTC). A reader takes those from the name and reads the text only when
+// the name has no details (too long for one) or says there is an error. A station whose run had no
+// error only renames its record (one exchange), so then the text may be an earlier run's.
+//
+// The text (UTF-8, one "key=value" a line, after the line "VORN-RAPPORT 1") tells it all:
 // poste, ordinateur, utilisateur, programme, installee, proposee, resultat, jour, statut, date
 // (UTC, ISO 8601), duree_ms, octets, miroir, erreur. Keys a reader does not know are skipped.
 struct FleetRecord {
@@ -54,8 +62,12 @@ struct FleetRecord {
     QString error; // the first error, at most MaxErrorLength characters, on one line
 
     static constexpr qsizetype MaxErrorLength = 200;
+    // Longer names are kept short (the text then tells the details): some servers and disks take
+    // no more than 255 characters a name, and fewer for the whole path.
+    static constexpr qsizetype MaxNameLength = 200;
     static QString suffix() { return QStringLiteral(".vorn-rapport"); }
 
+    // With the details when they fit.
     QString fileName() const;
     QByteArray text() const;
 
@@ -64,9 +76,11 @@ struct FleetRecord {
         quint64 station = 0;
         qint64 offered = 0;
         Verdict verdict = Verdict::Other;
+        bool needsText = true; // the name alone does not tell the whole record
     };
     static std::optional<Name> parseName(const QString& fileName);
-    // A record read back: its name and its text must agree. Nothing when either does not read.
+    // A record read back. From the name alone when it tells it all (`text` is then not read);
+    // otherwise the text must read, and agree with the name. Nothing when either does not read.
     static std::optional<FleetRecord> parse(const QString& fileName, const QByteArray& text);
 
     static QString resultText(Result result); // as the record and the fleet's table say it

@@ -84,21 +84,37 @@ bool FleetReport::write(FleetRecord record, bool releaseFault)
         it = record.installed && *it < *record.installed ? state.failedReleases.erase(it) : std::next(it);
 
     const QString folder = remoteFolder(m_ftp.homeDirectory(), m_folder);
+    const std::optional<FleetRecord::Name> last = FleetRecord::parseName(state.lastRecord);
+    const bool own = last && last->station == record.station;
     QString why;
-    if (!upload(record, folder, why)) {
-        m_ftp.appendLog(QStringLiteral("Rapport du poste non écrit dans %1 : %2").arg(folder, why));
-        QString saved;
-        state.save(saved); // the failure remembered all the same
-        return false;
+    // When its name tells the whole record, the station's last record renamed is this one.
+    const bool renamedOnly =
+        own && !FleetRecord::parseName(record.fileName())->needsText && renamed(state.lastRecord, record, folder);
+    if (!renamedOnly) {
+        if (!upload(record, folder, why)) {
+            m_ftp.appendLog(QStringLiteral("Rapport du poste non écrit dans %1 : %2").arg(folder, why));
+            QString saved;
+            state.save(saved); // the failure remembered all the same
+            return false;
+        }
+        if (own && state.lastRecord != record.fileName())
+            m_ftp.remove(folder + QLatin1Char('/') + state.lastRecord, FtpConnection::Logged::Quietly);
     }
-    if (!state.lastRecord.isEmpty() && state.lastRecord != record.fileName() &&
-        FleetRecord::parseName(state.lastRecord) && FleetRecord::parseName(state.lastRecord)->station == record.station)
-        m_ftp.remove(folder + QLatin1Char('/') + state.lastRecord, FtpConnection::Logged::Quietly);
     state.lastRecord = record.fileName();
     if (!state.save(why))
         m_ftp.appendLog(why);
     m_ftp.appendLog(QStringLiteral("Rapport du poste écrit : %1/%2").arg(folder, record.fileName()));
     return true;
+}
+
+bool FleetReport::renamed(const QString& last, const FleetRecord& record, const QString& folder)
+{
+    if (last == record.fileName())
+        return true; // two runs within a second that said the same
+    return m_ftp
+        .rename(folder + QLatin1Char('/') + last, folder + QLatin1Char('/') + record.fileName(),
+                FtpConnection::Logged::Quietly)
+        .ok;
 }
 
 bool FleetReport::upload(const FleetRecord& record, const QString& folder, QString& why)

@@ -44,8 +44,13 @@ bool FleetTable::read(FtpConnection& ftp, const QString& folder, int sessions, c
     for (const QString& name : names) {
         if (name == QLatin1String("../") || name.endsWith(QLatin1String(".vorn-rapport-tmp")))
             continue; // the parent line, and records being written
-        if (ftp.isDirectory(name) || !FleetRecord::parseName(name)) {
+        const std::optional<FleetRecord::Name> record = ftp.isDirectory(name) ? std::nullopt : FleetRecord::parseName(name);
+        if (!record) {
             m_unreadable << Unreadable{name, QStringLiteral("ce n'est pas un rapport de poste")};
+            continue;
+        }
+        if (!record->needsText) { // its name tells it all
+            add(name, QByteArray(), now, silentDays);
             continue;
         }
         const qint64 size = ftp.facts().value(name).size;
@@ -88,8 +93,10 @@ void FleetTable::add(const QString& name, const QByteArray& text, const QDateTim
 {
     const std::optional<FleetRecord> record = FleetRecord::parse(name, text);
     if (!record) {
-        m_unreadable << Unreadable{name, text.endsWith('\n') ? QStringLiteral("contenu illisible")
-                                                             : QStringLiteral("rapport tronqué")};
+        const std::optional<FleetRecord::Name> head = FleetRecord::parseName(name);
+        m_unreadable << Unreadable{name, head && !head->needsText ? QStringLiteral("nom illisible")
+                                         : text.endsWith('\n')    ? QStringLiteral("contenu illisible")
+                                                                  : QStringLiteral("rapport tronqué")};
         return;
     }
     // A station with two records (a run cut between writing its new one and removing the old):

@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <algorithm>
+
 RolloutGate::RolloutGate(const ReleaseManifest::Rollout& rollout, qint64 release, quint64 station)
     : m_rollout(rollout)
     , m_gate(rollout.gate.value_or(ReleaseManifest::Gate{}))
@@ -39,6 +41,7 @@ RolloutGate::Count RolloutGate::count(const QList<FtpFindData>& entries) const
             *it = Newest{*name, e.modified, it->order};
         }
     }
+    std::sort(order.begin(), order.end()); // the failed stations named in the same order on every server
     Count c;
     const int mine = dayIndex();
     for (const quint64 station : std::as_const(order)) {

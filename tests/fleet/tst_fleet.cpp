@@ -1,5 +1,6 @@
 #include "common/FtpTestServer.h"
 #include "common/TestFiles.h"
+#include "fleet/FleetRecord.h"
 
 #include <QDate>
 #include <QDir>
@@ -59,10 +60,14 @@ class TestFleet : public QObject {
         return status;
     }
 
+    // The records' names as the gate reads them: station, release offered, verdict.
     QStringList records(int id = -1) const
     {
-        const QStringList all = QDir(m_server.root() + "/rapports").entryList(QDir::Files);
-        return id < 0 ? all : all.filter(QString::number(id, 16).rightJustified(16, '0') + '_');
+        QStringList heads;
+        for (const QString& name : QDir(m_server.root() + "/rapports").entryList(QDir::Files))
+            if (id < 0 || name.startsWith(QString::number(id, 16).rightJustified(16, '0') + '_'))
+                heads << name.section('_', 0, 2).section('.', 0, 0) + ".vorn-rapport";
+        return heads;
     }
 
 private slots:
@@ -91,7 +96,10 @@ private slots:
         QVERIFY2(out.contains("Version 2 suspendue : 2 poste(s) en échec (0000000000000000, 0000000000000004)."),
                  qPrintable(out));
         QCOMPARE(records(8), QStringList{"0000000000000008_2_autre.vorn-rapport"});
-        QVERIFY(readFile(m_server.root() + "/rapports/" + records(8).value(0)).contains("resultat=suspendue"));
+        const QStringList halted = QDir(m_server.root() + "/rapports").entryList({"0000000000000008_*"});
+        QVERIFY2(halted.value(0).contains(",suspendue,") &&
+                     readFile(m_server.root() + "/rapports/" + halted.value(0)).contains("resultat=suspendue"),
+                 qPrintable(halted.join(' ')));
         QCOMPARE(records(0), QStringList{"0000000000000000_2_echec.vorn-rapport"});
         // Every day has come: the halt holds, for every day, under a manifest signed anew.
         publish(Failing, 2,
@@ -137,6 +145,41 @@ private slots:
         QFile::remove(m_server.root() + "/rapports/00000000000000ff_3_ok.vorn-rapport");
     }
 
+    // A record's name tells it all but an error's text, with any character a computer's name may
+    // hold, in a name every server takes; what does not fit is left to the text.
+    void recordNamesTellTheRecord()
+    {
+        FleetRecord r;
+        r.station = 0xab;
+        r.offered = 3;
+        r.verdict = FleetRecord::Verdict::Kept;
+        r.installed = 3;
+        r.result = FleetRecord::Result::Installed;
+        r.computer = QStringLiteral("PC_1, né à 100%");
+        r.user = QStringLiteral("op");
+        r.program = QStringLiteral("3.2.0");
+        r.day = QDate(2026, 12, 10);
+        r.at = QDateTime(QDate(2026, 12, 9), QTime(8, 5, 7), Qt::UTC);
+        r.durationMs = 812;
+        r.bytes = 5;
+        r.mirror = QStringLiteral("127.0.0.1:21");
+        const QString name = r.fileName();
+        QVERIFY2(name.startsWith("00000000000000ab_3_ok_") && name.count('_') == 3 && !name.contains(':') &&
+                     !name.contains(' '),
+                 qPrintable(name));
+        const std::optional<FleetRecord> named = FleetRecord::parse(name, QByteArray());
+        QVERIFY(named && named->computer == r.computer && named->at == r.at && named->day == r.day &&
+                named->installed == 3 && named->result == r.result && named->mirror == r.mirror &&
+                named->durationMs == 812 && named->verdict == r.verdict);
+
+        r.error = QStringLiteral("550 refusé");
+        QVERIFY(FleetRecord::parseName(r.fileName())->needsText && !FleetRecord::parse(r.fileName(), QByteArray()));
+        QCOMPARE(FleetRecord::parse(r.fileName(), r.text())->error, r.error);
+        r.computer = QString(300, QLatin1Char('x'));
+        QCOMPARE(r.fileName(), QStringLiteral("00000000000000ab_3_ok.vorn-rapport"));
+        QCOMPARE(FleetRecord::parse(r.fileName(), r.text())->computer, r.computer);
+    }
+
     // A report that cannot be written costs the update nothing: one line, the same exit status.
     // A rename the server refuses leaves no record under the station's name; two runs of one
     // station at once leave one record.
@@ -172,7 +215,25 @@ private slots:
                       .toUtf8());
         QCOMPARE(runProgram(VORN_APP_BINARY, {"--unattended", "--no-start", "--app-dir", app(43)}), 4);
         const QStringList cut = QDir(cutting.root() + "/rapports").entryList(QDir::Files);
-        QVERIFY2(cut.size() == 1 && cut.first().endsWith("_4_autre.vorn-rapport"), qPrintable(cut.join(' ')));
+        QVERIFY2(cut.size() == 1 && cut.first().contains("_4_autre_"), qPrintable(cut.join(' ')));
+
+        // A run without an error renames the station's last record: no upload.
+        FtpTestServer noUpload({"--refuse", "STOR"});
+        QVERIFY(noUpload.start() && noUpload.makeDir("rapports"));
+        QCOMPARE(update(44), 0);
+        const QString last = QDir(m_server.root() + "/rapports").entryList({"000000000000002c_*"}).value(0);
+        QVERIFY(noUpload.put("rapports/" + last, m_server.read("rapports/" + last)));
+        for (const char* name : {"VORN.exe", "VORN.manifest", "VORN.manifest.minisig"})
+            QVERIFY(noUpload.put(Folder + name, m_server.read(Folder + name)));
+        writeFile(app(44) + "/VORN_UPDATE_VERSION.ini",
+                  QStringLiteral("[server]\nhost=%1\nuser=vorn\npassword=secret\nretry_for=0\n[update]\npublic_key=%2\n"
+                                 "[fleet]\nreports=rapports\n")
+                      .arg(noUpload.host(), m_publicKey)
+                      .toUtf8());
+        QCOMPARE(runProgram(VORN_APP_BINARY, {"--unattended", "--no-start", "--app-dir", app(44)}, &out), 0);
+        const QStringList renamed = QDir(noUpload.root() + "/rapports").entryList(QDir::Files);
+        QVERIFY2(renamed.size() == 1 && renamed.first().contains(QString("%3A%1,").arg(noUpload.port())),
+                 qPrintable(renamed.join(' ') + '\n' + out));
 
         QCOMPARE(update(42), 0);
         QProcess a;

@@ -85,7 +85,7 @@ status=$?
 check "with reports: exit 0 (was $status)" test "$status" -eq 0
 record=$(ls "$work/root/www/rapports")
 check "one record, named after the station ($record)" \
-  bash -c "[[ '$record' =~ ^[0-9a-f]{16}_0_autre\.vorn-rapport$ ]]"
+  bash -c "[[ '$record' =~ ^[0-9a-f]{16}_0_autre_[^_]+\.vorn-rapport$ ]]"
 check "no temporary record left" test "$(ls -a "$work/root/www/rapports" | grep -c tmp)" -eq 0
 if [ -x "$linux_program" ]; then
   printf '[server]\nhost=127.0.0.1:%s\nuser=vorn\npassword=secret\n[fleet]\nreports=www/rapports\n' "$port" >"$work/fleet.ini"
