@@ -22,6 +22,7 @@ public:
 
 private:
     void showRemoteList(const QStringList&, bool) override {}
+    bool showsRemoteList() const override { return false; }
     void showConnected() override {}
     void setProgressMaximum(int) override {}
     void setProgressValue(int) override {}

@@ -52,7 +52,8 @@ QString UpdateRun::loginFailureText(const QString& server, const QString& why)
 
 std::optional<int> UpdateRun::afterLogin(const Settings& settings)
 {
-    m_view.showRemoteList(m_ftp.EnumFiles(), true);
+    if (m_view.showsRemoteList())
+        m_view.showRemoteList(m_ftp.EnumFiles(), true);
     m_view.showConnected();
     const FtpResult entered = m_ftp.changeDirectory(settings.versionFolder);
     // Listing and fetching the login folder instead would overwrite local files.

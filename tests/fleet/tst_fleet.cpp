@@ -79,6 +79,10 @@ private slots:
         QVERIFY(m_server.start() && m_server.makeDir("rapports"));
     }
 
+    // The stations' VORN.exe still running after their start check would be counted by the next
+    // test that stops programs by name.
+    void cleanupTestCase() { runProgram(QStringLiteral("pkill"), {QStringLiteral("-f"), m_stations.path()}); }
+
     // Twenty stations over four days, a release whose VORN.exe fails at start: the canaries take it
     // and withdraw it, the third finds it halted, no later station takes it whatever its day; a
     // newer good release then reaches each station on its day, once enough before it kept it.

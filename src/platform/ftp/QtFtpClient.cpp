@@ -104,7 +104,12 @@ bool QtFtpClient::currentDirectory(FtpHandle connection, QString& directory)
     Connection* c = connectionFor(connection);
     if (!c)
         return false;
-    const auto reply = command(*c, QStringLiteral("PWD"));
+    std::optional<FtpReply> reply = std::move(c->loginFolder);
+    c->loginFolder.reset();
+    if (reply)
+        m_lastResponse = reply->text; // asked with the password
+    else
+        reply = command(*c, QStringLiteral("PWD"));
     if (!reply)
         return false;
     if (reply->code != 257) {

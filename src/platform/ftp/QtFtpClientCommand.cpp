@@ -28,6 +28,7 @@ bool QtFtpClient::send(Connection& c, const QStringList& commands)
         bytes += line.toUtf8();
         bytes += "\r\n";
     }
+    c.loginFolder.reset();
     c.control->write(bytes);
     c.control->flush(); // out now, without a wait, as a rule
     c.pending += static_cast<int>(commands.size());
@@ -107,6 +108,8 @@ bool answers(const QString& verb, int code)
         return code == 229;
     if (verb == QLatin1String("RNTO"))
         return code == 250;
+    if (verb == QLatin1String("PWD"))
+        return code == 257;
     return code == 213; // SIZE, MDTM
 }
 

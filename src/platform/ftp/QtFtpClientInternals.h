@@ -17,6 +17,7 @@
 #include <QTcpSocket>
 
 #include <memory>
+#include <optional>
 
 namespace ftpclient {
 
@@ -50,6 +51,9 @@ struct QtFtpClient::Connection {
     bool epsvWorks = false;  // an EPSV reply was understood: a command may follow it unanswered
     bool oneAtATime = false; // its greeting names a server known to lose commands sent ahead
     qint64 roundTripMs = 0;  // of the login's USER: sets how long a reply to a command sent ahead may take
+    // The reply to the PWD sent with the password, until the working folder is asked for (any other
+    // command first makes it stale).
+    std::optional<FtpReply> loginFolder;
     bool noMlsd = false;
     bool lost = false;
     int pending = 0; // final replies the server still owes for commands already sent

@@ -194,8 +194,15 @@ std::unique_ptr<QtFtpClient::Connection> QtFtpClient::login(FtpHandle session, c
     if (!reply)
         return nullptr;
     c->roundTripMs = roundTrip.elapsed();
+    bool folderAsked = false;
     if (reply->code == 331 || reply->code == 332) {
-        reply = command(*c, QStringLiteral("PASS ") + password);
+        // The working folder is asked with the password, its reply right behind the login's (the
+        // password itself goes first: a slow check of it is no lost command).
+        folderAsked = sendsAhead(*c);
+        const QString pass = QStringLiteral("PASS ") + password;
+        if (!settle(*c) || !send(*c, folderAsked ? QStringList{pass, QStringLiteral("PWD")} : QStringList{pass}))
+            return nullptr;
+        reply = nextReply(*c);
         if (!reply)
             return nullptr;
     }
@@ -203,6 +210,12 @@ std::unique_ptr<QtFtpClient::Connection> QtFtpClient::login(FtpHandle session, c
         failReply(*reply);
         c->control->abort();
         return nullptr;
+    }
+    if (folderAsked) {
+        std::optional<FtpReply> folder = aheadReply(*c, QStringLiteral("PWD"));
+        if (!folder) // a server that loses commands sent ahead: once more, one command at a time
+            return login(session, server, port, user, password);
+        c->loginFolder = std::move(folder);
     }
     QString loginReply = reply->text;
     if (tls) {
