@@ -46,6 +46,24 @@ ParallelDownload::ParallelDownload(FtpConnection& ftp, int sessions)
 
 ParallelDownload::~ParallelDownload() = default;
 
+namespace {
+
+// A small file, in binary, whose size is known: its transfer is mostly its round trips.
+constexpr qint64 SmallFile = 256 * 1024;
+
+qint64 sizeOf(const DownloadJob& job)
+{
+    return job.expected.size >= 0 ? job.expected.size : job.size;
+}
+
+bool fetchedAhead(const DownloadJob& job)
+{
+    const qint64 size = sizeOf(job);
+    return size >= 0 && size <= SmallFile && job.transferType != FtpTransferAscii && !job.failIfExists;
+}
+
+} // namespace
+
 void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& login, const QList<DownloadJob>& jobs)
 {
     client.setNoticeObserver([&shared](const QString& notice) { shared.post([&] { shared.notices << notice; }); });
@@ -66,17 +84,29 @@ void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& logi
     } else {
         shared.post([&] { ++shared.loggedIn; });
     }
+    // Between small files the session takes its next one before the transfer under way ends, so
+    // that the client sends that file's commands as soon as this one's data has come.
+    qsizetype next = -1;
     while (connection) {
         qsizetype job = -1;
         {
             const QMutexLocker lock(&shared.mutex);
-            if (shared.stop || shared.queue.empty())
+            if (shared.stop || (next < 0 && shared.queue.empty()))
                 break;
-            job = shared.queue.front();
-            shared.queue.pop_front();
+            job = std::exchange(next, -1);
+            if (job < 0) {
+                job = shared.queue.front();
+                shared.queue.pop_front();
+            }
             shared.underWay.push_back(job);
+            if (!shared.queue.empty() && fetchedAhead(jobs.at(job)) && fetchedAhead(jobs.at(shared.queue.front()))) {
+                next = shared.queue.front();
+                shared.queue.pop_front();
+            }
         }
         const DownloadJob& j = jobs.at(job);
+        if (next >= 0)
+            client.fetchNextAhead(connection, jobs.at(next).remote, sizeOf(jobs.at(next)));
         if (j.expected.size >= 0 || !j.expected.sha256.isEmpty())
             client.expectContent(j.expected);
         DownloadResult result;
@@ -95,6 +125,8 @@ void ParallelDownload::work(Shared& shared, FtpClient& client, const Login& logi
         if (!result.ok)
             break; // what this session could not do, the main session does
     }
+    if (next >= 0) // taken ahead, not fetched: back for the other sessions
+        shared.post([&] { shared.queue.push_front(next); });
     // Handles closed here, so that their sockets end on the thread that made them.
     if (connection)
         client.closeHandle(connection);

@@ -517,6 +517,41 @@ private slots:
         QCOMPARE(events.readAll().count("DROPPED"), notices);
     }
 
+    // A next file's commands go out as the transfer before it ends, and its getFile finds them
+    // sent. Announced but not asked for, they cost a new connection, never a wait.
+    void nextFileCommandsGoAhead_data()
+    {
+        QTest::addColumn<QStringList>("serverArgs");
+        QTest::addColumn<int>("connections");
+        QTest::newRow("takes commands ahead") << QStringList{} << 2;
+        QTest::newRow("one command per read") << QStringList{QStringLiteral("--one-command")} << 3;
+    }
+    void nextFileCommandsGoAhead()
+    {
+        QFETCH(QStringList, serverArgs);
+        QFETCH(int, connections);
+        QTemporaryDir dir;
+        FtpTestServer server(serverArgs + QStringList{QStringLiteral("--events"), dir.filePath(QStringLiteral("ev"))});
+        QVERIFY2(server.start(), qPrintable(server.error()));
+        for (int i = 0; i < 4; ++i)
+            QVERIFY(server.put(QStringLiteral("f%1.bin").arg(i), QByteArray(3000 + i, char('a' + i))));
+        QtFtpClient ftp(5000);
+        const FtpHandle c = login(ftp, server);
+        QElapsedTimer clock;
+        clock.start();
+        for (int i : {0, 1, 3}) { // f2 announced, f3 asked for
+            if (i < 3)
+                ftp.fetchNextAhead(c, QStringLiteral("f%1.bin").arg(i + 1), 3000 + i + 1);
+            const QString name = QStringLiteral("f%1.bin").arg(i);
+            QVERIFY2(ftp.getFile(c, name, dir.filePath(name), false, FtpTransferBinary), qPrintable(ftp.lastResponse()));
+            QCOMPARE(readFile(dir.filePath(name)), QByteArray(3000 + i, char('a' + i)));
+        }
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+        QFile events(dir.filePath(QStringLiteral("ev")));
+        QVERIFY(events.open(QIODevice::ReadOnly));
+        QCOMPARE(events.readAll().count("CONNECT"), connections);
+    }
+
     // What the main session learnt of a server that loses commands sent ahead, the extra
     // sessions of a download know from the start: one lost command in all, one line saying so.
     void companionsKnowWhatTheMainSessionLearnt()

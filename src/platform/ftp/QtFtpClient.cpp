@@ -71,12 +71,17 @@ void QtFtpClient::failReply(const FtpReply& reply)
         markTransient();
 }
 
-QtFtpClient::Connection* QtFtpClient::connectionFor(FtpHandle handle)
+QtFtpClient::Connection* QtFtpClient::connectionFor(FtpHandle handle, const QString& fetching)
 {
     const auto it = m_connections.find(handle);
     if (it == m_connections.end()) {
         fail(FtpErrorInvalidHandle, QString());
         return nullptr;
+    }
+    if (!it->second->fileAhead.isEmpty() && it->second->fileAhead != fetching) {
+        // Another call than the announced file's: what went ahead for it goes with the connection.
+        dropAhead(*it->second);
+        return revive(handle);
     }
     if (it->second->lost) {
         if (it->second->revivable && m_retry.enabled())

@@ -66,6 +66,7 @@ public:
     bool putFile(FtpHandle connection, const QString& localPath, const QString& remote, int transferType) override;
     bool fileFacts(FtpHandle connection, const QString& remote, qint64& size, QDateTime& modified) override;
     bool expectContent(const FtpExpectedContent& content) override;
+    void fetchNextAhead(FtpHandle connection, const QString& remote, qint64 size) override;
     bool deleteFile(FtpHandle connection, const QString& name) override;
     bool removeDirectory(FtpHandle connection, const QString& name) override;
     bool createDirectory(FtpHandle connection, const QString& name) override;
@@ -90,7 +91,8 @@ private:
     struct Listing;
     class CallGuard;
 
-    Connection* connectionFor(FtpHandle handle);
+    // `fetching`: the file a getFile asks for (commands sent ahead for another are dropped first).
+    Connection* connectionFor(FtpHandle handle, const QString& fetching = QString());
     FtpHandle newHandle() { return m_nextHandle++; }
     QDeadlineTimer deadline() const { return QDeadlineTimer(m_timeoutMs); }
 
@@ -119,6 +121,9 @@ private:
     void aheadLost(Connection& c, const QString& what);
     std::optional<FtpReply> command(Connection& c, const QString& line);
     bool settle(Connection& c);
+    // Commands of a next file sent at the end of a transfer that will not be used: the connection
+    // goes (the server would wait for their data connection), the session's error kept.
+    void dropAhead(Connection& c);
     bool simpleCommand(FtpHandle connection, const QString& verb, const QString& argument);
     bool setType(Connection& c, char type);
     // The reply to a TYPE just sent (alone or first among others): the type is current once it is
@@ -142,6 +147,9 @@ private:
                        const QString& localPath, BackgroundSha256* hash);
     // The reply that ends a transfer or a listing; nothing (said) when none came or it refused.
     std::optional<FtpReply> closingReply(Connection& c);
+    // At the end of a transfer's data (`whole`: every byte expected came), the next file's EPSV
+    // and RETR when the caller told it and the server takes them (fetchNextAhead).
+    void sendNextAhead(Connection& c, bool whole);
     // A transfer command (RETR, STOR) and its preliminary reply; false, said, when refused.
     bool startTransfer(Connection& c, const QString& line);
     bool store(Connection& c, const QString& remote, QFile& in, bool ascii);

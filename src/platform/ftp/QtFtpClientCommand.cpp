@@ -142,8 +142,26 @@ void QtFtpClient::aheadLost(Connection& c, const QString& what)
     c.revivable = true;
 }
 
+void QtFtpClient::dropAhead(Connection& c)
+{
+    c.fileAhead.clear();
+    c.pending = 0;
+    c.lost = true;
+    c.revivable = true;
+    if (c.control)
+        c.control->abort();
+}
+
 bool QtFtpClient::settle(Connection& c)
 {
+    if (!c.fileAhead.isEmpty()) {
+        dropAhead(c);
+        fail(FtpErrorConnectionAborted,
+             QStringLiteral("La connexion avec le serveur %1 a été fermée : le fichier suivant annoncé n'a pas été "
+                            "demandé.")
+                 .arg(c.host));
+        return false;
+    }
     if (c.pending <= 0)
         return true;
     // Replies still owed for commands of an earlier step: read and drop them, so that the next
@@ -188,6 +206,7 @@ void QtFtpClient::markLost(Connection& c, quint32 error, const QString& message)
 {
     c.lost = true;
     c.pending = 0;
+    c.fileAhead.clear();
     if (c.control)
         c.control->abort();
     fail(error, message);

@@ -54,6 +54,14 @@ struct QtFtpClient::Connection {
     // The reply to the PWD sent with the password, until the working folder is asked for (any other
     // command first makes it stale).
     std::optional<FtpReply> loginFolder;
+    // The next file, as the caller told it (fetchNextAhead), and once its EPSV (and RETR, to a
+    // server that takes commands sent ahead) went out at the end of the transfer before it, that
+    // file and its size.
+    QString nextFile;
+    qint64 nextSize = -1;
+    QString fileAhead;
+    qint64 fileAheadSize = -1;
+    bool retrAhead = false;
     bool noMlsd = false;
     bool lost = false;
     int pending = 0; // final replies the server still owes for commands already sent

@@ -39,6 +39,15 @@ bool QtFtpClient::expectContent(const FtpExpectedContent& content)
     return true;
 }
 
+void QtFtpClient::fetchNextAhead(FtpHandle connection, const QString& remote, qint64 size)
+{
+    // Not connectionFor: the commands of the file announced before stay where they are.
+    if (const auto it = m_connections.find(connection); it != m_connections.end()) {
+        it->second->nextFile = remote;
+        it->second->nextSize = size;
+    }
+}
+
 bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QString& localPath, bool failIfExists,
                           int transferType)
 {
@@ -46,19 +55,26 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     CallGuard guard(*this);
     if (!guard)
         return false;
-    Connection* c = connectionFor(connection);
+    const bool ascii = transferType == FtpTransferAscii;
+    Connection* c = connectionFor(connection, ascii ? QString() : remote);
     if (!c)
         return false;
+    // This file's EPSV and RETR went out at the end of the transfer before it.
+    const bool sentAhead = !c->fileAhead.isEmpty();
+    const qint64 sizeAhead = std::exchange(c->fileAheadSize, -1);
+    if (sentAhead)
+        c->fileAhead.clear();
     if (failIfExists && QFileInfo::exists(localPath)) {
+        if (sentAhead)
+            dropAhead(*c);
         fail(FtpErrorFileExists, QString());
         return false;
     }
-    const bool ascii = transferType == FtpTransferAscii;
     const char type = ascii ? 'A' : 'I';
     const bool ahead = sendsAhead(*c);
     // The type goes out with the transfer's commands when they go together.
-    const bool typeSent = ahead && c->type != type;
-    if ((!typeSent && !setType(*c, type)) || !settle(*c))
+    const bool typeSent = !sentAhead && ahead && c->type != type;
+    if (!sentAhead && ((!typeSent && !setType(*c, type)) || !settle(*c)))
         return false;
 
     // The size the transfer must have: from a recent listing of this folder, or asked with SIZE.
@@ -68,20 +84,22 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     qint64 expected = -1;
     if (wanted && wanted->size >= 0)
         expected = wanted->size; // the server's word on the size no longer matters
+    else if (sentAhead)
+        expected = sizeAhead;
     else if (!ascii && c->facts && !c->factsFresh.hasExpired())
         if (const auto fact = c->facts->find(remote))
             expected = fact->size;
-    const bool askSize = !ascii && expected < 0;
+    const bool askSize = !ascii && expected < 0 && !sentAhead;
     QStringList batch;
     if (typeSent)
         batch << QStringLiteral("TYPE ") + QLatin1Char(type);
     if (askSize)
         batch << QStringLiteral("SIZE ") + remote;
-    const bool epsvSent = !c->noEpsv && (ahead || !askSize);
-    if (epsvSent)
+    const bool epsvSent = sentAhead || (!c->noEpsv && (ahead || !askSize));
+    if (epsvSent && !sentAhead)
         batch << QStringLiteral("EPSV");
-    const bool retrSent = epsvSent && ahead && c->epsvWorks;
-    if (retrSent)
+    const bool retrSent = sentAhead ? c->retrAhead : epsvSent && ahead && c->epsvWorks;
+    if (retrSent && !sentAhead)
         batch << QStringLiteral("RETR ") + remote;
     m_aheadLost = false;
     if (!batch.isEmpty() && !send(*c, batch))
@@ -116,7 +134,7 @@ bool QtFtpClient::getFile(FtpHandle connection, const QString& remote, const QSt
     bool done = false;
     std::unique_ptr<QTcpSocket> data;
     if (typeSet && (sizeReply || !askSize) &&
-        (data = openDataConnection(*c, epsvSent, epsvSent && (askSize || typeSent)))) {
+        (data = openDataConnection(*c, epsvSent, epsvSent && (sentAhead || askSize || typeSent)))) {
         const bool retrPending = retrSent && c->pending > 0;
         const auto start =
             retrPending ? aheadReply(*c, QStringLiteral("RETR")) : command(*c, QStringLiteral("RETR ") + remote);
@@ -225,9 +243,13 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
         quiet = deadline();
     }
     data.abort();
+    sendNextAhead(c, expected >= 0 && received == expected);
     const auto done = closingReply(c);
-    if (!done)
+    if (!done) {
+        if (!c.fileAhead.isEmpty())
+            dropAhead(c); // the next file's commands wait behind a transfer that failed
         return false;
+    }
     if (expected >= 0 && received != expected) {
         fail(FtpErrorConnectionAborted,
              done->text + QStringLiteral("\nTransfert incomplet de %1 : %2 octets reçus sur %3.")
@@ -239,6 +261,25 @@ bool QtFtpClient::receive(Connection& c, QTcpSocket& data, QFile& out, qint64 ex
         return false;
     }
     return true;
+}
+
+void QtFtpClient::sendNextAhead(Connection& c, bool whole)
+{
+    const QString next = std::exchange(c.nextFile, QString());
+    const qint64 size = std::exchange(c.nextSize, -1);
+    // Only behind a transfer that came whole, in binary, to a server known to take EPSV: the
+    // server has closed this transfer's data connection, so its next EPSV opens a new one without
+    // cutting this one short. To a server that loses commands sent together, the EPSV alone (it
+    // arrives on its own, after the RETR the server read long ago); never to a Microsoft service.
+    if (next.isEmpty() || size < 0 || !whole || c.type != 'I' || c.noEpsv || !c.epsvWorks || c.oneAtATime)
+        return;
+    const bool withRetr = sendsAhead(c);
+    if (send(c, withRetr ? QStringList{QStringLiteral("EPSV"), QStringLiteral("RETR ") + next}
+                         : QStringList{QStringLiteral("EPSV")})) {
+        c.fileAhead = next;
+        c.fileAheadSize = size;
+        c.retrAhead = withRetr;
+    }
 }
 
 bool QtFtpClient::retrieveAgain(Connection& c, const QString& remote, QFile& out, qint64 offset, qint64 expected,
