@@ -38,7 +38,7 @@ QStringList TestDatabases::backends()
 
 QString TestDatabases::skipReason() const
 {
-    if (!fixedBackend().isEmpty() && fixedBackend() != m_backend)
+    if (!fixedBackend().isEmpty() && fixedBackend() != m_backend && !unreachableRun())
         return QStringLiteral("this run's data sources are fixed to %1 (VORN_TEST_ODBC_FIXED)").arg(fixedBackend());
     if (isPostgresql() && qEnvironmentVariableIsEmpty("VORN_TEST_PG_ODBCINI"))
         return QStringLiteral("VORN_TEST_PG_ODBCINI is not set: source scripts/start-test-services first");
@@ -75,6 +75,8 @@ bool TestDatabases::prepare()
         m_error = skipReason();
         return false;
     }
+    if (unreachableRun())
+        return true; // no table can be reached, nor needs to be
     if (!fixedBackend().isEmpty()) {
         // ODBCINI was set before the program started; createTables() checks it reaches this backend.
         // The tables outlive a case here: emptied first (when there), or rows of an earlier case

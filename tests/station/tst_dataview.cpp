@@ -113,14 +113,18 @@ private slots:
         view.setValue("PAL_STATUT", QStringLiteral("X"));
         QVERIFY(!view.moveNext());
         QVERIFY2(view.error().contains(QStringLiteral("pas été retrouvée")), qPrintable(view.error()));
+    }
 
-        if (env.isPostgresql()) {
-            VORN_MAKE_UNREACHABLE(env, {Kestravo});
-            DataView cut(Kestravo, QStringLiteral("kestravo_palette"), env.appDir());
-            cut.setRecordSource(QStringLiteral("select * from kestravo_palette"));
-            QVERIFY(!cut.refresh());
-            QVERIFY2(cut.error().contains(QStringLiteral("Impossible d'ouvrir")), qPrintable(cut.error()));
-        }
+    // A data source that cannot be reached: the view says it cannot open it.
+    void unreachableDataSource()
+    {
+        TestDatabases env(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(env);
+        VORN_MAKE_UNREACHABLE(env, {Kestravo});
+        DataView cut(Kestravo, QStringLiteral("kestravo_palette"), env.appDir());
+        cut.setRecordSource(QStringLiteral("select * from kestravo_palette"));
+        QVERIFY(!cut.refresh());
+        QVERIFY2(cut.error().contains(QStringLiteral("Impossible d'ouvrir")), qPrintable(cut.error()));
     }
 };
 

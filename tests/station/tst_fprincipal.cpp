@@ -10,12 +10,12 @@
 #include "platform/print/SystemPrintDevice.h"
 #include "station/AvailableArticles.h"
 #include "station/DataView.h"
-#include "station/gui/FPRINCIPAL.h"
 #include "station/SingleInstance.h"
 #include "station/StationDemoData.h"
-#include "station/gui/StationLauncher.h"
 #include "station/StationView.h"
 #include "station/TrainDispatch.h"
+#include "station/gui/FPRINCIPAL.h"
+#include "station/gui/StationLauncher.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -242,23 +242,26 @@ private slots:
         s.click("OPTDIMAB");
         QCOMPARE(s.label("LINFO"), QStringLiteral("1 articles disponibles."));
         QVERIFY(s.dialogs.shown().isEmpty());
+    }
 
-        if (env.isPostgresql()) {
-            // A server that went away: one clear message, the window keeps its last count.
-            VORN_MAKE_UNREACHABLE(env, {Kestravo});
-            Station cut(env.appDir());
-            QVERIFY(cut.w->load());
-            QCOMPARE(cut.dialogs.shown().size(), 1);
-            QVERIFY(cut.dialogs.texts().first().startsWith(QStringLiteral("La base de données KESTRAVO2019 est "
-                                                                          "injoignable")));
-            cut.dialogs.clear();
-            cut.click("Command1");
-            QCOMPARE(cut.dialogs.shown().size(), 1);
-            QVERIFY(cut.dialogs.texts().first().startsWith(QStringLiteral("Impossible de lire les articles")));
-            QCOMPARE(cut.label("LINFO"), QStringLiteral("Liste des articles disponibles"));
-            QVERIFY(!cut.get<QWidget>("FRWAIT")->isVisibleTo(cut.w.get()));
-            QVERIFY(QApplication::overrideCursor() == nullptr);
-        }
+    // A server that went away: one clear message, the window keeps its first caption.
+    void unreachableDatabase()
+    {
+        TestDatabases env(QStringLiteral("sqlite"));
+        VORN_PREPARE_DATABASES(env);
+        VORN_MAKE_UNREACHABLE(env, {Kestravo});
+        Station cut(env.appDir());
+        QVERIFY(cut.w->load());
+        QCOMPARE(cut.dialogs.shown().size(), 1);
+        QVERIFY(cut.dialogs.texts().first().startsWith(QStringLiteral("La base de données KESTRAVO2019 est "
+                                                                      "injoignable")));
+        cut.dialogs.clear();
+        cut.click("Command1");
+        QCOMPARE(cut.dialogs.shown().size(), 1);
+        QVERIFY(cut.dialogs.texts().first().startsWith(QStringLiteral("Impossible de lire les articles")));
+        QCOMPARE(cut.label("LINFO"), QStringLiteral("Liste des articles disponibles"));
+        QVERIFY(!cut.get<QWidget>("FRWAIT")->isVisibleTo(cut.w.get()));
+        QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
     // Code generation, archive numbering and extraction dates.
