@@ -77,7 +77,7 @@ QString nameValue(const QString& value)
     return QString::fromLatin1(QUrl::toPercentEncoding(oneLine(value), QByteArray(), QByteArrayLiteral("_")));
 }
 
-QString fromNameValue(const QString& value)
+QString fromNameValue(QStringView value)
 {
     return QString::fromUtf8(QByteArray::fromPercentEncoding(value.toLatin1()));
 }
@@ -87,7 +87,7 @@ const QString NameDate = QStringLiteral("yyyyMMddTHHmmss");
 constexpr qsizetype DetailFields = 12;
 const QString ErrorInText = QStringLiteral("e");
 
-std::optional<FleetRecord::Result> resultOf(const QString& text)
+std::optional<FleetRecord::Result> resultOf(QStringView text)
 {
     for (const auto& [r, t] : Results)
         if (text == QLatin1String(t))
@@ -95,11 +95,10 @@ std::optional<FleetRecord::Result> resultOf(const QString& text)
     return std::nullopt;
 }
 
-// The details of a record's name; nothing when they do not read. Fields after the known ones are
-// a later version's, and skipped.
-std::optional<FleetRecord> fromDetails(const QString& details, bool& errorInText)
+// The details of a record's name, split at their commas (fields after the known ones are a later
+// version's, and skipped); nothing when they do not read.
+std::optional<FleetRecord> fromDetails(const QList<QStringView>& f)
 {
-    const QStringList f = details.split(QLatin1Char(','));
     if (f.size() < DetailFields)
         return std::nullopt;
     FleetRecord r;
@@ -126,7 +125,6 @@ std::optional<FleetRecord> fromDetails(const QString& details, bool& errorInText
     r.computer = fromNameValue(f.at(8));
     r.user = fromNameValue(f.at(9));
     r.mirror = fromNameValue(f.at(10));
-    errorInText = f.at(11) == ErrorInText;
     return r;
 }
 
@@ -161,18 +159,16 @@ std::optional<SplitName> splitName(const QString& fileName, bool withDetails)
     if (!verdictKnown)
         return std::nullopt;
     if (parts.size() == 4) {
-        const QStringView details = parts.at(3);
-        name.needsText = details.endsWith(QLatin1Char(',') + ErrorInText);
+        const QList<QStringView> details = parts.at(3).split(QLatin1Char(','));
+        name.needsText = details.size() < DetailFields || details.at(DetailFields - 1) == ErrorInText;
         if (!withDetails)
             return split;
-        bool errorInText = false;
-        split.details = fromDetails(details.toString(), errorInText);
+        split.details = fromDetails(details);
         if (!split.details)
             return std::nullopt;
         split.details->station = name.station;
         split.details->offered = name.offered;
         split.details->verdict = name.verdict;
-        name.needsText = errorInText;
     }
     return split;
 }

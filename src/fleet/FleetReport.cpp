@@ -86,10 +86,10 @@ bool FleetReport::write(FleetRecord record, bool releaseFault)
     const QString folder = remoteFolder(m_ftp.homeDirectory(), m_folder);
     const std::optional<FleetRecord::Name> last = FleetRecord::parseName(state.lastRecord);
     const bool own = last && last->station == record.station;
+    const QString name = record.fileName();
     QString why;
     // When its name tells the whole record, the station's last record renamed is this one.
-    const bool renamedOnly =
-        own && !FleetRecord::parseName(record.fileName())->needsText && renamed(state.lastRecord, record, folder);
+    const bool renamedOnly = own && !FleetRecord::parseName(name)->needsText && renamed(state.lastRecord, name, folder);
     if (!renamedOnly) {
         if (!upload(record, folder, why)) {
             m_ftp.appendLog(QStringLiteral("Rapport du poste non écrit dans %1 : %2").arg(folder, why));
@@ -97,23 +97,22 @@ bool FleetReport::write(FleetRecord record, bool releaseFault)
             state.save(saved); // the failure remembered all the same
             return false;
         }
-        if (own && state.lastRecord != record.fileName())
+        if (own && state.lastRecord != name)
             m_ftp.remove(folder + QLatin1Char('/') + state.lastRecord, FtpConnection::Logged::Quietly);
     }
-    state.lastRecord = record.fileName();
+    state.lastRecord = name;
     if (!state.save(why))
         m_ftp.appendLog(why);
     m_ftp.appendLog(QStringLiteral("Rapport du poste écrit : %1/%2").arg(folder, record.fileName()));
     return true;
 }
 
-bool FleetReport::renamed(const QString& last, const FleetRecord& record, const QString& folder)
+bool FleetReport::renamed(const QString& last, const QString& name, const QString& folder)
 {
-    if (last == record.fileName())
+    if (last == name)
         return true; // two runs within a second that said the same
     return m_ftp
-        .rename(folder + QLatin1Char('/') + last, folder + QLatin1Char('/') + record.fileName(),
-                FtpConnection::Logged::Quietly)
+        .rename(folder + QLatin1Char('/') + last, folder + QLatin1Char('/') + name, FtpConnection::Logged::Quietly)
         .ok;
 }
 

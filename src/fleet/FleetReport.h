@@ -9,10 +9,11 @@ class FtpConnection;
 // Leaves this station's record of its run in the fleet's reports folder, over the session the run
 // already has: written under a temporary name of its own, then renamed into place (RNFR/RNTO), so
 // a reader never sees half a record; the record it left last under another name is removed after.
-// When the record's name tells it all (no error to tell), the last record is only renamed. Runs of one station take turns (a lock in the station's
-// folder). The station writes and renames only names of its own id; anything else in the folder
-// is left alone. Reporting never costs the run: a record that cannot be written leaves one log
-// line, and the run's outcome and exit status stay what they were.
+// When the record's name tells it all (no error to tell), the last record is only renamed. Runs
+// of one station take turns (a lock in the station's folder). The station writes and renames only
+// names of its own id; anything else in the folder is left alone. Reporting never costs the run: a
+// record that cannot be written leaves one log line, and the run's outcome and exit status stay
+// what they were.
 class FleetReport final {
 public:
     // `folder`: relative to the login folder (as version_root), or absolute.
@@ -29,9 +30,9 @@ public:
     static QString remoteFolder(const QString& homeDirectory, const QString& folder);
 
 private:
-    // The station's last record `last` renamed into this one's name: enough when the name tells
-    // the whole record. False when it is not there any more, or the server refuses.
-    bool renamed(const QString& last, const FleetRecord& record, const QString& folder);
+    // The station's last record `last` renamed to `name`: enough when the name tells the whole
+    // record. False when it is not there any more, or the server refuses.
+    bool renamed(const QString& last, const QString& name, const QString& folder);
     bool upload(const FleetRecord& record, const QString& folder, QString& why);
 
     FtpConnection& m_ftp;

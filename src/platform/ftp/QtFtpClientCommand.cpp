@@ -154,14 +154,6 @@ void QtFtpClient::dropAhead(Connection& c)
 
 bool QtFtpClient::settle(Connection& c)
 {
-    if (!c.fileAhead.isEmpty()) {
-        dropAhead(c);
-        fail(FtpErrorConnectionAborted,
-             QStringLiteral("La connexion avec le serveur %1 a été fermée : le fichier suivant annoncé n'a pas été "
-                            "demandé.")
-                 .arg(c.host));
-        return false;
-    }
     if (c.pending <= 0)
         return true;
     // Replies still owed for commands of an earlier step: read and drop them, so that the next
